@@ -1,0 +1,32 @@
+// The one module-wide object: it owns the process's variable table from the
+// moment the library is loaded until it is unloaded, and carries the
+// operations that the exports call.
+#pragma once
+
+#include <string_view>
+
+#include "variables/VariableTable.h"
+
+namespace exprcalc {
+
+class EvaluatorModule {
+ public:
+  constexpr EvaluatorModule() noexcept = default;
+  EvaluatorModule(const EvaluatorModule&) = delete;
+  EvaluatorModule& operator=(const EvaluatorModule&) = delete;
+  // Unload: the table's block is released once.
+  ~EvaluatorModule() { table_.FreeBlock(); }
+
+  VariableTable& Table() noexcept { return table_; }
+  int Evaluate(std::string_view expression, double& result) const noexcept;
+  int Substitute(std::string_view statement) noexcept;
+
+ private:
+  VariableTable table_;
+};
+
+// The static instance. It is constant-initialised, so it exists with an empty
+// table before any code of the host (or of another library) can call an export.
+EvaluatorModule& TheModule() noexcept;
+
+}  // namespace exprcalc

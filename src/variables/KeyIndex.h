@@ -1,0 +1,42 @@
+// A hash index from normalised key to record index, kept beside the table's
+// records so that a by-name operation costs the same whatever the table's
+// size. The records stay the one source of truth: the index only says where
+// to look, and every hit is confirmed against the record's stored name.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace exprcalc {
+
+class KeyIndex {
+ public:
+  KeyIndex() = default;
+  KeyIndex(const KeyIndex&) = delete;
+  KeyIndex& operator=(const KeyIndex&) = delete;
+  ~KeyIndex() { Release(); }
+
+  // Makes room for recordCapacity keys and indexes the count records of the
+  // block. Returns false when memory ran out; the index is then unchanged.
+  bool Reserve(std::size_t recordCapacity, const unsigned char* records, int count) noexcept;
+  // The index of the record whose name is key, or -1.
+  int Find(std::string_view key, const unsigned char* records) const noexcept;
+  // Adds the key of a new record (room was reserved for it).
+  void Insert(std::string_view key, int recordIndex) noexcept;
+  // Forgets record removed and renumbers the records above it one lower, as
+  // the table is about to move them down. Call before the records move.
+  void Remove(const unsigned char* records, int count, int removed) noexcept;
+  // Forgets every key and releases the slots.
+  void Release() noexcept;
+
+ private:
+  std::size_t SlotOf(std::string_view key) const noexcept;
+  std::size_t SlotHolding(const unsigned char* records, int recordIndex) const noexcept;
+  void Rebuild(const unsigned char* records, int count) noexcept;
+
+  std::int32_t* slots_ = nullptr;  // record index, or -1 for a free slot
+  std::size_t slotCount_ = 0;      // a power of two, at least twice the record capacity
+};
+
+}  // namespace exprcalc

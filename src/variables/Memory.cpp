@@ -1,0 +1,81 @@
+// Allocation on top of the C heap, with the fault injection and block
+// accounting that the failure-path tests rely on.
+#include "variables/Memory.h"
+
+#include <atomic>
+#include <cstdlib>
+
+namespace exprcalc {
+namespace {
+
+std::atomic<std::size_t> requestCount{0};
+std::atomic<std::size_t> liveBlockCount{0};
+
+// Fault injection state: armed, the countdown of allocations still allowed.
+std::atomic<bool> failureArmed{false};
+std::atomic<bool> failurePersistent{false};
+std::atomic<bool> failureInjected{false};
+std::atomic<std::size_t> allowedBeforeFailure{0};
+
+// Counts one request and says whether it must fail by injection.
+bool NextRequestFails() noexcept {
+  requestCount.fetch_add(1, std::memory_order_relaxed);
+  if (!failureArmed.load(std::memory_order_relaxed)) return false;
+  std::size_t allowed = allowedBeforeFailure.load(std::memory_order_relaxed);
+  if (allowed > 0) {
+    allowedBeforeFailure.store(allowed - 1, std::memory_order_relaxed);
+    return false;
+  }
+  if (!failurePersistent.load(std::memory_order_relaxed)) failureArmed.store(false, std::memory_order_relaxed);
+  failureInjected.store(true, std::memory_order_relaxed);
+  return true;
+}
+
+void* Counted(void* block) noexcept {
+  if (block != nullptr) liveBlockCount.fetch_add(1, std::memory_order_relaxed);
+  return block;
+}
+
+}  // namespace
+
+void* Allocate(std::size_t size) noexcept {
+  if (NextRequestFails()) return nullptr;
+  return Counted(std::malloc(size == 0 ? 1 : size));
+}
+
+void* AllocateZeroed(std::size_t size) noexcept {
+  if (NextRequestFails()) return nullptr;
+  return Counted(std::calloc(size == 0 ? 1 : size, 1));
+}
+
+void* Reallocate(void* block, std::size_t size) noexcept {
+  if (block == nullptr) return Allocate(size);
+  if (NextRequestFails()) return nullptr;
+  return std::realloc(block, size == 0 ? 1 : size);
+}
+
+void Release(void* block) noexcept {
+  if (block == nullptr) return;
+  liveBlockCount.fetch_sub(1, std::memory_order_relaxed);
+  std::free(block);
+}
+
+namespace allocation {
+
+void FailAfter(std::size_t succeeding, bool persistent) noexcept {
+  allowedBeforeFailure.store(succeeding, std::memory_order_relaxed);
+  failurePersistent.store(persistent, std::memory_order_relaxed);
+  failureInjected.store(false, std::memory_order_relaxed);
+  failureArmed.store(true, std::memory_order_relaxed);
+}
+
+void StopFailing() noexcept { failureArmed.store(false, std::memory_order_relaxed); }
+
+bool FailureInjected() noexcept { return failureInjected.load(std::memory_order_relaxed); }
+
+std::size_t RequestCount() noexcept { return requestCount.load(std::memory_order_relaxed); }
+
+std::size_t LiveBlockCount() noexcept { return liveBlockCount.load(std::memory_order_relaxed); }
+
+}  // namespace allocation
+}  // namespace exprcalc

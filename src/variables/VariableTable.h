@@ -1,0 +1,63 @@
+// The process's one store of named variables: fixed 256-byte records in one
+// contiguous block that grows 32 slots at a time, keyed by normalised name.
+// Indexes are positions: removing a record moves every later record down.
+#pragma once
+
+#include <string_view>
+
+#include "variables/KeyIndex.h"
+
+namespace exprcalc {
+
+class VariableTable {
+ public:
+  static constexpr int GrowthSlots = 32;
+  // Free slots kept after every append: a block grows when fewer than 16 are free.
+  static constexpr int HeadRoom = 15;
+
+  constexpr VariableTable() noexcept = default;
+  VariableTable(const VariableTable&) = delete;
+  VariableTable& operator=(const VariableTable&) = delete;
+  ~VariableTable() { FreeBlock(); }
+
+  int GetCount() const noexcept { return count_; }
+  int Capacity() const noexcept { return capacity_; }
+
+  // Index operations: -1 for an index outside 0 to count-1.
+  int CopyRecord(int index, void* destination) const noexcept;
+  int DoubleAt(int index, double& value) const noexcept;  // -1 also for a text record
+  int StringAt(int index, std::string_view& text) const noexcept;  // -1 also for a number record
+  int RemoveAt(int index) noexcept;
+
+  // Name operations: the name is normalised first; -1 when it is not stored.
+  // The texts handed out point into the table and stay valid until it changes.
+  int IndexByKey(std::string_view name, int& type) const noexcept;
+  int LookupDouble(std::string_view name, double& value) const noexcept;
+  int LookupString(std::string_view name, std::string_view& text) const noexcept;
+  int RemoveByKey(std::string_view name) noexcept;
+
+  // Stores: the index after a replacement, the new count after an append, -1
+  // when no room can be made (then nothing changes, not even the capacity).
+  int EnterDouble(std::string_view name, double value) noexcept;
+  int EnterString(std::string_view name, std::string_view value) noexcept;
+
+  // Releases the block and leaves the table empty; returns 0.
+  int FreeBlock() noexcept;
+  // Makes sure the slot at count lies in the block with head-room behind it.
+  // Returns the capacity, or 0 when memory ran out (the table is unchanged).
+  int EnsureRoom() noexcept;
+
+ private:
+  bool InRange(int index) const noexcept { return index >= 0 && index < count_; }
+  unsigned char* Slot(int index) const noexcept;
+  int Find(std::string_view key) const noexcept { return keys_.Find(key, records_); }
+  // Finds or appends the record of name and writes its header; -1 when no room.
+  int Store(std::string_view name, unsigned char type, unsigned char*& slot) noexcept;
+
+  int capacity_ = 0;
+  int count_ = 0;
+  unsigned char* records_ = nullptr;
+  KeyIndex keys_;
+};
+
+}  // namespace exprcalc
