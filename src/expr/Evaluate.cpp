@@ -74,8 +74,15 @@ int Evaluate(std::string_view expression, const VariableTable& table, double& re
 
     if (sp <= ip) {  // shift
       assert(depth < room);
-      stack[depth] = {next.kind, static_cast<std::uint32_t>(topTerminal), next.value};
-      topTerminal = depth++;
+      if (next.kind == kind::Number && topTerminal == depth - 1) {
+        // Every token that can follow a number has a lower input priority, so
+        // the next step would reduce this number alone into an operand, and
+        // nothing else happens in between: do it now.
+        stack[depth++] = {kind::Operand, 0, next.value};
+      } else {
+        stack[depth] = {next.kind, static_cast<std::uint32_t>(topTerminal), next.value};
+        topTerminal = depth++;
+      }
       next = input.Next();
       continue;
     }

@@ -1,7 +1,10 @@
 // The two priority functions that carry the grammar: a kind's priority when
 // it stands on the stack, and when it arrives from the input. A negative
-// priority means the kind has none, and meeting it ends the parse.
+// priority means the kind has none, and meeting it ends the parse. Both are
+// one table lookup, since the parser consults them for every token.
 #pragma once
+
+#include <array>
 
 #include "expr/Token.h"
 
@@ -17,7 +20,9 @@ constexpr bool IsFunctionKind(TokenKind k) noexcept {
   }
 }
 
-constexpr int StackPriority(TokenKind k) noexcept {
+namespace priority {
+
+constexpr int OnStack(TokenKind k) noexcept {
   switch (k) {
     case '$': case '(': return 0;
     case ')': case 'i': return 11;
@@ -28,7 +33,7 @@ constexpr int StackPriority(TokenKind k) noexcept {
   }
 }
 
-constexpr int InputPriority(TokenKind k) noexcept {
+constexpr int FromInput(TokenKind k) noexcept {
   switch (k) {
     case '$': case ')': return 0;
     case '(': case 'i': return 10;
@@ -38,5 +43,20 @@ constexpr int InputPriority(TokenKind k) noexcept {
     default: return IsFunctionKind(k) ? 6 : -1;
   }
 }
+
+template <int (*Priority)(TokenKind)>
+constexpr std::array<signed char, 256> Tabulate() noexcept {
+  std::array<signed char, 256> table{};
+  for (int k = 0; k < 256; ++k) table[k] = static_cast<signed char>(Priority(static_cast<TokenKind>(k)));
+  return table;
+}
+
+inline constexpr std::array<signed char, 256> StackTable = Tabulate<OnStack>();
+inline constexpr std::array<signed char, 256> InputTable = Tabulate<FromInput>();
+
+}  // namespace priority
+
+constexpr int StackPriority(TokenKind k) noexcept { return priority::StackTable[k]; }
+constexpr int InputPriority(TokenKind k) noexcept { return priority::InputTable[k]; }
 
 }  // namespace exprcalc

@@ -3,9 +3,11 @@
 #include "expr/Tokenizer.h"
 
 #include <charconv>
+#include <cstdint>
 #include <limits>
 
 #include "variables/Memory.h"
+#include "variables/NormaliseKey.h"
 #include "variables/SingleByteText.h"
 
 namespace exprcalc {
@@ -14,22 +16,28 @@ namespace {
 constexpr double Pi = 3.141592653589793;
 constexpr double MinutesFactor = 1.0 / 60.0;
 
+constexpr std::size_t LongestBuiltIn = 5;
+
+// A name of up to five bytes packed into one integer, so that matching the
+// built-in names is a handful of integer comparisons.
+constexpr std::uint64_t PackName(std::string_view name) noexcept {
+  std::uint64_t packed = name.size();
+  for (char c : name) packed = (packed << 8) | static_cast<unsigned char>(c);
+  return packed;
+}
+
 struct BuiltIn {
-  std::string_view name;
+  std::uint64_t packedName;
   Token token;
 };
 
 constexpr BuiltIn BuiltIns[] = {
-    {"SIN", {'S', 0.0}},  {"COS", {'C', 0.0}},  {"TAN", {'T', 0.0}},   {"SQR", {'Q', 0.0}},
-    {"SQRT", {'Q', 0.0}}, {"ABS", {'A', 0.0}},  {"PAI", {kind::Number, Pi}}, {"DEG", {'D', 0.0}},
-    {"RAD", {'R', 0.0}},  {"LOG", {'L', 0.0}},  {"LOG10", {'M', 0.0}},  {"EXP", {'N', 0.0}},
-    {"ACOS", {'X', 0.0}}, {"ASIN", {'Y', 0.0}}, {"ATAN", {'Z', 0.0}},
+    {PackName("SIN"), {'S', 0.0}},  {PackName("COS"), {'C', 0.0}},   {PackName("TAN"), {'T', 0.0}},
+    {PackName("SQR"), {'Q', 0.0}},  {PackName("SQRT"), {'Q', 0.0}},  {PackName("ABS"), {'A', 0.0}},
+    {PackName("PAI"), {kind::Number, Pi}}, {PackName("DEG"), {'D', 0.0}}, {PackName("RAD"), {'R', 0.0}},
+    {PackName("LOG"), {'L', 0.0}},  {PackName("LOG10"), {'M', 0.0}}, {PackName("EXP"), {'N', 0.0}},
+    {PackName("ACOS"), {'X', 0.0}}, {PackName("ASIN"), {'Y', 0.0}},  {PackName("ATAN"), {'Z', 0.0}},
 };
-constexpr std::size_t LongestBuiltIn = 5;
-
-bool IsOperatorOrParenthesis(unsigned char c) noexcept {
-  return c == '%' || c == '(' || c == ')' || c == '*' || c == '+' || c == '-' || c == '/' || c == '^';
-}
 
 // A fraction's digits, compacted when grouping commas must be left out. Short
 // numerals stay in the inline buffer; longer ones take a heap block.
@@ -53,58 +61,59 @@ class DigitBuffer {
 
 }  // namespace
 
-Token TokenReader::Emit(Token token) noexcept {
-  ++tokenCount_;
-  lastKind_ = token.kind;
-  return token;
+Token TokenReader::ReadToken(unsigned char c) noexcept {
+  Token token;
+  Scan scan = Scan::Stop;
+  switch (detail::ByteClasses[c]) {
+    case ByteClass::NameStart:
+      scan = ReadName(token);
+      break;
+    case ByteClass::NumberStart:
+      scan = ReadNumber(token);
+      break;
+    case ByteClass::End:  // a line end or "=" ends the expression with the end marker
+      position_ = text_.size();
+      lastKind_ = kind::End;
+      return {kind::End, 0.0};
+    default:
+      break;
+  }
+  if (scan == Scan::Token) {
+    lastKind_ = token.kind;
+    return token;
+  }
+  position_ = text_.size();  // stop: nothing more is read
+  return Finish();
 }
 
-Token TokenReader::Next() noexcept {
+Token TokenReader::Finish() noexcept {
   if (finished_) return {};
-  while (position_ < text_.size()) {
-    const unsigned char c = static_cast<unsigned char>(text_[position_]);
-    Token token;
-    Scan scan = Scan::Stop;
-    if (IsLetter(c) || c == '@') {
-      scan = ReadName(token);
-    } else if (c == ' ' || c == '\t') {
-      ++position_;
-      continue;
-    } else if (c == '\r' || c == '\n' || c == '=') {
-      finished_ = true;
-      return Emit({kind::End, 0.0});
-    } else if (IsOperatorOrParenthesis(c)) {
-      ++position_;
-      return Emit({c, 0.0});
-    } else if (IsDigit(c) || c == '.' || c == ':') {
-      scan = ReadNumber(token);
-    }
-    if (scan == Scan::Token) return Emit(token);
-    if (scan == Scan::Stop) break;
-  }
   finished_ = true;
-  if (tokenCount_ >= 1 && lastKind_ != kind::End) return Emit({kind::End, 0.0});
+  if (lastKind_ != kind::None && lastKind_ != kind::End) return {kind::End, 0.0};
   return {};
 }
 
 TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
   const std::size_t begin = position_++;
   while (IsLetter(At(position_)) || IsDigit(At(position_))) ++position_;
-  const std::string_view name = text_.substr(begin, position_ - begin);
+  const std::size_t length = position_ - begin;
 
-  if (name.size() <= LongestBuiltIn) {
-    char upper[LongestBuiltIn];
-    for (std::size_t i = 0; i < name.size(); ++i) upper[i] = UpperCase(name[i]);
-    const std::string_view key(upper, name.size());
+  // The upper-cased name; only its first 31 bytes are significant for a variable.
+  char key[SignificantNameBytes];
+  const std::size_t keyLength = length < SignificantNameBytes ? length : SignificantNameBytes;
+  for (std::size_t i = 0; i < keyLength; ++i) key[i] = UpperCase(text_[begin + i]);
+
+  if (length <= LongestBuiltIn) {
+    const std::uint64_t packed = PackName({key, length});
     for (const BuiltIn& builtIn : BuiltIns) {
-      if (builtIn.name == key) {
+      if (builtIn.packedName == packed) {
         token = builtIn.token;
         return Scan::Token;
       }
     }
   }
   int type = 0;
-  const int index = table_.IndexByKey(name, type);
+  const int index = table_.IndexOfKey({key, keyLength}, type);
   if (index < 0) return Scan::Stop;
   double value = 0.0;
   if (type == 'd') table_.DoubleAt(index, value);  // a text variable reads as 0
@@ -174,10 +183,33 @@ TokenReader::Scan TokenReader::ReadNumber(Token& token) noexcept {
   return Scan::Token;
 }
 
+// Exact powers of ten: every one up to 1e22 is a double without rounding.
+constexpr double ExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr std::size_t MostExactDigits = 15;  // below 2^53, so the digits form an exact double
+
 // The numeral's digits, decimal point and fraction converted as a whole to
-// the nearest double; "." is the decimal point whatever the locale.
+// the nearest double; "." is the decimal point whatever the locale. A numeral
+// of at most 15 digits is an exact integer divided by an exact power of ten,
+// which one correctly rounded division turns into the nearest double; longer
+// ones go to std::from_chars.
 double TokenReader::ConvertFraction(std::size_t begin, std::size_t end, bool grouped) noexcept {
   std::string_view numeral = text_.substr(begin, end - begin);
+  std::uint64_t digits = 0;
+  std::size_t digitCount = 0;
+  std::size_t fractionDigits = 0;
+  bool inFraction = false;
+  for (char c : numeral) {
+    if (c == '.') {
+      inFraction = true;
+    } else if (c != ',') {
+      if (++digitCount > MostExactDigits) break;
+      digits = digits * 10 + static_cast<unsigned>(c - '0');
+      fractionDigits += inFraction ? 1 : 0;
+    }
+  }
+  if (digitCount <= MostExactDigits) return static_cast<double>(digits) / ExactPowersOfTen[fractionDigits];
+
   DigitBuffer buffer;
   if (grouped) {
     char* compact = buffer.Reserve(numeral.size());
@@ -191,15 +223,14 @@ double TokenReader::ConvertFraction(std::size_t begin, std::size_t end, bool gro
     }
     numeral = {compact, length};
   }
-  if (numeral == ".") return 0.0;  // "." alone reads as "0."
   double value = 0.0;
-  const auto [end_, error] = std::from_chars(numeral.data(), numeral.data() + numeral.size(), value,
-                                             std::chars_format::fixed);
-  (void)end_;
-  if (error == std::errc::result_out_of_range) {
+  const auto result = std::from_chars(numeral.data(), numeral.data() + numeral.size(), value,
+                                      std::chars_format::fixed);
+  if (result.ec == std::errc::result_out_of_range) {
     // Too large only when the integer part holds a non-zero digit; otherwise too small.
     const std::string_view integerPart = numeral.substr(0, numeral.find('.'));
-    value = integerPart.find_first_not_of('0') == std::string_view::npos ? 0.0 : std::numeric_limits<double>::infinity();
+    value = integerPart.find_first_not_of('0') == std::string_view::npos ? 0.0
+                                                                           : std::numeric_limits<double>::infinity();
   }
   return value;
 }

@@ -4,6 +4,7 @@
 // in are replaced by the current value of the numeric variable of that name.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string_view>
 
@@ -11,6 +12,28 @@
 #include "variables/VariableTable.h"
 
 namespace exprcalc {
+
+// The main scan's classes of a byte.
+enum class ByteClass : unsigned char { Stop, Blank, Operator, End, NameStart, NumberStart };
+
+namespace detail {
+constexpr ByteClass ClassifyByte(unsigned char c) noexcept {
+  if (c == ' ' || c == '\t') return ByteClass::Blank;
+  if (c == '%' || c == '(' || c == ')' || c == '*' || c == '+' || c == '-' || c == '/' || c == '^') {
+    return ByteClass::Operator;
+  }
+  if (c == '\r' || c == '\n' || c == '=') return ByteClass::End;
+  if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '@') return ByteClass::NameStart;
+  if ((c >= '0' && c <= '9') || c == '.' || c == ':') return ByteClass::NumberStart;
+  return ByteClass::Stop;  // every other byte, 0x80-0xFF included
+}
+
+constexpr std::array<ByteClass, 256> ByteClasses = [] {
+  std::array<ByteClass, 256> classes{};
+  for (int c = 0; c < 256; ++c) classes[c] = ClassifyByte(static_cast<unsigned char>(c));
+  return classes;
+}();
+}  // namespace detail
 
 // Reads the tokens of one text in order, one per Next(); after the last one
 // (the end marker, or nothing at all) Next() gives kind 0 for ever. The text
@@ -21,16 +44,36 @@ class TokenReader {
   TokenReader(const TokenReader&) = delete;
   TokenReader& operator=(const TokenReader&) = delete;
 
-  Token Next() noexcept;
+  // Blanks and operators, the most frequent bytes, are handled inline.
+  Token Next() noexcept {
+    while (position_ < text_.size()) {
+      const unsigned char c = static_cast<unsigned char>(text_[position_]);
+      switch (detail::ByteClasses[c]) {
+        case ByteClass::Blank:
+          ++position_;
+          continue;
+        case ByteClass::Operator:
+          ++position_;
+          lastKind_ = c;
+          return {c, 0.0};
+        default:
+          return ReadToken(c);
+      }
+    }
+    return Finish();
+  }
+
   // True when memory for a number's digits ran out; Next() then gives kind 0.
   bool OutOfMemory() const noexcept { return outOfMemory_; }
 
  private:
-  enum class Scan { Token, Skip, Stop };
+  enum class Scan { Token, Stop };
+  Token ReadToken(unsigned char c) noexcept;
   Scan ReadName(Token& token) noexcept;
   Scan ReadNumber(Token& token) noexcept;
   double ConvertFraction(std::size_t begin, std::size_t end, bool grouped) noexcept;
-  Token Emit(Token token) noexcept;
+  // Ends the scan: the end marker follows the last token unless it is one.
+  Token Finish() noexcept;
   unsigned char At(std::size_t position) const noexcept {
     return position < text_.size() ? static_cast<unsigned char>(text_[position]) : 0;
   }
@@ -38,8 +81,7 @@ class TokenReader {
   std::string_view text_;
   const VariableTable& table_;
   std::size_t position_ = 0;
-  std::size_t tokenCount_ = 0;
-  TokenKind lastKind_ = kind::None;
+  TokenKind lastKind_ = kind::None;  // kind of the last token given out
   bool finished_ = false;
   bool outOfMemory_ = false;
 };

@@ -53,7 +53,7 @@ int KeyIndex::Find(std::string_view key, const unsigned char* records) const noe
   for (std::size_t slot = SlotOf(key);; slot = (slot + 1) & (slotCount_ - 1)) {
     std::int32_t index = slots_[slot];
     if (index == FreeSlot) return -1;
-    if (record::NameOf(SlotAt(records, index)) == key) return index;
+    if (record::NameEquals(SlotAt(records, index), key)) return index;
   }
 }
 

@@ -34,6 +34,12 @@ inline std::string_view NameOf(const unsigned char* slot) noexcept {
   return {name, strnlen(name, NameSize)};
 }
 
+// True when the stored name is exactly key (at most 31 bytes).
+inline bool NameEquals(const unsigned char* slot, std::string_view key) noexcept {
+  const unsigned char* name = slot + NameOffset;
+  return name[key.size()] == 0 && (key.empty() || std::memcmp(name, key.data(), key.size()) == 0);
+}
+
 // Bytes 40-47 read as a double, whatever the type.
 inline double NumberOf(const unsigned char* slot) noexcept {
   double value;

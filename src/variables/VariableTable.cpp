@@ -47,8 +47,12 @@ int VariableTable::RemoveAt(int index) noexcept {
 }
 
 int VariableTable::IndexByKey(std::string_view name, int& type) const noexcept {
+  return IndexOfKey(NormaliseKey(name).View(), type);
+}
+
+int VariableTable::IndexOfKey(std::string_view key, int& type) const noexcept {
   type = 0;
-  int index = Find(NormaliseKey(name).View());
+  int index = Find(key);
   if (index >= 0) type = record::TypeOf(Slot(index));
   return index;
 }

@@ -32,6 +32,9 @@ class VariableTable {
   // Name operations: the name is normalised first; -1 when it is not stored.
   // The texts handed out point into the table and stay valid until it changes.
   int IndexByKey(std::string_view name, int& type) const noexcept;
+  // As IndexByKey, for a name that is already a normalised key (trimmed,
+  // upper-cased, at most 31 bytes), such as a name read by the tokenizer.
+  int IndexOfKey(std::string_view key, int& type) const noexcept;
   int LookupDouble(std::string_view name, double& value) const noexcept;
   int LookupString(std::string_view name, std::string_view& text) const noexcept;
   int RemoveByKey(std::string_view name) noexcept;
