@@ -42,19 +42,10 @@ Outcome ApplyPrefix(TokenKind k, double y) noexcept {
   }
 }
 
-Outcome ApplyInfix(double a, TokenKind op, double b) noexcept {
-  switch (op) {
-    case '+': return {Ok, a + b};
-    case '-': return {Ok, a - b};
-    case '*': return {Ok, a * b};
-    case '/':
-      if (std::fabs(b) < ZeroThreshold) return {DivisionByZero, 0.0};
-      return {Ok, a / b};
-    case '%': return Remainder(a, b);
-    default:  // '^'
-      if (a == 0.0 && b < 0.0) return {DomainError, 0.0};
-      return {Ok, std::pow(a, b)};
-  }
+Outcome ApplyRemainderOrPower(double a, TokenKind op, double b) noexcept {
+  if (op == '%') return Remainder(a, b);
+  if (a == 0.0 && b < 0.0) return {DomainError, 0.0};  // zero to a negative power
+  return {Ok, std::pow(a, b)};
 }
 
 }  // namespace exprcalc

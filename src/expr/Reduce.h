@@ -3,6 +3,7 @@
 // rule matching is inline: the parser runs it once for nearly every token.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -29,8 +30,22 @@ static_assert(sizeof(StackEntry) == 16);
 
 // A sign or a function applied to its operand y, with its domain tests.
 Outcome ApplyPrefix(TokenKind k, double y) noexcept;
+// a % b and a ^ b, with their tests.
+Outcome ApplyRemainderOrPower(double a, TokenKind op, double b) noexcept;
+
 // a op b for the six infix operators, with their tests.
-Outcome ApplyInfix(double a, TokenKind op, double b) noexcept;
+inline Outcome ApplyInfix(double a, TokenKind op, double b) noexcept {
+  switch (op) {
+    case '+': return {Ok, a + b};
+    case '-': return {Ok, a - b};
+    case '*': return {Ok, a * b};
+    case '/':
+      if (std::fabs(b) < ZeroThreshold) return {DivisionByZero, 0.0};
+      return {Ok, a / b};
+    default:
+      return ApplyRemainderOrPower(a, op, b);
+  }
+}
 
 constexpr bool IsInfixOperator(TokenKind k) noexcept {
   return k == '+' || k == '-' || k == '*' || k == '/' || k == '%' || k == '^';
@@ -42,7 +57,7 @@ constexpr bool IsPrefixKind(TokenKind k) noexcept { return k == '-' || k == '+' 
 // per rule applied from start upward. Entries at depth and above read as kind
 // 0. On return depth is start plus the number of rules applied, also after a
 // failure; the result is the code of the first failing rule, or Ok.
-inline ResultCode Reduce(std::size_t start, std::size_t& depth, StackEntry* stack) noexcept {
+[[gnu::always_inline]] inline ResultCode Reduce(std::size_t start, std::size_t& depth, StackEntry* stack) noexcept {
   const std::size_t end = depth;
   auto kindAt = [&](std::size_t i) -> TokenKind { return i < end ? stack[i].kind : kind::None; };
   std::size_t pos = start;

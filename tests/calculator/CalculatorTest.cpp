@@ -1,0 +1,208 @@
+// The calculator run as a user runs it: expressions as arguments, lines from
+// standard input and files, statements feeding later lines, every error
+// message and exit status, the d:m:s output and the option rules.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "CalculatorProcess.h"
+
+namespace calculatortest {
+namespace {
+
+constexpr int Success = 0;
+constexpr int LineFailed = 1;
+constexpr int UsageError = 2;
+
+struct Run {
+  const char* name;
+  std::vector<std::string> arguments;
+  std::string input;
+  std::string output;  // expected standard output, exactly
+  std::string errors;  // expected standard error, exactly
+  int exitStatus;
+};
+
+void ExpectRuns(const std::vector<Run>& runs) {
+  for (const Run& run : runs) {
+    const Outcome outcome = RunCalculator(run.arguments, run.input);
+    EXPECT_EQ(outcome.output, run.output) << run.name;
+    EXPECT_EQ(outcome.errors, run.errors) << run.name;
+    EXPECT_EQ(outcome.exitStatus, run.exitStatus) << run.name;
+  }
+}
+
+TEST(Calculator, EvaluatesArgumentsInOrder) {
+  ExpectRuns({
+      {"one expression", {"1+2*3"}, "", "7\n", "", Success},
+      {"several, in order", {"2^3^2", "8/4/2", "1,234.5"}, "", "512\n1\n1234.5\n", "", Success},
+      {"shortest round-trip form", {"0.1+0.2", "1/3"}, "", "0.30000000000000004\n0.3333333333333333\n", "", Success},
+      {"exponent only far from 1", {"1,000,000", "10^20", "0.000001", "10^21", "10^(0-7)", "0-10^300"}, "",
+       "1000000\n100000000000000000000\n0.000001\n1e+21\n1e-07\n-1e+300\n", "", Success},
+      {"d:m:s input", {"1:30:36", "12:30"}, "", "1.51\n12.5\n", "", Success},
+      {"not-a-number and infinities", {"SQRT(0-4)", "2^1024", "0-2^1024"}, "", "nan\ninf\n-inf\n", "", Success},
+      {"statement feeds a later expression", {"@RATE = 4", "2*SIN(RAD(30))+@RATE"}, "", "5\n", "", Success},
+      {"statement after blanks", {"  @N = 2", "@N = @N + 1", "@N"}, "", "3\n", "", Success},
+      {"text statement reads as 0", {"@T = \"hello", "@T+1"}, "", "1\n", "", Success},
+      {"@ without = is an expression", {"@NOPE", "@A 5"}, "", "0\n0\n", "", Success},
+      {"an empty argument is an empty expression", {""}, "", "0\n", "", Success},
+  });
+}
+
+TEST(Calculator, ReadsNegativeNumbersAsExpressions) {
+  ExpectRuns({
+      {"minus and digit", {"-5+2"}, "", "-3\n", "", Success},
+      {"minus and point", {"-.5"}, "", "-0.5\n", "", Success},
+      {"minus and colon", {"-:30"}, "", "-0.5\n", "", Success},
+      {"minus and parenthesis", {"-(2)"}, "", "-2\n", "", Success},
+      {"after --, anything is an expression", {"--", "-PAI", "--dms"}, "", "-3.141592653589793\n",
+       "exprcalc: argument 2: --dms: malformed expression\n", LineFailed},
+      {"options after expressions", {"1.51", "--dms"}, "", "1:30:36\n", "", Success},
+  });
+}
+
+TEST(Calculator, ReportsEveryErrorWithItsLine) {
+  ExpectRuns({
+      {"division by zero", {"1", "1/0", "2"}, "", "1\n2\n", "exprcalc: argument 2: 1/0: division by zero\n",
+       LineFailed},
+      {"domain", {"LOG(0)"}, "", "", "exprcalc: argument 1: LOG(0): argument outside the function's domain\n",
+       LineFailed},
+      {"negative logarithm", {"LOG10(0-1)"}, "",
+       "", "exprcalc: argument 1: LOG10(0-1): logarithm of a negative number\n", LineFailed},
+      {"malformed", {"2*-3"}, "", "", "exprcalc: argument 1: 2*-3: malformed expression\n", LineFailed},
+      {"statement not carried out", {"@A = 1/0"}, "",
+       "", "exprcalc: argument 1: @A = 1/0: statement not carried out\n", LineFailed},
+      {"no such variable", {"@NOPE ="}, "", "", "exprcalc: argument 1: @NOPE =: no such variable\n", LineFailed},
+      {"failed statement leaves the variable", {"@A = 2", "@A = 1/0", "@A"}, "",
+       "2\n", "exprcalc: argument 2: @A = 1/0: statement not carried out\n", LineFailed},
+      {"text trimmed in the message", {"  1/0  "}, "", "", "exprcalc: argument 1: 1/0: division by zero\n",
+       LineFailed},
+  });
+}
+
+TEST(Calculator, ReadsStandardInputAndFiles) {
+  const std::string lines = "1+1\n\n   \n# a comment\n  \t# an indented comment\n@X = 3\r\n@X*2\r\n\r\n7/2";
+  const std::string linesFile = WriteScratchFile("lines.txt", lines);
+  const std::string failingFile = WriteScratchFile("failing.txt", "# first\n1\n\n1/0\n");
+  const std::string definitions = WriteScratchFile("definitions.txt", "@BASE = 10\n");
+  ExpectRuns({
+      {"standard input", {}, lines, "2\n6\n3.5\n", "", Success},
+      {"file", {"-f", linesFile}, "", "2\n6\n3.5\n", "", Success},
+      {"--file=", {"--file=" + linesFile}, "", "2\n6\n3.5\n", "", Success},
+      {"- is standard input", {"-f", "-"}, "2*2\n", "4\n", "", Success},
+      {"files before arguments", {"@BASE*2", "-f", definitions}, "", "20\n", "", Success},
+      {"arguments, not standard input", {"5"}, "6\n", "5\n", "", Success},
+      {"stdin line numbers", {}, "1\n\n1/0\n", "1\n", "exprcalc: <stdin>:3: 1/0: division by zero\n", LineFailed},
+      {"file line numbers", {"-f", failingFile}, "", "1\n",
+       "exprcalc: " + failingFile + ":4: 1/0: division by zero\n", LineFailed},
+  });
+}
+
+TEST(Calculator, RefusesABadCommandLineWithStatusTwo) {
+  const std::string missing = ScratchDirectory() + "/no-such-file.txt";
+  const std::string tryHelp = "Try 'exprcalc --help' for more information.\n";
+  ExpectRuns({
+      {"unknown option", {"-x", "1"}, "", "", "exprcalc: unknown option '-x'\n" + tryHelp, UsageError},
+      {"unknown long option", {"--frobnicate"}, "", "", "exprcalc: unknown option '--frobnicate'\n" + tryHelp,
+       UsageError},
+      {"a minus and a name is an option", {"-PAI"}, "", "", "exprcalc: unknown option '-PAI'\n" + tryHelp,
+       UsageError},
+      {"-f without a name", {"-f"}, "", "", "exprcalc: option -f needs a file name\n" + tryHelp, UsageError},
+      {"unreadable file, nothing evaluated", {"1", "-f", missing}, "", "",
+       "exprcalc: cannot read '" + missing + "': No such file or directory\n" + tryHelp, UsageError},
+      {"directory", {"-f", ScratchDirectory()}, "", "",
+       "exprcalc: cannot read '" + ScratchDirectory() + "': Is a directory\n" + tryHelp, UsageError},
+  });
+}
+
+TEST(Calculator, PrintsHelpAndVersion) {
+  const Outcome help = RunCalculator({"--help"});
+  EXPECT_EQ(help.exitStatus, Success);
+  EXPECT_EQ(help.output.rfind("Usage: exprcalc", 0), 0u) << help.output;
+  EXPECT_NE(help.output.find("--dms"), std::string::npos);
+  const Outcome version = RunCalculator({"--version"});
+  EXPECT_EQ(version.exitStatus, Success);
+  EXPECT_EQ(version.output.rfind(std::string("exprcalc ") + EXPRCALC_CLI_VERSION + " (", 0), 0u) << version.output;
+}
+
+TEST(Calculator, PrintsDegreesMinutesSeconds) {
+  struct Row {
+    const char* expression;
+    const char* dms;
+  };
+  const std::vector<Row> rows{
+      {"1.51", "1:30:36"},       {"0-1.51", "-1:30:36"},        {"0.5", "0:30:00"},
+      {"12:30", "12:30:00"},     {"1:75", "2:15:00"},           {"359:59:59", "359:59:59"},
+      {"0", "0:00:00"},          {"1:5:3", "1:05:03"},          {"1.5101", "1.0001:30:36"},
+      {"SQRT(0-4)", "nan"},      {"2^1024", "inf"},
+  };
+  std::string input;
+  std::string expected;
+  for (const Row& row : rows) {
+    input += std::string(row.expression) + "\n";
+    expected += std::string(row.dms) + "\n";
+  }
+  const Outcome outcome = RunCalculator({"--dms"}, input);
+  EXPECT_EQ(outcome.exitStatus, Success);
+  std::istringstream printed(outcome.output);
+  std::string line;
+  for (const Row& row : rows) {
+    std::getline(printed, line);
+    EXPECT_EQ(line, row.dms) << row.expression;
+  }
+}
+
+// Every d:m:s text the calculator prints reads back to the same double, or
+// to its neighbour, through the expression reader itself.
+TEST(Calculator, DegreesMinutesSecondsReadBack) {
+  const std::vector<std::string> values{
+      "1.51",          "12345.678",       "0.1234567",     "359.9999999",     "1/3",          "PAI",
+      "0-PAI",         "0.000000123",     "0.00000000001", "1:00:01",         "123456789.123", "2^40/3",
+      "1000000000000", "2^53",            "0.9999999999",  "DEG(1)",          "59.99999999999",  "7:59:60",
+  };
+  std::string input;
+  for (const std::string& value : values) input += value + "\n";
+  const Outcome decimal = RunCalculator({}, input);
+  const Outcome dms = RunCalculator({"--dms"}, input);
+  const Outcome readBack = RunCalculator({}, dms.output);
+  ASSERT_EQ(decimal.exitStatus, Success) << decimal.errors;
+  ASSERT_EQ(readBack.exitStatus, Success) << readBack.errors;
+
+  std::istringstream expected(decimal.output), printed(dms.output), read(readBack.output);
+  std::string expectedLine, printedLine, readLine;
+  for (const std::string& value : values) {
+    std::getline(expected, expectedLine);
+    std::getline(printed, printedLine);
+    std::getline(read, readLine);
+    const double want = std::stod(expectedLine);
+    const double got = std::stod(readLine);
+    EXPECT_TRUE(got == want || std::nextafter(want, got) == got)
+        << value << " printed as " << printedLine << " reads back as " << readLine << ", not " << expectedLine;
+  }
+}
+
+TEST(Calculator, ReportsOutOfMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "an address-space limit cannot be combined with AddressSanitizer";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  GTEST_SKIP() << "an address-space limit cannot be combined with AddressSanitizer";
+#endif
+#endif
+  // The evaluation's working buffers for a 16 MiB line need far more than
+  // the 256 MiB of address space the child is given.
+  constexpr std::size_t LineLength = std::size_t{16} << 20;
+  constexpr unsigned long AddressSpace = 256ul << 20;
+  std::string line(LineLength, ' ');
+  line.back() = '1';
+  const Outcome outcome = RunCalculator({}, line + "\n2\n", AddressSpace);
+  EXPECT_EQ(outcome.exitStatus, LineFailed);
+  EXPECT_EQ(outcome.output, "2\n");
+  EXPECT_NE(outcome.errors.find(": out of memory\n"), std::string::npos) << outcome.errors.substr(0, 200);
+}
+
+}  // namespace
+}  // namespace calculatortest

@@ -1,0 +1,93 @@
+# Installs the built tree into a scratch prefix, checks the installed layout,
+# then builds and runs two consumers against that prefix alone: a CMake project
+# that uses find_package, and a C program compiled with pkg-config's flags.
+# Run with cmake -P; the variables below come from tests/hosts/CMakeLists.txt.
+foreach(required IN ITEMS BUILD_DIR WORK_DIR CONSUMER_DIR LIBDIR BINDIR MANDIR VERSION
+                          C_COMPILER CXX_COMPILER GENERATOR)
+  if(NOT DEFINED ${required})
+    message(FATAL_ERROR "RunInstallConsumers.cmake needs -D${required}=...")
+  endif()
+endforeach()
+
+# Runs a command and stops the test with its output when it fails.
+function(RunStep what)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${what} failed (${result}):\n${output}")
+  endif()
+  message(STATUS "${what}: ok")
+endfunction()
+
+set(prefix "${WORK_DIR}/prefix")
+unset(ENV{DESTDIR})
+file(REMOVE_RECURSE "${WORK_DIR}")
+RunStep("install" ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}" --config "${CONFIG}")
+
+set(libdir "${prefix}/${LIBDIR}")
+foreach(file IN ITEMS "include/exprcalc.h" "${LIBDIR}/cmake/exprcalc/exprcalcConfig.cmake"
+                      "${LIBDIR}/cmake/exprcalc/exprcalcConfigVersion.cmake" "${LIBDIR}/pkgconfig/exprcalc.pc")
+  if(NOT EXISTS "${prefix}/${file}")
+    message(FATAL_ERROR "not installed: ${file}")
+  endif()
+endforeach()
+# The SONAME chain: libexprcalc.so -> libexprcalc.so.1 -> libexprcalc.so.1.0.0.
+string(REGEX MATCH "^[0-9]+" major "${VERSION}")
+set(link "libexprcalc.so")
+foreach(target IN ITEMS "libexprcalc.so.${major}" "libexprcalc.so.${VERSION}")
+  file(READ_SYMLINK "${libdir}/${link}" actual)
+  if(NOT actual STREQUAL target)
+    message(FATAL_ERROR "${link} points to '${actual}', expected '${target}'")
+  endif()
+  set(link "${target}")
+endforeach()
+
+# The calculator and its manual page, when this build has them.
+if(MAN_PAGE AND NOT EXISTS "${prefix}/${MANDIR}/man1/exprcalc.1")
+  message(FATAL_ERROR "not installed: ${MANDIR}/man1/exprcalc.1")
+endif()
+if(CALCULATOR)
+  execute_process(COMMAND "${prefix}/${BINDIR}/exprcalc" "1+2*3" RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT result EQUAL 0 OR NOT output MATCHES "(^|[^0-9.])7([^0-9.]|$)")
+    message(FATAL_ERROR "installed calculator on '1+2*3' gave (${result}): ${output}")
+  endif()
+  message(STATUS "run the installed calculator: ok")
+endif()
+
+set(strict_c -std=c99 -pedantic -Wall -Wextra -Werror)
+set(strict_cxx -Wall -Wextra -Wpedantic -Werror)
+separate_arguments(sanitize UNIX_COMMAND "${SANITIZE_FLAGS}")
+list(JOIN strict_cxx " " cxx_flags)
+string(APPEND cxx_flags " ${SANITIZE_FLAGS}")
+
+set(cmake_consumer "${WORK_DIR}/cmake-consumer")
+RunStep("configure the find_package consumer"
+  ${CMAKE_COMMAND} -S "${CONSUMER_DIR}" -B "${cmake_consumer}" -G "${GENERATOR}"
+  "-DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}"
+  "-DCMAKE_BUILD_TYPE=${CONFIG}" "-DCMAKE_PREFIX_PATH=${prefix}"
+  "-DCMAKE_CXX_FLAGS=${cxx_flags}" "-DCMAKE_EXE_LINKER_FLAGS=${SANITIZE_FLAGS}")
+RunStep("build the find_package consumer" ${CMAKE_COMMAND} --build "${cmake_consumer}" --config "${CONFIG}")
+file(GLOB_RECURSE consumer_program "${cmake_consumer}/installed_consumer" "${cmake_consumer}/installed_consumer.exe")
+RunStep("run the find_package consumer" ${consumer_program})
+
+if(NOT PKG_CONFIG)
+  message(STATUS "pkg-config not found: the pkg-config consumer is not built")
+  return()
+endif()
+set(ENV{PKG_CONFIG_PATH} "${libdir}/pkgconfig")
+execute_process(COMMAND "${PKG_CONFIG}" --modversion exprcalc OUTPUT_VARIABLE modversion OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT modversion STREQUAL VERSION)
+  message(FATAL_ERROR "pkg-config reports version '${modversion}', expected '${VERSION}'")
+endif()
+execute_process(COMMAND "${PKG_CONFIG}" --cflags --libs exprcalc
+  OUTPUT_VARIABLE pc_flags OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE result)
+execute_process(COMMAND "${PKG_CONFIG}" --variable=libdir exprcalc
+  OUTPUT_VARIABLE pc_libdir OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT result EQUAL 0 OR NOT pc_flags MATCHES "-lexprcalc")
+  message(FATAL_ERROR "pkg-config --cflags --libs exprcalc gave '${pc_flags}'")
+endif()
+separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
+set(pc_program "${WORK_DIR}/pkg-config-consumer")
+RunStep("build the pkg-config consumer"
+  "${C_COMPILER}" ${strict_c} ${sanitize} "${CONSUMER_DIR}/InstalledConsumer.c" ${pc_flags}
+  "-Wl,-rpath,${pc_libdir}" -o "${pc_program}")
+RunStep("run the pkg-config consumer" "${pc_program}")

@@ -1,0 +1,98 @@
+// Reads the options in any position up to "--"; everything else is an
+// expression. An argument such as -5+2 or -(1) is an expression, so that
+// negative values need no "--".
+#include "CommandLine.h"
+
+namespace calculator {
+namespace {
+
+constexpr std::string_view FileOption = "--file";
+
+bool TakesFileName(std::string_view argument) { return argument == "-f" || argument == FileOption; }
+
+}  // namespace
+
+bool IsNegativeExpression(std::string_view argument) {
+  if (argument.size() < 2 || argument[0] != '-') return false;
+  const char next = argument[1];
+  return (next >= '0' && next <= '9') || next == '.' || next == ':' || next == '(';
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
+  CommandLine result;
+  Options& options = result.options;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string_view argument = arguments[i];
+    if (optionsEnded || argument.empty() || argument[0] != '-' || IsNegativeExpression(argument)) {
+      options.expressions.emplace_back(argument);
+    } else if (argument == "--") {
+      optionsEnded = true;
+    } else if (argument == "--dms") {
+      options.dms = true;
+    } else if (argument == "-i" || argument == "--interactive") {
+      options.interactive = true;
+    } else if (argument == "-h" || argument == "--help") {
+      options.help = true;
+    } else if (argument == "-V" || argument == "--version") {
+      options.version = true;
+    } else if (TakesFileName(argument)) {
+      if (i + 1 == arguments.size()) {
+        result.usageError = "option " + std::string(argument) + " needs a file name";
+        return result;
+      }
+      options.files.emplace_back(arguments[++i]);
+    } else if (argument.starts_with(FileOption) && argument.size() > FileOption.size() &&
+               argument[FileOption.size()] == '=') {
+      options.files.emplace_back(argument.substr(FileOption.size() + 1));
+    } else if (argument.starts_with("-f")) {
+      options.files.emplace_back(argument.substr(2));
+    } else {
+      result.usageError = "unknown option '" + std::string(argument) + "'";
+      return result;
+    }
+  }
+  return result;
+}
+
+std::string_view HelpText() {
+  return R"(Usage: exprcalc [OPTION]... [--] [EXPR]...
+Evaluate arithmetic expressions and assignment statements.
+
+Each EXPR is evaluated in order and its value printed on a line of its own.
+An argument whose first non-blank character is "@" and that holds "=" is a
+statement (@RATE = 0.5*@BASE) and prints nothing when it succeeds. Without
+EXPR and -f, lines are read from standard input; when that is a terminal an
+interactive session starts (type :help there).
+
+Options:
+  -f, --file FILE    read lines from FILE ("-" is standard input); may be
+                     repeated; files are read before any EXPR
+      --dms          print values as degrees:minutes:seconds
+  -i, --interactive  run the interactive session even when standard input
+                     is not a terminal
+  -h, --help         print this help and exit
+  -V, --version      print the version and exit
+      --             end of options: every later argument is an EXPR
+
+An argument that begins with "-" and a digit, ".", ":" or "(" is an EXPR,
+not an option: exprcalc -5+2 prints -3.
+
+Lines that are blank or whose first non-blank character is "#" are skipped;
+lines may end in LF or CRLF.
+
+Numbers print with the fewest digits that read back to the same double,
+without an exponent from 1e-6 up to 1e21 (with one beyond: 1e+300), and as
+nan, inf or -inf. With --dms a value prints as D:MM:SS with whole minutes and
+seconds (1.51 prints 1:30:36), a leading "-" for a negative value. When the
+value is not a whole number of seconds, the remaining fraction of a second is
+carried as a decimal fraction of the degrees field (1.5101 prints
+1.0001:30:36), since the notation has no fraction of a second; the text reads
+back to the same value, or to within the last digit of a double.
+
+Exit status: 0 when every line succeeded, 1 when any failed, 2 for a usage
+error (unknown option, unreadable file).
+)";
+}
+
+}  // namespace calculator
