@@ -1,8 +1,15 @@
 // The shift/reduce loop. Tokens are read one at a time as the parse needs
-// them, so the only working buffer is the stack: inline for short texts, one
-// heap block otherwise, sized for the most entries the text can push. The top
-// terminal and each handle's lower entry are found through the entries'
-// terminalBelow links, so the cost stays linear in the length of the text.
+// them, so the only working memory is the stack: inline for short texts, one
+// heap block otherwise, sized for the most entries the text can push.
+//
+// Finding terminals costs constant time. The top terminal is kept as the
+// parse goes. Below any terminal lies at most one evaluated operand ("E")
+// before the next terminal: a shift puts a terminal or a single operand on a
+// terminal, and every successful reduction the parser asks for folds its
+// stretch into exactly one operand, because its priorities only let a
+// handle's lower entry differ from the top terminal's link for a ")" over its
+// "(". A number shifted onto an operand leaves two operands, but the very
+// next reduction refuses that stretch and ends the parse.
 #include "expr/Evaluate.h"
 
 #include <cassert>
@@ -24,28 +31,59 @@ constexpr std::size_t InlineTextLength = 256;
 // bytes pushes at most n + 1 entries above the bottom marker.
 constexpr std::size_t StackRoomFor(std::size_t length) noexcept { return length + 2; }
 
-class EvalStack {
- public:
-  EvalStack() = default;
-  EvalStack(const EvalStack&) = delete;
-  EvalStack& operator=(const EvalStack&) = delete;
-  ~EvalStack() { Release(heap_); }
+constexpr std::size_t BytesPerEntry = sizeof(double) + sizeof(TokenKind);
 
-  // The entries for a text of the given length, or nullptr when they cannot be had.
-  StackEntry* Obtain(std::size_t textLength) noexcept {
-    if (textLength <= InlineTextLength) return inline_;
-    // Entry indexes are 32-bit; the stack's byte size must fit size_t.
-    if (textLength > UINT32_MAX - 2) return nullptr;
+// The memory behind the stack's arrays: inline for short texts, one heap block
+// (numbers first, then kinds) otherwise.
+class StackMemory {
+ public:
+  StackMemory() = default;
+  StackMemory(const StackMemory&) = delete;
+  StackMemory& operator=(const StackMemory&) = delete;
+  ~StackMemory() { Release(heap_); }
+
+  // Points the stack's arrays at room for a text of the given length; false
+  // when the room cannot be had.
+  bool Obtain(std::size_t textLength, EvalStack& stack) noexcept {
+    if (textLength <= InlineTextLength) {
+      stack.operand = inlineOperands_;
+      stack.kind = inlineKinds_;
+      return true;
+    }
+    if (textLength > SIZE_MAX - 2) return false;
+    const std::size_t room = StackRoomFor(textLength);
     std::size_t bytes = 0;
-    if (!MultiplySize(StackRoomFor(textLength), sizeof(StackEntry), bytes)) return nullptr;
-    heap_ = static_cast<StackEntry*>(Allocate(bytes));
-    return heap_;
+    if (!MultiplySize(room, BytesPerEntry, bytes)) return false;
+    heap_ = static_cast<unsigned char*>(Allocate(bytes));
+    if (heap_ == nullptr) return false;
+    stack.operand = reinterpret_cast<double*>(heap_);
+    stack.kind = heap_ + room * sizeof(double);
+    return true;
   }
 
  private:
-  StackEntry inline_[StackRoomFor(InlineTextLength)];
-  StackEntry* heap_ = nullptr;
+  double inlineOperands_[StackRoomFor(InlineTextLength)];
+  TokenKind inlineKinds_[StackRoomFor(InlineTextLength)];
+  unsigned char* heap_ = nullptr;
 };
+
+// The nearest entry below index that is not an evaluated operand (at most two
+// steps, see above; the bottom marker ends the walk in any case).
+std::size_t TerminalBelow(const EvalStack& stack, std::size_t index) noexcept {
+  std::size_t below = index - 1;
+  while (stack.kind[below] == kind::Operand) --below;
+  return below;
+}
+
+// The value of the lowest "E" entry, or 0.0 when there is none.
+double LowestOperand(const EvalStack& stack) noexcept {
+  std::size_t number = 0;
+  for (std::size_t i = 0; i < stack.depth; ++i) {
+    if (stack.kind[i] == kind::Operand) return stack.operand[number];
+    if (CarriesNumber(stack.kind[i])) ++number;
+  }
+  return 0.0;
+}
 
 }  // namespace
 
@@ -53,35 +91,45 @@ int Evaluate(std::string_view expression, const VariableTable& table, double& re
   result = 0.0;
   if (expression.empty()) return Ok;
 
-  EvalStack buffer;
-  StackEntry* stack = buffer.Obtain(expression.size());
-  if (stack == nullptr) return OutOfMemory;
+  StackMemory memory;
+  EvalStack stack;
+  if (!memory.Obtain(expression.size(), stack)) return OutOfMemory;
   [[maybe_unused]] const std::size_t room = StackRoomFor(expression.size());
 
   TokenReader input(expression, table);
-  stack[0] = {kind::End, 0, 0.0};
-  std::size_t depth = 1;
+  stack.kind[0] = kind::End;
+  stack.depth = 1;
+  stack.operandCount = 0;
   std::size_t topTerminal = 0;
   Token next = input.Next();
 
   for (;;) {
-    if (input.OutOfMemory()) return OutOfMemory;
-    const TokenKind top = stack[topTerminal].kind;
+    const TokenKind top = stack.kind[topTerminal];
     if (top == kind::End && next.kind == kind::End) break;
     const int sp = StackPriority(top);
     const int ip = InputPriority(next.kind);
     if (sp < 0 || ip < 0) break;
 
     if (sp <= ip) {  // shift
-      assert(depth < room);
+      assert(stack.depth < room);
+      const std::size_t depth = stack.depth;
+      // Every token that can follow a number or a ")" has a lower input
+      // priority, so the very next step would reduce it, and nothing else
+      // happens in between: fold the two commonest handles at once.
       if (next.kind == kind::Number && topTerminal == depth - 1) {
-        // Every token that can follow a number has a lower input priority, so
-        // the next step would reduce this number alone into an operand, and
-        // nothing else happens in between: do it now.
-        stack[depth++] = {kind::Operand, 0, next.value};
+        stack.kind[depth] = kind::Operand;  // the number alone
+        stack.operand[stack.operandCount++] = next.value;
+        stack.depth = depth + 1;
+      } else if (next.kind == ')' && topTerminal == depth - 2 && top == '(' &&
+                 stack.kind[depth - 1] == kind::Operand && stack.kind[topTerminal - 1] != kind::Operand) {
+        stack.kind[topTerminal] = kind::Operand;  // "(" E ")" becomes the E
+        stack.depth = depth - 1;
+        topTerminal = topTerminal - 1;
       } else {
-        stack[depth] = {next.kind, static_cast<std::uint32_t>(topTerminal), next.value};
-        topTerminal = depth++;
+        stack.kind[depth] = next.kind;
+        if (next.kind == kind::Number) stack.operand[stack.operandCount++] = next.value;
+        topTerminal = depth;
+        stack.depth = depth + 1;
       }
       next = input.Next();
       continue;
@@ -90,9 +138,9 @@ int Evaluate(std::string_view expression, const VariableTable& table, double& re
     // Reduce: walk down the terminals from the top to the handle's lower entry.
     std::size_t x = topTerminal;
     for (;;) {
-      const std::size_t lower = stack[x].terminalBelow;
-      if (StackPriority(stack[lower].kind) < InputPriority(stack[x].kind)) {
-        const ResultCode code = Reduce(lower + 1, depth, stack);
+      const std::size_t lower = TerminalBelow(stack, x);
+      if (StackPriority(stack.kind[lower]) < InputPriority(stack.kind[x])) {
+        const ResultCode code = Reduce(lower + 1, stack);
         if (code != Ok) return code;
         topTerminal = lower;  // everything above it is now an evaluated operand
         break;
@@ -102,12 +150,8 @@ int Evaluate(std::string_view expression, const VariableTable& table, double& re
     }
   }
 
-  for (std::size_t i = 0; i < depth; ++i) {
-    if (stack[i].kind == kind::Operand) {
-      result = stack[i].value;
-      break;
-    }
-  }
+  if (input.OutOfMemory()) return OutOfMemory;
+  result = LowestOperand(stack);
   return Ok;
 }
 

@@ -1,6 +1,8 @@
-// The arithmetic of the reduction rules: signs, functions with their domain
-// tests, and the infix operators. Every computation is written in the order
-// that defines its rounding.
+// The reduction rules in full, tried in order at each read position (a
+// number, a sign or function with its operand, a parenthesised operand, an
+// infix operation), and the arithmetic of signs and functions with their
+// domain tests. Every computation is written in the order that defines its
+// rounding.
 #include "expr/Reduce.h"
 
 #include <cmath>
@@ -46,6 +48,54 @@ Outcome ApplyRemainderOrPower(double a, TokenKind op, double b) noexcept {
   if (op == '%') return Remainder(a, b);
   if (a == 0.0 && b < 0.0) return {DomainError, 0.0};  // zero to a negative power
   return {Ok, std::pow(a, b)};
+}
+
+ResultCode ReduceStretch(std::size_t start, EvalStack& stack) noexcept {
+  const std::size_t end = stack.depth;
+  auto kindAt = [&](std::size_t i) -> TokenKind { return i < end ? stack.kind[i] : kind::None; };
+  std::size_t numbersInStretch = 0;
+  for (std::size_t i = start; i < end; ++i) numbersInStretch += CarriesNumber(stack.kind[i]) ? 1 : 0;
+  std::size_t numberIn = stack.operandCount - numbersInStretch;  // the stretch's first number
+  std::size_t numberOut = numberIn;
+  std::size_t pos = start;
+  std::size_t out = start;
+  ResultCode code = Ok;
+  while (pos < end) {
+    const TokenKind k0 = stack.kind[pos], k1 = kindAt(pos + 1), k2 = kindAt(pos + 2);
+    const double* numbers = stack.operand + numberIn;
+    Outcome outcome;
+    std::size_t length;
+    if (k0 == kind::Number && pos == end - 1) {  // a freshly pushed number
+      outcome = {Ok, numbers[0]};
+      length = 1;
+      numberIn += 1;
+    } else if (IsPrefixKind(k0) && k1 == kind::Operand) {
+      outcome = ApplyPrefix(k0, numbers[0]);
+      length = 2;
+      numberIn += 1;
+    } else if (k0 == '(' && k1 == kind::Operand && k2 == ')') {
+      outcome = {Ok, numbers[0]};
+      length = 3;
+      numberIn += 1;
+    } else if (k0 == kind::Operand && IsInfixOperator(k1) && k2 == kind::Operand) {
+      outcome = ApplyInfix(numbers[0], k1, numbers[1]);
+      length = 3;
+      numberIn += 2;
+    } else {
+      code = Malformed;
+      break;
+    }
+    if (outcome.code != Ok) {
+      code = outcome.code;
+      break;
+    }
+    stack.kind[out++] = kind::Operand;
+    stack.operand[numberOut++] = outcome.value;
+    pos += length;
+  }
+  stack.depth = out;
+  stack.operandCount = numberOut;
+  return code;
 }
 
 }  // namespace exprcalc

@@ -1,6 +1,6 @@
-// The evaluator's stack entries and the reduction that folds a stretch at the
-// top of the stack into evaluated operands ("E"), computing as it goes. The
-// rule matching is inline: the parser runs it once for nearly every token.
+// The evaluator's stack and the reduction that folds a stretch at the top of
+// the stack into evaluated operands ("E"), computing as it goes. The rule
+// matching is inline: the parser runs it once for nearly every token.
 #pragma once
 
 #include <cmath>
@@ -17,16 +17,21 @@ namespace exprcalc {
 // A divisor or logarithm argument of smaller magnitude counts as zero.
 inline constexpr double ZeroThreshold = 5e-14;
 
-// One entry of the evaluator's stack: a token, and for an entry that is not
-// an evaluated operand the index of the nearest such entry below it, which
-// lets the parser find its handles in constant time. Left uninitialised on
-// purpose: the parser writes each entry before reading it.
-struct StackEntry {
-  TokenKind kind;
-  std::uint32_t terminalBelow;
-  double value;
+// The evaluator's stack, kept as two arrays so that a push touches as few
+// bytes as possible (a deeply nested text pushes one entry per byte):
+//  - kind: every entry's kind; entry 0 is the bottom marker "$";
+//  - operand: the numbers of the "i" and "E" entries, bottom first. Entries
+//    are pushed and folded at the top only, so the numbers of the entries from
+//    any index upward are always the topmost numbers here.
+// Both are left uninitialised: the parser writes each entry before reading it.
+struct EvalStack {
+  TokenKind* kind;
+  double* operand;
+  std::size_t depth;         // entries in use, the bottom marker included
+  std::size_t operandCount;  // numbers in use
 };
-static_assert(sizeof(StackEntry) == 16);
+
+constexpr bool CarriesNumber(TokenKind k) noexcept { return k == kind::Number || k == kind::Operand; }
 
 // A sign or a function applied to its operand y, with its domain tests.
 Outcome ApplyPrefix(TokenKind k, double y) noexcept;
@@ -57,41 +62,35 @@ constexpr bool IsPrefixKind(TokenKind k) noexcept { return k == '-' || k == '+' 
 // per rule applied from start upward. Entries at depth and above read as kind
 // 0. On return depth is start plus the number of rules applied, also after a
 // failure; the result is the code of the first failing rule, or Ok.
-[[gnu::always_inline]] inline ResultCode Reduce(std::size_t start, std::size_t& depth, StackEntry* stack) noexcept {
-  const std::size_t end = depth;
-  auto kindAt = [&](std::size_t i) -> TokenKind { return i < end ? stack[i].kind : kind::None; };
-  std::size_t pos = start;
-  std::size_t out = start;
-  ResultCode code = Ok;
-  while (pos < end) {
-    const TokenKind k0 = stack[pos].kind, k1 = kindAt(pos + 1), k2 = kindAt(pos + 2);
-    Outcome outcome;
-    std::size_t length;
-    if (k0 == kind::Number && pos == end - 1) {  // a freshly pushed number
-      outcome = {Ok, stack[pos].value};
-      length = 1;
-    } else if (k0 == kind::Operand && IsInfixOperator(k1) && k2 == kind::Operand) {
-      outcome = ApplyInfix(stack[pos].value, k1, stack[pos + 2].value);
-      length = 3;
-    } else if (IsPrefixKind(k0) && k1 == kind::Operand) {
-      outcome = ApplyPrefix(k0, stack[pos + 1].value);
-      length = 2;
-    } else if (k0 == '(' && k1 == kind::Operand && k2 == ')') {
-      outcome = {Ok, stack[pos + 1].value};
-      length = 3;
-    } else {
-      code = Malformed;
-      break;
-    }
-    if (outcome.code != Ok) {
-      code = outcome.code;
-      break;
-    }
-    stack[out++] = {kind::Operand, 0, outcome.value};
-    pos += length;
+ResultCode ReduceStretch(std::size_t start, EvalStack& stack) noexcept;
+
+// As ReduceStretch. The stretches the parser hands over are nearly always one
+// rule that takes the whole stretch; those are folded here, inline.
+[[gnu::always_inline]] inline ResultCode Reduce(std::size_t start, EvalStack& stack) noexcept {
+  const std::size_t length = stack.depth - start;
+  const TokenKind* kinds = stack.kind + start;
+  double* top = stack.operand + stack.operandCount;  // one past the topmost number
+  Outcome outcome;
+  if (length == 1 && kinds[0] == kind::Number) {
+    outcome = {Ok, top[-1]};
+  } else if (length == 2 && IsPrefixKind(kinds[0]) && kinds[1] == kind::Operand) {
+    outcome = ApplyPrefix(kinds[0], top[-1]);
+  } else if (length == 3 && kinds[0] == kind::Operand && IsInfixOperator(kinds[1]) && kinds[2] == kind::Operand) {
+    outcome = ApplyInfix(top[-2], kinds[1], top[-1]);
+    if (outcome.code == Ok) --stack.operandCount;
+  } else if (length == 3 && kinds[0] == '(' && kinds[1] == kind::Operand && kinds[2] == ')') {
+    outcome = {Ok, top[-1]};
+  } else {
+    return ReduceStretch(start, stack);
   }
-  depth = out;
-  return code;
+  if (outcome.code != Ok) {
+    stack.depth = start;
+    return outcome.code;
+  }
+  stack.kind[start] = kind::Operand;
+  stack.operand[stack.operandCount - 1] = outcome.value;
+  stack.depth = start + 1;
+  return Ok;
 }
 
 }  // namespace exprcalc

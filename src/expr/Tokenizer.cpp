@@ -19,25 +19,35 @@ constexpr double MinutesFactor = 1.0 / 60.0;
 constexpr std::size_t LongestBuiltIn = 5;
 
 // A name of up to five bytes packed into one integer, so that matching the
-// built-in names is a handful of integer comparisons.
+// built-in names is one switch over integers.
 constexpr std::uint64_t PackName(std::string_view name) noexcept {
   std::uint64_t packed = name.size();
-  for (char c : name) packed = (packed << 8) | static_cast<unsigned char>(c);
+  for (char c : name) packed = (packed << 8) | static_cast<unsigned char>(UpperCase(c));
   return packed;
 }
 
-struct BuiltIn {
-  std::uint64_t packedName;
-  Token token;
-};
-
-constexpr BuiltIn BuiltIns[] = {
-    {PackName("SIN"), {'S', 0.0}},  {PackName("COS"), {'C', 0.0}},   {PackName("TAN"), {'T', 0.0}},
-    {PackName("SQR"), {'Q', 0.0}},  {PackName("SQRT"), {'Q', 0.0}},  {PackName("ABS"), {'A', 0.0}},
-    {PackName("PAI"), {kind::Number, Pi}}, {PackName("DEG"), {'D', 0.0}}, {PackName("RAD"), {'R', 0.0}},
-    {PackName("LOG"), {'L', 0.0}},  {PackName("LOG10"), {'M', 0.0}}, {PackName("EXP"), {'N', 0.0}},
-    {PackName("ACOS"), {'X', 0.0}}, {PackName("ASIN"), {'Y', 0.0}},  {PackName("ATAN"), {'Z', 0.0}},
-};
+// The token of a built-in name (case-insensitive), or kind 0 for any other name.
+Token BuiltInToken(std::string_view name) noexcept {
+  if (name.size() > LongestBuiltIn) return {};
+  switch (PackName(name)) {
+    case PackName("SIN"): return {'S', 0.0};
+    case PackName("COS"): return {'C', 0.0};
+    case PackName("TAN"): return {'T', 0.0};
+    case PackName("SQR"):
+    case PackName("SQRT"): return {'Q', 0.0};
+    case PackName("ABS"): return {'A', 0.0};
+    case PackName("PAI"): return {kind::Number, Pi};
+    case PackName("DEG"): return {'D', 0.0};
+    case PackName("RAD"): return {'R', 0.0};
+    case PackName("LOG"): return {'L', 0.0};
+    case PackName("LOG10"): return {'M', 0.0};
+    case PackName("EXP"): return {'N', 0.0};
+    case PackName("ACOS"): return {'X', 0.0};
+    case PackName("ASIN"): return {'Y', 0.0};
+    case PackName("ATAN"): return {'Z', 0.0};
+    default: return {};
+  }
+}
 
 // A fraction's digits, compacted when grouping commas must be left out. Short
 // numerals stay in the inline buffer; longer ones take a heap block.
@@ -83,6 +93,7 @@ Token TokenReader::ReadToken(unsigned char c) noexcept {
     return token;
   }
   position_ = text_.size();  // stop: nothing more is read
+  if (outOfMemory_) finished_ = true;  // no end marker: the evaluation ends at once
   return Finish();
 }
 
@@ -98,20 +109,14 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
   while (IsLetter(At(position_)) || IsDigit(At(position_))) ++position_;
   const std::size_t length = position_ - begin;
 
-  // The upper-cased name; only its first 31 bytes are significant for a variable.
+  const std::string_view name = text_.substr(begin, length);
+  token = BuiltInToken(name);
+  if (token.kind != kind::None) return Scan::Token;
+
+  // A variable: the upper-cased name, of which only the first 31 bytes are significant.
   char key[SignificantNameBytes];
   const std::size_t keyLength = length < SignificantNameBytes ? length : SignificantNameBytes;
-  for (std::size_t i = 0; i < keyLength; ++i) key[i] = UpperCase(text_[begin + i]);
-
-  if (length <= LongestBuiltIn) {
-    const std::uint64_t packed = PackName({key, length});
-    for (const BuiltIn& builtIn : BuiltIns) {
-      if (builtIn.packedName == packed) {
-        token = builtIn.token;
-        return Scan::Token;
-      }
-    }
-  }
+  for (std::size_t i = 0; i < keyLength; ++i) key[i] = UpperCase(name[i]);
   int type = 0;
   const int index = table_.IndexOfKey({key, keyLength}, type);
   if (index < 0) return Scan::Stop;
@@ -130,6 +135,7 @@ TokenReader::Scan TokenReader::ReadNumber(Token& token) noexcept {
   bool inFraction = false;
   bool grouped = false;
   int colonCount = 0;
+  std::size_t fractionStart = position_;  // first fraction digit, once inFraction is set
   if (IsDigit(first)) {
     numberValue = first - '0';
   } else if (first == '.') {
@@ -147,20 +153,19 @@ TokenReader::Scan TokenReader::ReadNumber(Token& token) noexcept {
         colonPart = colonPart * 10 + k * placeFactor;
       } else if (!inFraction) {
         numberValue = numberValue * 10 + k;
-      } else {
-        placeFactor = placeFactor / 10;
-        numberValue = numberValue + k * placeFactor;
       }
+      // Fraction digits count digit by digit only if a colon follows; see AddFractionDigits.
     } else if (d == ',') {
       if (inFraction || colonCount > 0) return Scan::Stop;
       grouped = true;
     } else if (d == '.') {
       if (inFraction || colonCount > 0) return Scan::Stop;
-      placeFactor = 1.0;
       inFraction = true;
+      fractionStart = position_ + 1;
     } else if (d == ':') {
       if (colonCount == 2) return Scan::Stop;
       if (colonCount == 0) {
+        if (inFraction) numberValue = AddFractionDigits(numberValue, fractionStart, position_);
         placeFactor = MinutesFactor;
       } else {
         numberValue = numberValue + colonPart;
@@ -181,6 +186,19 @@ TokenReader::Scan TokenReader::ReadNumber(Token& token) noexcept {
   }
   token = {kind::Number, numberValue};
   return Scan::Token;
+}
+
+// The degrees field of a d:m:s number keeps its fraction as read digit by
+// digit: each digit weighs a tenth of the one before. A plain decimal never
+// needs this value (it is converted as a whole), so it is only computed when
+// a colon follows the fraction.
+double TokenReader::AddFractionDigits(double value, std::size_t first, std::size_t end) const noexcept {
+  double placeFactor = 1.0;
+  for (std::size_t i = first; i < end; ++i) {
+    placeFactor = placeFactor / 10;
+    value = value + (text_[i] - '0') * placeFactor;
+  }
+  return value;
 }
 
 // Exact powers of ten: every one up to 1e22 is a double without rounding.

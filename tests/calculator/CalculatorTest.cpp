@@ -192,9 +192,9 @@ TEST(Calculator, ReportsOutOfMemory) {
   GTEST_SKIP() << "an address-space limit cannot be combined with AddressSanitizer";
 #endif
 #endif
-  // The evaluation's working buffers for a 16 MiB line need far more than
+  // The evaluation's working buffers for a 32 MiB line need far more than
   // the 256 MiB of address space the child is given.
-  constexpr std::size_t LineLength = std::size_t{16} << 20;
+  constexpr std::size_t LineLength = std::size_t{32} << 20;
   constexpr unsigned long AddressSpace = 256ul << 20;
   std::string line(LineLength, ' ');
   line.back() = '1';
