@@ -1,0 +1,185 @@
+// Allocation failure at every point: each operation below runs again and
+// again with its k-th allocation failing (k = 0, 1, 2, ...) until it runs
+// without an injected failure. Every failed run must give the documented
+// result (257 and 0.0, 1, or -1), release every block it took, and leave the
+// table exactly as it was. Both the single and the persistent failure mode.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "exprcalc.h"
+#include "variables/Memory.h"
+
+namespace {
+
+namespace allocation = exprcalc::allocation;
+using Record = std::array<unsigned char, EXPRCALC_RECORD_SIZE>;
+
+// Everything a host can see of the table.
+struct TableImage {
+  std::vector<Record> records;
+  std::vector<int> foundByName;
+  bool operator==(const TableImage&) const = default;
+};
+
+TableImage Snapshot() {
+  TableImage image;
+  const int count = GetVarCount();
+  for (int i = 0; i < count; ++i) {
+    Record record;
+    EXPECT_EQ(GetVar(i, record.data()), 0);
+    image.records.push_back(record);
+    int type = 0;
+    image.foundByName.push_back(GetIndexByKey(reinterpret_cast<const char*>(record.data() + 2), &type));
+  }
+  Record past;
+  EXPECT_EQ(GetVar(count, past.data()), -1);
+  return image;
+}
+
+void TableOf(int count) {
+  FreeVariable();
+  for (int i = 0; i < count; ++i) ASSERT_GT(EnterVarDouble(("@V" + std::to_string(i)).c_str(), i), 0);
+}
+
+enum class Kind { Evaluation, Statement, Store };
+
+struct Outcome {
+  int result;
+  double value;
+};
+
+struct Operation {
+  const char* name;
+  int tableSize;                  // the table holds @V0 ... before the operation
+  Kind kind;
+  bool allocates;                 // false: it must succeed even with its first allocation failing
+  std::function<Outcome()> run;
+  Outcome success;                // what the operation gives when memory does not run out
+};
+
+std::string Repeat(const std::string& piece, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+Outcome Evaluate(const std::string& text) {
+  double value = -1.0;
+  const int code = ParseString(text.c_str(), &value);
+  return {code, value};
+}
+
+Outcome Statement(const std::string& text) { return {Substitution(text.c_str()), 0.0}; }
+
+// Long texts take the evaluator's stack from the heap; a fraction of more
+// than 320 bytes with grouping commas takes a second block for its digits.
+const std::string LongSum = Repeat("1+", 200) + "1";
+const std::string GroupedDigits = Repeat("1,", 170) + "5.25";
+const double GroupedValue = std::strtod((Repeat("1", 170) + "5.25").c_str(), nullptr);
+
+std::vector<Operation> Operations() {
+  return {
+      {"long sum", 0, Kind::Evaluation, true, [] { return Evaluate(LongSum); }, {0, 201.0}},
+      {"long grouped fraction", 0, Kind::Evaluation, true, [] { return Evaluate(GroupedDigits); }, {0, GroupedValue}},
+      {"grouped fraction in a long text", 0, Kind::Evaluation, true,
+       [] { return Evaluate(std::string(300, ' ') + "1,000.5"); }, {0, 1000.5}},
+      {"long text of variables", 3, Kind::Evaluation, true, [] { return Evaluate(Repeat("@V2*", 100) + "1"); },
+       {0, 1267650600228229401496703205376.0}},
+      {"long malformed text", 0, Kind::Evaluation, true, [] { return Evaluate(Repeat("(", 300) + Repeat(")", 301)); },
+       {EXPRCALC_MALFORMED, 0.0}},
+      {"text of 256 bytes", 0, Kind::Evaluation, false, [] { return Evaluate(Repeat("1+", 127) + "10"); }, {0, 137.0}},
+      {"statement of a long sum, first variable", 0, Kind::Statement, true,
+       [] { return Statement("@X = " + LongSum); }, {0, 0.0}},
+      {"statement of a grouped fraction, 18th variable", 17, Kind::Statement, true,
+       [] { return Statement("@X = " + GroupedDigits); }, {0, 0.0}},
+      {"text statement, first variable", 0, Kind::Statement, true, [] { return Statement("@X = \"text"); }, {0, 0.0}},
+      {"statement replacing a variable", 17, Kind::Statement, true, [] { return Statement("@V3 = " + LongSum); },
+       {0, 0.0}},
+      {"statement removing a variable", 17, Kind::Statement, false, [] { return Statement("@V3 ="); }, {0, 0.0}},
+      {"statement, 50th variable", 49, Kind::Statement, true, [] { return Statement("@X = 5"); }, {0, 0.0}},
+      {"first number", 0, Kind::Store, true, [] { return Outcome{EnterVarDouble("A", 1.0), 0.0}; }, {1, 0.0}},
+      {"first text", 0, Kind::Store, true, [] { return Outcome{EnterVarString("A", "x"), 0.0}; }, {1, 0.0}},
+      {"18th variable", 17, Kind::Store, true, [] { return Outcome{EnterVarDouble("N", 18.0), 0.0}; }, {18, 0.0}},
+      {"50th variable", 49, Kind::Store, true, [] { return Outcome{EnterVarString("N", "fifty"), 0.0}; }, {50, 0.0}},
+      {"82nd variable", 81, Kind::Store, true, [] { return Outcome{EnterVarDouble("N", 82.0), 0.0}; }, {82, 0.0}},
+      {"replaced variable", 17, Kind::Store, false, [] { return Outcome{EnterVarString("@v3", "three"), 0.0}; },
+       {3, 0.0}},
+  };
+}
+
+Outcome FailureOutcome(Kind kind) {
+  switch (kind) {
+    case Kind::Evaluation: return {EXPRCALC_OUT_OF_MEMORY, 0.0};
+    case Kind::Statement: return {EXPRCALC_STATEMENT_FAILED, 0.0};
+    default: return {EXPRCALC_NOT_FOUND, 0.0};
+  }
+}
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Runs the operation with its k-th allocation failing, for k = 0, 1, ...
+// until it succeeds; returns the number of runs.
+std::size_t FailEveryAllocation(const Operation& operation, bool persistent) {
+  for (std::size_t k = 0;; ++k) {
+    TableOf(operation.tableSize);
+    const TableImage before = Snapshot();
+    const std::size_t blocks = allocation::LiveBlockCount();
+    allocation::FailAfter(k, persistent);
+    const Outcome outcome = operation.run();
+    const bool injected = allocation::FailureInjected();
+    allocation::StopFailing();
+    const std::string row = std::string(operation.name) + (persistent ? ", persistent" : "") +
+                            ", allocation " + std::to_string(k) + " failing";
+    if (!injected) {
+      EXPECT_EQ(outcome.result, operation.success.result) << row;
+      if (operation.kind == Kind::Evaluation) {
+        EXPECT_EQ(outcome.value, operation.success.value) << row;
+        EXPECT_EQ(allocation::LiveBlockCount(), blocks) << row << ": an evaluation kept a block";
+      }
+      return k + 1;
+    }
+    const Outcome failure = FailureOutcome(operation.kind);
+    EXPECT_EQ(outcome.result, failure.result) << row;
+    if (operation.kind == Kind::Evaluation) {
+      EXPECT_TRUE(SameBits(outcome.value, 0.0)) << row;
+    }
+    EXPECT_EQ(allocation::LiveBlockCount(), blocks) << row << ": a block was not released";
+    EXPECT_TRUE(Snapshot() == before) << row << ": the table changed";
+    if (k > 100) {
+      ADD_FAILURE() << row << ": still failing after 100 allocations";
+      return k + 1;
+    }
+  }
+}
+
+TEST(AllocationFailure, EveryFailedAllocationReportsAndChangesNothing) {
+  std::size_t points = 0;
+  for (bool persistent : {false, true}) {
+    for (const Operation& operation : Operations()) points += FailEveryAllocation(operation, persistent);
+  }
+  FreeVariable();
+  EXPECT_EQ(allocation::LiveBlockCount(), 0u) << "the table kept a block after FreeVariable";
+  std::printf("allocation failure points tried: %zu\n", points);
+}
+
+// The operations that need memory must actually reach an allocation, or the
+// test above would prove nothing about them.
+TEST(AllocationFailure, LongTextsAndNewVariablesAllocate) {
+  for (const Operation& operation : Operations()) {
+    TableOf(operation.tableSize);
+    allocation::FailAfter(0);
+    operation.run();
+    const bool injected = allocation::FailureInjected();
+    allocation::StopFailing();
+    EXPECT_EQ(injected, operation.allocates) << operation.name;
+  }
+  FreeVariable();
+}
+
+}  // namespace
