@@ -5,11 +5,11 @@
 // Finding terminals costs constant time. The top terminal is kept as the
 // parse goes. Below any terminal lies at most one evaluated operand ("E")
 // before the next terminal: a shift puts a terminal or a single operand on a
-// terminal, and every successful reduction the parser asks for folds its
-// stretch into exactly one operand, because its priorities only let a
-// handle's lower entry differ from the top terminal's link for a ")" over its
-// "(". A number shifted onto an operand leaves two operands, but the very
-// next reduction refuses that stretch and ends the parse.
+// terminal, and every successful reduction folds its stretch into exactly one
+// operand, since the priorities make a handle reach below the top terminal's
+// nearest terminal only for a ")" over its "(". A number shifted onto an
+// operand leaves two operands, but the very next reduction refuses that
+// stretch and ends the parse.
 #include "expr/Evaluate.h"
 
 #include <cassert>
