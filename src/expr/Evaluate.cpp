@@ -40,7 +40,9 @@ class StackMemory {
   StackMemory() = default;
   StackMemory(const StackMemory&) = delete;
   StackMemory& operator=(const StackMemory&) = delete;
-  ~StackMemory() { Release(heap_); }
+  ~StackMemory() {
+    if (heap_ != nullptr) Release(heap_);
+  }
 
   // Points the stack's arrays at room for a text of the given length; false
   // when the room cannot be had.

@@ -81,7 +81,12 @@ ResultCode ReduceStretch(std::size_t start, EvalStack& stack) noexcept;
   } else if (length == 3 && kinds[0] == '(' && kinds[1] == kind::Operand && kinds[2] == ')') {
     outcome = {Ok, top[-1]};
   } else {
-    return ReduceStretch(start, stack);
+    // Handed a copy, so that the parser's own stack never has its address
+    // taken and its counts can stay in registers.
+    EvalStack copy = stack;
+    const ResultCode code = ReduceStretch(start, copy);
+    stack = copy;
+    return code;
   }
   if (outcome.code != Ok) {
     stack.depth = start;

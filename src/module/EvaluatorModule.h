@@ -5,6 +5,8 @@
 
 #include <string_view>
 
+#include "expr/Evaluate.h"
+#include "statements/Substitute.h"
 #include "variables/VariableTable.h"
 
 namespace exprcalc {
@@ -18,8 +20,10 @@ class EvaluatorModule {
   ~EvaluatorModule() { table_.FreeBlock(); }
 
   VariableTable& Table() noexcept { return table_; }
-  int Evaluate(std::string_view expression, double& result) const noexcept;
-  int Substitute(std::string_view statement) noexcept;
+  int Evaluate(std::string_view expression, double& result) const noexcept {
+    return exprcalc::Evaluate(expression, table_, result);
+  }
+  int Substitute(std::string_view statement) noexcept { return exprcalc::Substitute(statement, table_); }
 
  private:
   VariableTable table_;
