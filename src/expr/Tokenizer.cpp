@@ -97,13 +97,6 @@ Token TokenReader::ReadToken(unsigned char c) noexcept {
   return Finish();
 }
 
-Token TokenReader::Finish() noexcept {
-  if (finished_) return {};
-  finished_ = true;
-  if (lastKind_ != kind::None && lastKind_ != kind::End) return {kind::End, 0.0};
-  return {};
-}
-
 TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
   const std::size_t begin = position_++;
   while (IsLetter(At(position_)) || IsDigit(At(position_))) ++position_;
@@ -201,11 +194,6 @@ double TokenReader::AddFractionDigits(double value, std::size_t first, std::size
   return value;
 }
 
-// Exact powers of ten: every one up to 1e22 is a double without rounding.
-constexpr double ExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-constexpr std::size_t MostExactDigits = 15;  // below 2^53, so the digits form an exact double
-
 // The numeral's digits, decimal point and fraction converted as a whole to
 // the nearest double; "." is the decimal point whatever the locale. A numeral
 // of at most 15 digits is an exact integer divided by an exact power of ten,
@@ -221,12 +209,12 @@ double TokenReader::ConvertFraction(std::size_t begin, std::size_t end, bool gro
     if (c == '.') {
       inFraction = true;
     } else if (c != ',') {
-      if (++digitCount > MostExactDigits) break;
+      if (++digitCount > detail::MostExactDigits) break;
       digits = digits * 10 + static_cast<unsigned>(c - '0');
       fractionDigits += inFraction ? 1 : 0;
     }
   }
-  if (digitCount <= MostExactDigits) return static_cast<double>(digits) / ExactPowersOfTen[fractionDigits];
+  if (digitCount <= detail::MostExactDigits) return static_cast<double>(digits) / detail::ExactPowersOfTen[fractionDigits];
 
   DigitBuffer buffer;
   if (grouped) {

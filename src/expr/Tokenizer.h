@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "expr/Token.h"
@@ -27,6 +28,13 @@ constexpr ByteClass ClassifyByte(unsigned char c) noexcept {
   if ((c >= '0' && c <= '9') || c == '.' || c == ':') return ByteClass::NumberStart;
   return ByteClass::Stop;  // every other byte, 0x80-0xFF included
 }
+
+// Exact powers of ten: every one up to 1e22 is a double without rounding.
+inline constexpr double ExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// Below 2^53: at most this many decimal digits always form an exact double.
+inline constexpr std::size_t MostExactDigits = 15;
 
 constexpr std::array<ByteClass, 256> ByteClasses = [] {
   std::array<ByteClass, 256> classes{};
@@ -57,7 +65,7 @@ class TokenReader {
           lastKind_ = c;
           return {c, 0.0};
         case ByteClass::NumberStart:
-          if (c >= '0' && c <= '9') return ReadInteger(c);
+          if (c >= '0' && c <= '9') return ReadPlainNumber(c);
           return ReadToken(c);
         default:
           return ReadToken(c);
@@ -66,18 +74,35 @@ class TokenReader {
     return Finish();
   }
 
-  // The most frequent number, a plain integer, read inline with the same
-  // digit-by-digit arithmetic as ReadNumber; a number that goes on with a
-  // grouping comma, a decimal point or a colon takes the general path.
-  Token ReadInteger(unsigned char first) noexcept {
+  // The most frequent numbers, plain integers and plain decimals, read inline
+  // with the same arithmetic as the general path: an integer digit by digit,
+  // a decimal of at most 15 digits as its exact digits over an exact power of
+  // ten. A number that goes on with a grouping comma, a second decimal point
+  // or a colon, or a longer decimal, takes the general path.
+  Token ReadPlainNumber(unsigned char first) noexcept {
     double whole = first - '0';
+    std::uint64_t digits = first - '0';  // wraps harmlessly past 19 digits, unused then
+    std::size_t digitCount = 1;
     std::size_t at = position_ + 1;
-    while (at < text_.size() && text_[at] >= '0' && text_[at] <= '9') whole = whole * 10 + (text_[at++] - '0');
-    const unsigned char stop = At(at);
+    for (; IsDigitAt(at); ++at, ++digitCount) {
+      whole = whole * 10 + (text_[at] - '0');
+      digits = digits * 10 + static_cast<unsigned>(text_[at] - '0');
+    }
+    unsigned char stop = At(at);
+    double value = whole;
+    if (stop == '.') {
+      std::size_t fractionDigits = 0;
+      for (++at; IsDigitAt(at); ++at, ++digitCount, ++fractionDigits) {
+        digits = digits * 10 + static_cast<unsigned>(text_[at] - '0');
+      }
+      if (digitCount > detail::MostExactDigits) return ReadToken(first);
+      stop = At(at);
+      value = static_cast<double>(digits) / detail::ExactPowersOfTen[fractionDigits];
+    }
     if (stop == ',' || stop == '.' || stop == ':') return ReadToken(first);
     position_ = at;
     lastKind_ = kind::Number;
-    return {kind::Number, whole};
+    return {kind::Number, value};
   }
 
   // True when memory for a number's digits ran out; Next() then gives kind 0
@@ -92,7 +117,15 @@ class TokenReader {
   double ConvertFraction(std::size_t begin, std::size_t end, bool grouped) noexcept;
   double AddFractionDigits(double value, std::size_t first, std::size_t end) const noexcept;
   // Ends the scan: the end marker follows the last token unless it is one.
-  Token Finish() noexcept;
+  Token Finish() noexcept {
+    if (finished_) return {};
+    finished_ = true;
+    if (lastKind_ != kind::None && lastKind_ != kind::End) return {kind::End, 0.0};
+    return {};
+  }
+  bool IsDigitAt(std::size_t position) const noexcept {
+    return position < text_.size() && text_[position] >= '0' && text_[position] <= '9';
+  }
   unsigned char At(std::size_t position) const noexcept {
     return position < text_.size() ? static_cast<unsigned char>(text_[position]) : 0;
   }
