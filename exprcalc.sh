@@ -19,7 +19,8 @@ run_quietly() {
 }
 
 mkdir -p "$build"
-if [ ! -f "$build/CMakeCache.txt" ]; then
+# Configure on first use, and again when an older build/ lacks the calculator.
+if [ ! -f "$build/CMakeCache.txt" ] || [ ! -d "$build/tools/exprcalc" ]; then
   (cd "$root" && run_quietly cmake --preset default)
 fi
 (cd "$root" && run_quietly cmake --build build --target exprcalc_cli -j2)
