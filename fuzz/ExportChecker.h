@@ -14,7 +14,7 @@
 
 #include "TableModel.h"
 #include "exprcalc.h"
-#include "variables/Memory.h"
+#include "AllocationFaults.h"
 
 namespace exprcalc::model {
 

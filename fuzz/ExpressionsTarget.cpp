@@ -11,7 +11,7 @@
 #include <string>
 
 #include "exprcalc.h"
-#include "variables/Memory.h"
+#include "AllocationFaults.h"
 
 namespace {
 

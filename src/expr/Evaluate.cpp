@@ -19,7 +19,7 @@
 #include "expr/Reduce.h"
 #include "expr/ResultCode.h"
 #include "expr/Tokenizer.h"
-#include "variables/Memory.h"
+#include "base/Memory.h"
 
 namespace exprcalc {
 namespace {

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <limits>
 
-#include "variables/Memory.h"
+#include "base/Memory.h"
 #include "variables/NormaliseKey.h"
-#include "variables/SingleByteText.h"
+#include "base/SingleByteText.h"
 
 namespace exprcalc {
 namespace {

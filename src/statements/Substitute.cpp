@@ -5,7 +5,7 @@
 
 #include "exprcalc.h"
 #include "expr/Evaluate.h"
-#include "variables/SingleByteText.h"
+#include "base/SingleByteText.h"
 
 namespace exprcalc {
 namespace {

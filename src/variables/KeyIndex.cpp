@@ -5,7 +5,7 @@
 
 #include <cassert>
 
-#include "variables/Memory.h"
+#include "base/Memory.h"
 #include "variables/VariableRecord.h"
 
 namespace exprcalc {

@@ -1,7 +1,7 @@
 // Key normalisation of variable names.
 #include "variables/NormaliseKey.h"
 
-#include "variables/SingleByteText.h"
+#include "base/SingleByteText.h"
 
 namespace exprcalc {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "variables/Memory.h"
+#include "base/Memory.h"
 #include "variables/NormaliseKey.h"
 #include "variables/VariableRecord.h"
 

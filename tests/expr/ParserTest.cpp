@@ -15,7 +15,7 @@
 
 #include "exprcalc.h"
 #include "expr/Evaluate.h"
-#include "variables/Memory.h"
+#include "AllocationFaults.h"
 #include "variables/VariableTable.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "CountingAllocator.h"
 #include "ScalingTexts.h"
 #include "exprcalc.h"
-#include "variables/Memory.h"
+#include "AllocationFaults.h"
 
 namespace {
 

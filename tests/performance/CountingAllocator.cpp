@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "variables/Memory.h"
+#include "AllocationFaults.h"
 #ifdef EXPRCALC_TEST_COUNTS_MALLOC
 #include "CountingMalloc.h"
 #endif

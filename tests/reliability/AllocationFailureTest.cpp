@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "exprcalc.h"
-#include "variables/Memory.h"
+#include "AllocationFaults.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "exprcalc.h"
-#include "variables/Memory.h"
+#include "AllocationFaults.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "exprcalc.h"
 #include "expr/Evaluate.h"
 #include "statements/Substitute.h"
-#include "variables/Memory.h"
+#include "AllocationFaults.h"
 #include "variables/VariableTable.h"
 
 namespace {

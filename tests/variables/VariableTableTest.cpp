@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "variables/Memory.h"
+#include "AllocationFaults.h"
 #include "variables/VariableTable.h"
 
 namespace {

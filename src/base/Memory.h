@@ -1,7 +1,7 @@
 // The library's one way to obtain memory. Every buffer the library allocates
 // (the table's block, its key index, the evaluator's working buffers) comes
-// from here, so a test can make any single allocation fail and prove that the
-// failure path reports its documented result, leaks nothing and loses nothing.
+// from here. The shipped library forwards to the C heap; the test archive
+// links an allocator of the same interface that can fail on demand.
 #pragma once
 
 #include <cstddef>
@@ -24,20 +24,5 @@ inline bool MultiplySize(std::size_t count, std::size_t size, std::size_t& produ
   product = count * size;
   return true;
 }
-
-// Test support: fault injection and accounting. Not exported from the shared library.
-namespace allocation {
-// Makes the allocation that comes `succeeding` allocations from now fail
-// (0: the very next one); with `persistent`, every allocation after it fails too.
-void FailAfter(std::size_t succeeding, bool persistent = false) noexcept;
-// Ends fault injection.
-void StopFailing() noexcept;
-// True once an injected failure has been handed out since the last FailAfter.
-bool FailureInjected() noexcept;
-// Allocations requested since the start of the process (failed ones included).
-std::size_t RequestCount() noexcept;
-// Blocks obtained and not yet released.
-std::size_t LiveBlockCount() noexcept;
-}  // namespace allocation
 
 }  // namespace exprcalc

@@ -1,6 +1,7 @@
-// Allocation on top of the C heap, with the fault injection and block
-// accounting that the failure-path tests rely on.
-#include "variables/Memory.h"
+// The test archive's allocator: the C heap with fault injection and block
+// accounting, linked in place of the library's plain allocator.
+#include "base/Memory.h"
+#include "AllocationFaults.h"
 
 #include <atomic>
 #include <cstdlib>
