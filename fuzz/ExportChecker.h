@@ -247,12 +247,16 @@ class ExportChecker {
     if (!GetVarCount() || !GetVar(model_.Count()) || !GetVar(-1)) return false;
     for (int i = 0; i < model_.Count(); ++i) {
       if (!GetVar(i)) return false;
-      // A stored name finds its own record, unless its 31-byte cut ended in white space.
+      // Every stored name is its own key and finds its own record, by either lookup.
       const std::string name(NameIn(*model_.At(i)));
       int type = 0;
-      const int got = ::GetIndexByKey(name.c_str(), &type);
-      const int want = Key(name) == name ? i : model_.Find(name);
-      if (!Expect(got == want, [&] { return "GetIndexByKey(" + Show(name.c_str()) + ")"; }, got, want)) return false;
+      double value = 0.0;
+      const auto call = [&](const char* what) { return std::string(what) + "(" + Show(name.c_str()) + ")"; };
+      if (!Expect(Key(name) == name, [&] { return "the stored name's key " + call("Key"); }, 0, 1)) return false;
+      int got = ::GetIndexByKey(name.c_str(), &type);
+      if (!Expect(got == i, [&] { return call("GetIndexByKey"); }, got, i)) return false;
+      got = ::LookupVarDouble(name.c_str(), &value);
+      if (!Expect(got == i, [&] { return call("LookupVarDouble"); }, got, i)) return false;
     }
     return true;
   }

@@ -33,9 +33,10 @@ inline std::string_view Trim(std::string_view text) {
   return text;
 }
 
-// Trimmed, a-z upper-cased, cut to its significant bytes.
+// Trimmed, a-z upper-cased, cut to its significant bytes, and trimmed again
+// where the cut leaves white space at the end.
 inline std::string Key(std::string_view name) {
-  std::string key(Trim(name).substr(0, NameBytes));
+  std::string key(Trim(Trim(name).substr(0, NameBytes)));
   for (char& c : key) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }

@@ -26,11 +26,6 @@ inline std::int32_t IntegerRemainder(std::int32_t dividend, std::int32_t divisor
   return dividend % divisor;
 }
 
-struct Outcome {
-  ResultCode code;
-  double value;
-};
-
 // a % b: the integer remainder of the truncated operands. A divisor of
 // magnitude below 1 is a division by zero. Operands beyond 32 bits take the
 // remainder of the truncated doubles instead; NaN or an infinite dividend gives NaN.

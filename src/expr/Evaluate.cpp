@@ -2,14 +2,10 @@
 // them, so the only working memory is the stack: inline for short texts, one
 // heap block otherwise, sized for the most entries the text can push.
 //
-// Finding terminals costs constant time. The top terminal is kept as the
-// parse goes. Below any terminal lies at most one evaluated operand ("E")
-// before the next terminal: a shift puts a terminal or a single operand on a
-// terminal, and every successful reduction folds its stretch into exactly one
-// operand, since the priorities make a handle reach below the top terminal's
-// nearest terminal only for a ")" over its "(". A number shifted onto an
-// operand leaves two operands, but the very next reduction refuses that
-// stretch and ends the parse.
+// Finding terminals costs constant time: the top terminal is kept as the
+// parse goes, and below any terminal lies at most one evaluated operand ("E")
+// before the next terminal, since a shift puts a terminal or a single operand
+// on a terminal and every reduction folds its handle into one operand.
 #include "expr/Evaluate.h"
 
 #include <cassert>
@@ -89,7 +85,7 @@ double LowestOperand(const EvalStack& stack) noexcept {
 
 }  // namespace
 
-int Evaluate(std::string_view expression, const VariableTable& table, double& result) noexcept {
+ResultCode Evaluate(std::string_view expression, const VariableTable& table, double& result) noexcept {
   result = 0.0;
   if (expression.empty()) return Ok;
 
@@ -114,27 +110,14 @@ int Evaluate(std::string_view expression, const VariableTable& table, double& re
 
     if (sp <= ip) {  // shift
       assert(stack.depth < room);
-      const std::size_t depth = stack.depth;
-      // Every token that can follow a number or a ")" has a lower input
-      // priority, so the very next step would reduce it, and nothing else
-      // happens in between: fold the two commonest handles at once.
-      if (next.kind == kind::Number && topTerminal == depth - 1) {
-        stack.kind[depth] = kind::Operand;  // the number alone
-        stack.operand[stack.operandCount++] = next.value;
-        stack.depth = depth + 1;
-      } else if (next.kind == ')' && topTerminal == depth - 2 && top == '(' &&
-                 stack.kind[depth - 1] == kind::Operand && stack.kind[topTerminal - 1] != kind::Operand) {
-        stack.kind[topTerminal] = kind::Operand;  // "(" E ")" becomes the E
-        stack.depth = depth - 1;
-        topTerminal = topTerminal - 1;
-      } else {
-        stack.kind[depth] = next.kind;
-        if (next.kind == kind::Number) stack.operand[stack.operandCount++] = next.value;
-        topTerminal = depth;
-        stack.depth = depth + 1;
-      }
+      const TokenKind shifted = next.kind;
+      topTerminal = stack.depth++;
+      stack.kind[topTerminal] = shifted;
+      if (shifted == kind::Number) stack.operand[stack.operandCount++] = next.value;
       next = input.Next();
-      continue;
+      // A number or ")" is the top of a handle at once (see Priority.h), so
+      // the reduction that the next step would choose is done right here.
+      if (!ReducedOnArrival(shifted) || InputPriority(next.kind) < 0) continue;
     }
 
     // Reduce: walk down the terminals from the top to the handle's lower entry.

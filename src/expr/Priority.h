@@ -1,24 +1,16 @@
 // The two priority functions that carry the grammar: a kind's priority when
 // it stands on the stack, and when it arrives from the input. A negative
 // priority means the kind has none, and meeting it ends the parse. Both are
-// one table lookup, since the parser consults them for every token.
+// one table lookup, since the parser consults them for every token. The facts
+// about the tables that the parser's shortcuts rely on are checked below.
 #pragma once
 
 #include <array>
 
+#include "expr/BuiltIns.h"
 #include "expr/Token.h"
 
 namespace exprcalc {
-
-constexpr bool IsFunctionKind(TokenKind k) noexcept {
-  switch (k) {
-    case 'A': case 'C': case 'D': case 'L': case 'M': case 'N': case 'Q':
-    case 'R': case 'S': case 'T': case 'X': case 'Y': case 'Z':
-      return true;
-    default:
-      return false;
-  }
-}
 
 namespace priority {
 
@@ -54,9 +46,38 @@ constexpr std::array<signed char, 256> Tabulate() noexcept {
 inline constexpr std::array<signed char, 256> StackTable = Tabulate<OnStack>();
 inline constexpr std::array<signed char, 256> InputTable = Tabulate<FromInput>();
 
+constexpr bool ForEveryKind(bool (*holds)(TokenKind)) noexcept {
+  for (int k = 0; k < 256; ++k) {
+    if (!holds(static_cast<TokenKind>(k))) return false;
+  }
+  return true;
+}
+
 }  // namespace priority
 
 constexpr int StackPriority(TokenKind k) noexcept { return priority::StackTable[k]; }
 constexpr int InputPriority(TokenKind k) noexcept { return priority::InputTable[k]; }
+
+// A number or a ")" is reduced as soon as it is shifted: every kind that can
+// arrive after it has a lower input priority, so the next step always reduces.
+constexpr bool ReducedOnArrival(TokenKind k) noexcept { return k == kind::Number || k == ')'; }
+static_assert(priority::ForEveryKind([](TokenKind k) {
+  return InputPriority(k) < StackPriority(kind::Number) && InputPriority(k) < StackPriority(')');
+}));
+static_assert(priority::ForEveryKind([](TokenKind k) { return !ReducedOnArrival(k) || StackPriority(k) > 0; }));
+
+// Looking for a handle's lower end goes past a terminal only when the stack
+// priority below equals the input priority above. A ")" is shifted only onto
+// "(" or the bottom marker (every other terminal outranks it), and "(" below ")"
+// is the one such pair the walk meets: the handle of ")" reaches down to its "(".
+static_assert(priority::ForEveryKind([](TokenKind k) {
+  return k == '(' || k == kind::End || StackPriority(k) < 0 || StackPriority(k) > InputPriority(')');
+}));
+// Every terminal that stays on the stack ranks below an arriving "(", so the
+// lower end of "( E )" is the entry right below the "(". An operand there, as
+// in 2(3), makes the stretch E ( E ), which no rule matches.
+static_assert(priority::ForEveryKind([](TokenKind k) {
+  return ReducedOnArrival(k) || StackPriority(k) < InputPriority('(');
+}));
 
 }  // namespace exprcalc

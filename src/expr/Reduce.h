@@ -1,21 +1,17 @@
-// The evaluator's stack and the reduction that folds a stretch at the top of
-// the stack into evaluated operands ("E"), computing as it goes. The rule
-// matching is inline: the parser runs it once for nearly every token.
+// The evaluator's stack and the one rule matcher that folds a stretch at the
+// top of the stack into an evaluated operand ("E"), computing as it goes. It
+// is inline: the parser runs it once for nearly every token.
 #pragma once
 
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
 
 #include "expr/Arithmetic.h"
-#include "expr/Priority.h"
+#include "expr/BuiltIns.h"
 #include "expr/ResultCode.h"
 #include "expr/Token.h"
 
 namespace exprcalc {
-
-// A divisor or logarithm argument of smaller magnitude counts as zero.
-inline constexpr double ZeroThreshold = 5e-14;
 
 // The evaluator's stack, kept as two arrays so that a push touches as few
 // bytes as possible (a deeply nested text pushes one entry per byte):
@@ -31,12 +27,23 @@ struct EvalStack {
   std::size_t operandCount;  // numbers in use
 };
 
-constexpr bool CarriesNumber(TokenKind k) noexcept { return k == kind::Number || k == kind::Operand; }
+constexpr bool IsInfixOperator(TokenKind k) noexcept {
+  return k == '+' || k == '-' || k == '*' || k == '/' || k == '%' || k == '^';
+}
 
-// A sign or a function applied to its operand y, with its domain tests.
-Outcome ApplyPrefix(TokenKind k, double y) noexcept;
-// a % b and a ^ b, with their tests.
-Outcome ApplyRemainderOrPower(double a, TokenKind op, double b) noexcept;
+constexpr bool IsPrefixKind(TokenKind k) noexcept { return k == '-' || k == '+' || IsFunctionKind(k); }
+
+// A sign or a built-in function applied to its operand y.
+inline Outcome ApplyPrefix(TokenKind k, double y) noexcept {
+  if (k == '-') return {Ok, y * -1.0};
+  if (k == '+') return {Ok, y};
+  const BuiltIn& function = *FunctionOfKind[k];
+  if (function.domain != nullptr) {
+    const ResultCode code = function.domain(y);
+    if (code != Ok) return {code, 0.0};
+  }
+  return {Ok, function.maths(y)};
+}
 
 // a op b for the six infix operators, with their tests.
 inline Outcome ApplyInfix(double a, TokenKind op, double b) noexcept {
@@ -47,46 +54,39 @@ inline Outcome ApplyInfix(double a, TokenKind op, double b) noexcept {
     case '/':
       if (std::fabs(b) < ZeroThreshold) return {DivisionByZero, 0.0};
       return {Ok, a / b};
-    default:
-      return ApplyRemainderOrPower(a, op, b);
+    case '%': return Remainder(a, b);
+    default:  // '^'
+      if (a == 0.0 && b < 0.0) return {DomainError, 0.0};  // zero to a negative power
+      return {Ok, std::pow(a, b)};
   }
 }
 
-constexpr bool IsInfixOperator(TokenKind k) noexcept {
-  return k == '+' || k == '-' || k == '*' || k == '/' || k == '%' || k == '^';
-}
-
-constexpr bool IsPrefixKind(TokenKind k) noexcept { return k == '-' || k == '+' || IsFunctionKind(k); }
-
-// Folds entries start to depth-1 by the reduction rules, writing one "E" entry
-// per rule applied from start upward. Entries at depth and above read as kind
-// 0. On return depth is start plus the number of rules applied, also after a
-// failure; the result is the code of the first failing rule, or Ok.
-ResultCode ReduceStretch(std::size_t start, EvalStack& stack) noexcept;
-
-// As ReduceStretch. The stretches the parser hands over are nearly always one
-// rule that takes the whole stretch; those are folded here, inline.
-[[gnu::always_inline]] inline ResultCode Reduce(std::size_t start, EvalStack& stack) noexcept {
-  const std::size_t length = stack.depth - start;
+// Folds the entries from start to the top, which the parser hands over as one
+// handle, by the rule that matches them whole: a number; a sign or function
+// with its operand; "(" E ")"; E op E. The parser's handles never hold more
+// than one rule (see Priority.h), so a stretch that no rule matches whole is
+// malformed. On a failure depth is cut to start.
+inline ResultCode Reduce(std::size_t start, EvalStack& stack) noexcept {
   const TokenKind* kinds = stack.kind + start;
   double* top = stack.operand + stack.operandCount;  // one past the topmost number
-  Outcome outcome;
-  if (length == 1 && kinds[0] == kind::Number) {
-    outcome = {Ok, top[-1]};
-  } else if (length == 2 && IsPrefixKind(kinds[0]) && kinds[1] == kind::Operand) {
-    outcome = ApplyPrefix(kinds[0], top[-1]);
-  } else if (length == 3 && kinds[0] == kind::Operand && IsInfixOperator(kinds[1]) && kinds[2] == kind::Operand) {
-    outcome = ApplyInfix(top[-2], kinds[1], top[-1]);
-    if (outcome.code == Ok) --stack.operandCount;
-  } else if (length == 3 && kinds[0] == '(' && kinds[1] == kind::Operand && kinds[2] == ')') {
-    outcome = {Ok, top[-1]};
-  } else {
-    // Handed a copy, so that the parser's own stack never has its address
-    // taken and its counts can stay in registers.
-    EvalStack copy = stack;
-    const ResultCode code = ReduceStretch(start, copy);
-    stack = copy;
-    return code;
+  Outcome outcome{Malformed, 0.0};
+  switch (stack.depth - start) {
+    case 1:
+      if (kinds[0] == kind::Number) outcome = {Ok, top[-1]};
+      break;
+    case 2:
+      if (IsPrefixKind(kinds[0]) && kinds[1] == kind::Operand) outcome = ApplyPrefix(kinds[0], top[-1]);
+      break;
+    case 3:
+      if (kinds[0] == kind::Operand && IsInfixOperator(kinds[1]) && kinds[2] == kind::Operand) {
+        outcome = ApplyInfix(top[-2], kinds[1], top[-1]);
+        if (outcome.code == Ok) --stack.operandCount;
+      } else if (kinds[0] == '(' && kinds[1] == kind::Operand && kinds[2] == ')') {
+        outcome = {Ok, top[-1]};
+      }
+      break;
+    default:
+      break;
   }
   if (outcome.code != Ok) {
     stack.depth = start;

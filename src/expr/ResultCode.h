@@ -14,4 +14,10 @@ enum ResultCode : int {
   Malformed = EXPRCALC_MALFORMED,
 };
 
+// What one reduction computed: a code, and the value when the code is Ok.
+struct Outcome {
+  ResultCode code;
+  double value;
+};
+
 }  // namespace exprcalc

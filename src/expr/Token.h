@@ -15,6 +15,8 @@ inline constexpr TokenKind Number = 'i';  // a literal, PAI or a variable's valu
 inline constexpr TokenKind Operand = 'E'; // an evaluated operand, written only by Reduce
 }  // namespace kind
 
+constexpr bool CarriesNumber(TokenKind k) noexcept { return k == kind::Number || k == kind::Operand; }
+
 struct Token {
   TokenKind kind = kind::None;
   double value = 0.0;

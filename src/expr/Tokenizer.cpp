@@ -7,46 +7,23 @@
 #include <limits>
 
 #include "base/Memory.h"
-#include "variables/NormaliseKey.h"
+#include "expr/BuiltIns.h"
+#include "variables/VariableRecord.h"
 #include "base/SingleByteText.h"
 
 namespace exprcalc {
 namespace {
 
-constexpr double Pi = 3.141592653589793;
 constexpr double MinutesFactor = 1.0 / 60.0;
 
-constexpr std::size_t LongestBuiltIn = 5;
-
-// A name of up to five bytes packed into one integer, so that matching the
-// built-in names is one switch over integers.
-constexpr std::uint64_t PackName(std::string_view name) noexcept {
-  std::uint64_t packed = name.size();
-  for (char c : name) packed = (packed << 8) | static_cast<unsigned char>(UpperCase(c));
-  return packed;
-}
-
-// The token of a built-in name (case-insensitive), or kind 0 for any other name.
+// The token of a built-in name (any case), or kind 0 for any other name.
 Token BuiltInToken(std::string_view name) noexcept {
-  if (name.size() > LongestBuiltIn) return {};
-  switch (PackName(name)) {
-    case PackName("SIN"): return {'S', 0.0};
-    case PackName("COS"): return {'C', 0.0};
-    case PackName("TAN"): return {'T', 0.0};
-    case PackName("SQR"):
-    case PackName("SQRT"): return {'Q', 0.0};
-    case PackName("ABS"): return {'A', 0.0};
-    case PackName("PAI"): return {kind::Number, Pi};
-    case PackName("DEG"): return {'D', 0.0};
-    case PackName("RAD"): return {'R', 0.0};
-    case PackName("LOG"): return {'L', 0.0};
-    case PackName("LOG10"): return {'M', 0.0};
-    case PackName("EXP"): return {'N', 0.0};
-    case PackName("ACOS"): return {'X', 0.0};
-    case PackName("ASIN"): return {'Y', 0.0};
-    case PackName("ATAN"): return {'Z', 0.0};
-    default: return {};
-  }
+  if (name.size() > LongestBuiltInName) return {};
+  char upper[LongestBuiltInName];
+  for (std::size_t i = 0; i < name.size(); ++i) upper[i] = UpperCase(name[i]);
+  const BuiltIn* builtIn = FindBuiltIn({upper, name.size()});
+  if (builtIn == nullptr) return {};
+  return {builtIn->kind, builtIn->constant};
 }
 
 // A fraction's digits, compacted when grouping commas must be left out. Short
@@ -106,15 +83,11 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
   token = BuiltInToken(name);
   if (token.kind != kind::None) return Scan::Token;
 
-  // A variable: the upper-cased name, of which only the first 31 bytes are significant.
-  char key[SignificantNameBytes];
-  const std::size_t keyLength = length < SignificantNameBytes ? length : SignificantNameBytes;
-  for (std::size_t i = 0; i < keyLength; ++i) key[i] = UpperCase(name[i]);
   int type = 0;
-  const int index = table_.IndexOfKey({key, keyLength}, type);
-  if (index < 0) return Scan::Stop;
+  const int index = table_.IndexByKey(name, type);
+  if (index == VariableTable::NotFound) return Scan::Stop;
   double value = 0.0;
-  if (type == 'd') table_.DoubleAt(index, value);  // a text variable reads as 0
+  if (type == record::NumberType) table_.DoubleAt(index, value);  // a text variable reads as 0
   token = {kind::Number, value};
   return Scan::Token;
 }

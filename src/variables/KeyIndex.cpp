@@ -13,24 +13,19 @@ namespace {
 
 constexpr std::int32_t FreeSlot = -1;
 
-// FNV-1a over the key's bytes (at most 31).
-std::uint32_t HashKey(std::string_view key) noexcept {
-  std::uint32_t hash = 2166136261u;
-  for (char c : key) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 16777619u;
-  }
-  return hash;
-}
-
 const unsigned char* SlotAt(const unsigned char* records, std::int32_t index) noexcept {
   return records + static_cast<std::size_t>(index) * record::Size;
 }
 
+// A stored name is a normalised key, and normalising a key changes nothing.
+NormalisedKey KeyOf(const unsigned char* records, std::int32_t index) noexcept {
+  return NormaliseKey(record::NameOf(SlotAt(records, index)));
+}
+
 }  // namespace
 
-std::size_t KeyIndex::SlotOf(std::string_view key) const noexcept {
-  return HashKey(key) & (slotCount_ - 1);
+std::size_t KeyIndex::SlotOf(const NormalisedKey& key) const noexcept {
+  return static_cast<std::size_t>(key.Hash()) & (slotCount_ - 1);
 }
 
 bool KeyIndex::Reserve(std::size_t recordCapacity, const unsigned char* records, int count) noexcept {
@@ -48,16 +43,16 @@ bool KeyIndex::Reserve(std::size_t recordCapacity, const unsigned char* records,
   return true;
 }
 
-int KeyIndex::Find(std::string_view key, const unsigned char* records) const noexcept {
+int KeyIndex::Find(const NormalisedKey& key, const unsigned char* records) const noexcept {
   if (slotCount_ == 0) return -1;
   for (std::size_t slot = SlotOf(key);; slot = (slot + 1) & (slotCount_ - 1)) {
     std::int32_t index = slots_[slot];
     if (index == FreeSlot) return -1;
-    if (record::NameEquals(SlotAt(records, index), key)) return index;
+    if (record::NameEquals(SlotAt(records, index), key.View())) return index;
   }
 }
 
-void KeyIndex::Insert(std::string_view key, int recordIndex) noexcept {
+void KeyIndex::Insert(const NormalisedKey& key, int recordIndex) noexcept {
   assert(slotCount_ > 0);
   std::size_t slot = SlotOf(key);
   while (slots_[slot] != FreeSlot) slot = (slot + 1) & (slotCount_ - 1);
@@ -65,7 +60,7 @@ void KeyIndex::Insert(std::string_view key, int recordIndex) noexcept {
 }
 
 std::size_t KeyIndex::SlotHolding(const unsigned char* records, int recordIndex) const noexcept {
-  std::size_t slot = SlotOf(record::NameOf(SlotAt(records, recordIndex)));
+  std::size_t slot = SlotOf(KeyOf(records, recordIndex));
   while (slots_[slot] != recordIndex) slot = (slot + 1) & (slotCount_ - 1);
   return slot;
 }
@@ -77,7 +72,7 @@ void KeyIndex::Remove(const unsigned char* records, int count, int removed) noex
   // Move later members of the probe run back into the hole when their home
   // slot does not lie cyclically between the hole and where they stand.
   for (std::size_t slot = (hole + 1) & mask; slots_[slot] != FreeSlot; slot = (slot + 1) & mask) {
-    std::size_t home = SlotOf(record::NameOf(SlotAt(records, slots_[slot])));
+    std::size_t home = SlotOf(KeyOf(records, slots_[slot]));
     if (((slot - home) & mask) >= ((slot - hole) & mask)) {
       slots_[hole] = slots_[slot];
       slots_[slot] = FreeSlot;
@@ -89,7 +84,7 @@ void KeyIndex::Remove(const unsigned char* records, int count, int removed) noex
 
 void KeyIndex::Rebuild(const unsigned char* records, int count) noexcept {
   for (std::size_t slot = 0; slot < slotCount_; ++slot) slots_[slot] = FreeSlot;
-  for (int index = 0; index < count; ++index) Insert(record::NameOf(SlotAt(records, index)), index);
+  for (int index = 0; index < count; ++index) Insert(KeyOf(records, index), index);
 }
 
 void KeyIndex::Release() noexcept {

@@ -6,7 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
+
+#include "variables/NormaliseKey.h"
 
 namespace exprcalc {
 
@@ -21,9 +22,9 @@ class KeyIndex {
   // block. Returns false when memory ran out; the index is then unchanged.
   bool Reserve(std::size_t recordCapacity, const unsigned char* records, int count) noexcept;
   // The index of the record whose name is key, or -1.
-  int Find(std::string_view key, const unsigned char* records) const noexcept;
+  int Find(const NormalisedKey& key, const unsigned char* records) const noexcept;
   // Adds the key of a new record (room was reserved for it).
-  void Insert(std::string_view key, int recordIndex) noexcept;
+  void Insert(const NormalisedKey& key, int recordIndex) noexcept;
   // Forgets record removed and renumbers the records above it one lower, as
   // the table is about to move them down. Call before the records move.
   void Remove(const unsigned char* records, int count, int removed) noexcept;
@@ -31,7 +32,7 @@ class KeyIndex {
   void Release() noexcept;
 
  private:
-  std::size_t SlotOf(std::string_view key) const noexcept;
+  std::size_t SlotOf(const NormalisedKey& key) const noexcept;
   std::size_t SlotHolding(const unsigned char* records, int recordIndex) const noexcept;
   void Rebuild(const unsigned char* records, int count) noexcept;
 

@@ -17,27 +17,27 @@ unsigned char* VariableTable::Slot(int index) const noexcept {
 }
 
 int VariableTable::CopyRecord(int index, void* destination) const noexcept {
-  if (!InRange(index)) return -1;
+  if (!InRange(index)) return NotFound;
   std::memcpy(destination, Slot(index), record::Size);
   return 0;
 }
 
 int VariableTable::DoubleAt(int index, double& value) const noexcept {
   value = 0.0;
-  if (!InRange(index) || record::TypeOf(Slot(index)) != record::NumberType) return -1;
+  if (!InRange(index) || record::TypeOf(Slot(index)) != record::NumberType) return NotFound;
   value = record::NumberOf(Slot(index));
   return index;
 }
 
 int VariableTable::StringAt(int index, std::string_view& text) const noexcept {
   text = {};
-  if (!InRange(index) || record::TypeOf(Slot(index)) != record::TextType) return -1;
+  if (!InRange(index) || record::TypeOf(Slot(index)) != record::TextType) return NotFound;
   text = record::TextOf(Slot(index));
   return index;
 }
 
 int VariableTable::RemoveAt(int index) noexcept {
-  if (!InRange(index)) return -1;
+  if (!InRange(index)) return NotFound;
   keys_.Remove(records_, count_, index);
   std::size_t later = static_cast<std::size_t>(count_ - index - 1);
   if (later > 0) std::memmove(Slot(index), Slot(index + 1), later * record::Size);
@@ -47,49 +47,45 @@ int VariableTable::RemoveAt(int index) noexcept {
 }
 
 int VariableTable::IndexByKey(std::string_view name, int& type) const noexcept {
-  return IndexOfKey(NormaliseKey(name).View(), type);
-}
-
-int VariableTable::IndexOfKey(std::string_view key, int& type) const noexcept {
   type = 0;
-  int index = Find(key);
+  int index = Find(NormaliseKey(name));
   if (index >= 0) type = record::TypeOf(Slot(index));
   return index;
 }
 
 int VariableTable::LookupDouble(std::string_view name, double& value) const noexcept {
   value = 0.0;
-  int index = Find(NormaliseKey(name).View());
+  int index = Find(NormaliseKey(name));
   if (index >= 0) value = record::NumberOf(Slot(index));
   return index;
 }
 
 int VariableTable::LookupString(std::string_view name, std::string_view& text) const noexcept {
   text = {};
-  int index = Find(NormaliseKey(name).View());
+  int index = Find(NormaliseKey(name));
   if (index >= 0) text = record::TextOf(Slot(index));
   return index;
 }
 
 int VariableTable::RemoveByKey(std::string_view name) noexcept {
-  int index = Find(NormaliseKey(name).View());
-  if (index < 0) return -1;
+  int index = Find(NormaliseKey(name));
+  if (index < 0) return NotFound;
   return RemoveAt(index);
 }
 
 int VariableTable::Store(std::string_view name, unsigned char type, unsigned char*& slot) noexcept {
   NormalisedKey key = NormaliseKey(name);
-  int index = Find(key.View());
+  int index = Find(key);
   if (index >= 0) {
     slot = Slot(index);
     record::WriteHeader(slot, type);
     return index;
   }
-  if (EnsureRoom() <= 0) return -1;
+  if (EnsureRoom() <= 0) return NoRoom;
   slot = Slot(count_);
   record::WriteHeader(slot, type);
   record::WriteName(slot, key.View());
-  keys_.Insert(key.View(), count_);
+  keys_.Insert(key, count_);
   return ++count_;
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "variables/KeyIndex.h"
+#include "variables/NormaliseKey.h"
 
 namespace exprcalc {
 
@@ -14,6 +15,10 @@ class VariableTable {
   static constexpr int GrowthSlots = 32;
   // Free slots kept after every append: a block grows when fewer than 16 are free.
   static constexpr int HeadRoom = 15;
+  // The result of a by-name or by-index operation that finds no variable.
+  static constexpr int NotFound = -1;
+  // The result of a store for which no room can be made.
+  static constexpr int NoRoom = -1;
 
   constexpr VariableTable() noexcept = default;
   VariableTable(const VariableTable&) = delete;
@@ -23,23 +28,20 @@ class VariableTable {
   int GetCount() const noexcept { return count_; }
   int Capacity() const noexcept { return capacity_; }
 
-  // Index operations: -1 for an index outside 0 to count-1.
+  // Index operations: NotFound for an index outside 0 to count-1.
   int CopyRecord(int index, void* destination) const noexcept;
-  int DoubleAt(int index, double& value) const noexcept;  // -1 also for a text record
-  int StringAt(int index, std::string_view& text) const noexcept;  // -1 also for a number record
+  int DoubleAt(int index, double& value) const noexcept;  // NotFound also for a text record
+  int StringAt(int index, std::string_view& text) const noexcept;  // NotFound also for a number record
   int RemoveAt(int index) noexcept;
 
-  // Name operations: the name is normalised first; -1 when it is not stored.
+  // Name operations: the name is normalised first; NotFound when it is not stored.
   // The texts handed out point into the table and stay valid until it changes.
   int IndexByKey(std::string_view name, int& type) const noexcept;
-  // As IndexByKey, for a name that is already a normalised key (trimmed,
-  // upper-cased, at most 31 bytes), such as a name read by the tokenizer.
-  int IndexOfKey(std::string_view key, int& type) const noexcept;
   int LookupDouble(std::string_view name, double& value) const noexcept;
   int LookupString(std::string_view name, std::string_view& text) const noexcept;
   int RemoveByKey(std::string_view name) noexcept;
 
-  // Stores: the index after a replacement, the new count after an append, -1
+  // Stores: the index after a replacement, the new count after an append, NoRoom
   // when no room can be made (then nothing changes, not even the capacity).
   int EnterDouble(std::string_view name, double value) noexcept;
   int EnterString(std::string_view name, std::string_view value) noexcept;
@@ -53,8 +55,9 @@ class VariableTable {
  private:
   bool InRange(int index) const noexcept { return index >= 0 && index < count_; }
   unsigned char* Slot(int index) const noexcept;
-  int Find(std::string_view key) const noexcept { return keys_.Find(key, records_); }
-  // Finds or appends the record of name and writes its header; -1 when no room.
+  // The one lookup: the index of the record whose name is key, or NotFound.
+  int Find(const NormalisedKey& key) const noexcept { return keys_.Find(key, records_); }
+  // Finds or appends the record of name and writes its header; NoRoom when no room.
   int Store(std::string_view name, unsigned char type, unsigned char*& slot) noexcept;
 
   int capacity_ = 0;

@@ -31,10 +31,14 @@ TEST(NormaliseKey, Rows) {
   const Row rows[] = {
       {"rate", "RATE"}, {" \t\n\v\f\rRate \t\n\v\f\r", "RATE"}, {"a b", "A B"}, {"\xA0name\x85", "\xA0NAME\x85"},
       {"\xE4\xF6\xFC", "\xE4\xF6\xFC"}, {"@x1_y{}", "@X1_Y{}"}, {"   ", ""}, {"", ""},
-      {std::string(30, 'a') + " b", std::string(30, 'A') + " "},
+      {std::string(30, 'a') + " b", std::string(30, 'A')},  // white space left by the cut goes too
+      {std::string(29, 'a') + " \t b", std::string(29, 'A')},
       {"\t" + std::string(40, 'q') + "\t", std::string(31, 'Q')},
   };
-  for (const Row& row : rows) EXPECT_EQ(NormaliseKey(row.name).View(), row.key) << "name \"" << row.name << "\"";
+  for (const Row& row : rows) {
+    EXPECT_EQ(NormaliseKey(row.name).View(), row.key) << "name \"" << row.name << "\"";
+    EXPECT_EQ(NormaliseKey(row.key).View(), row.key) << "a key normalised again changes: \"" << row.key << "\"";
+  }
 }
 
 TEST(NormaliseKey, ExactlySixBytesAreWhiteSpace) {

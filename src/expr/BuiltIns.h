@@ -1,0 +1,108 @@
+// The fifteen built-in names in one table: the name, the token the tokenizer
+// writes for it, and for a function the maths the reducer applies to its
+// operand with the test of the operand's domain. The tokenizer, the priority
+// tables and the reducer all read this table and nothing else.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <numbers>
+#include <string_view>
+
+#include "expr/ResultCode.h"
+#include "expr/Token.h"
+
+namespace exprcalc {
+
+inline constexpr double Pi = std::numbers::pi;
+static_assert(Pi == 3.141592653589793, "PAI and the degree conversions use the double nearest to pi");
+
+// A divisor or logarithm argument of smaller magnitude counts as zero.
+inline constexpr double ZeroThreshold = 5e-14;
+
+struct BuiltIn {
+  std::string_view name;
+  TokenKind kind;                       // a function kind, or kind::Number for a constant
+  double (*maths)(double) noexcept;     // a function's value; null for a constant
+  ResultCode (*domain)(double) noexcept;  // Ok for an operand in the domain; null: every operand is
+  double constant = 0.0;                // a constant's value
+};
+
+namespace builtin {
+
+// Each computation is written in the order that defines its rounding.
+inline double Abs(double y) noexcept { return std::fabs(y); }
+inline double Cos(double y) noexcept { return std::cos(y); }
+inline double Degrees(double y) noexcept { return (180.0 * y) / Pi; }
+inline double Log(double y) noexcept { return std::log(y); }
+inline double Log10(double y) noexcept { return std::log10(y); }
+inline double Exp(double y) noexcept { return std::exp(y); }
+inline double Sqrt(double y) noexcept { return std::sqrt(y); }
+inline double Radians(double y) noexcept { return (Pi * y) / 180.0; }
+inline double Sin(double y) noexcept { return std::sin(y); }
+inline double Tan(double y) noexcept { return std::tan(y); }
+inline double Acos(double y) noexcept { return std::acos(y); }
+inline double Asin(double y) noexcept { return std::asin(y); }
+inline double Atan(double y) noexcept { return std::atan(y); }
+
+// The magnitude is tested before the sign, so a tiny negative operand is a
+// domain error, not a negative logarithm.
+inline ResultCode LogarithmDomain(double y) noexcept {
+  if (std::fabs(y) < ZeroThreshold) return DomainError;
+  return y < 0.0 ? NegativeLogarithm : Ok;
+}
+inline ResultCode UnitInterval(double y) noexcept { return std::fabs(y) > 1.0 ? DomainError : Ok; }
+
+}  // namespace builtin
+
+// ATAN has no domain test: the arc tangent is defined for every number.
+inline constexpr BuiltIn BuiltIns[] = {
+    {"SIN", 'S', builtin::Sin, nullptr},
+    {"COS", 'C', builtin::Cos, nullptr},
+    {"TAN", 'T', builtin::Tan, nullptr},
+    {"SQR", 'Q', builtin::Sqrt, nullptr},
+    {"SQRT", 'Q', builtin::Sqrt, nullptr},
+    {"ABS", 'A', builtin::Abs, nullptr},
+    {"PAI", kind::Number, nullptr, nullptr, Pi},
+    {"DEG", 'D', builtin::Degrees, nullptr},
+    {"RAD", 'R', builtin::Radians, nullptr},
+    {"LOG", 'L', builtin::Log, builtin::LogarithmDomain},
+    {"LOG10", 'M', builtin::Log10, builtin::LogarithmDomain},
+    {"EXP", 'N', builtin::Exp, nullptr},
+    {"ACOS", 'X', builtin::Acos, builtin::UnitInterval},
+    {"ASIN", 'Y', builtin::Asin, builtin::UnitInterval},
+    {"ATAN", 'Z', builtin::Atan, nullptr},
+};
+
+inline constexpr std::size_t LongestBuiltInName = 5;
+
+// The built-in function of each token kind, or null: the reducer's lookup.
+inline constexpr std::array<const BuiltIn*, 256> FunctionOfKind = [] {
+  std::array<const BuiltIn*, 256> functions{};
+  for (const BuiltIn& builtIn : BuiltIns) {
+    if (builtIn.maths != nullptr) functions[builtIn.kind] = &builtIn;
+  }
+  return functions;
+}();
+
+constexpr bool IsFunctionKind(TokenKind k) noexcept { return FunctionOfKind[k] != nullptr; }
+
+// The built-in of an upper-cased name, or null for any other name.
+constexpr const BuiltIn* FindBuiltIn(std::string_view upperCaseName) noexcept {
+  if (upperCaseName.size() > LongestBuiltInName) return nullptr;
+  for (const BuiltIn& builtIn : BuiltIns) {
+    if (builtIn.name == upperCaseName) return &builtIn;
+  }
+  return nullptr;
+}
+
+static_assert([] {
+  for (const BuiltIn& builtIn : BuiltIns) {
+    if (builtIn.name.size() > LongestBuiltInName) return false;
+    if ((builtIn.maths == nullptr) != (builtIn.kind == kind::Number)) return false;
+  }
+  return true;
+}(), "every built-in is a function with its own kind or a constant number, and no name is longer than 5 bytes");
+
+}  // namespace exprcalc
