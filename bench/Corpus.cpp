@@ -47,12 +47,21 @@ constexpr CorpusRow Rows[] = {
     {"annuity",
      "(@BASE*@RATE/12)/(1-(1+@RATE/12)^(0-QTY*12))+SQRT(ABS(@BASE-1000))*LOG10(QTY)+DEG(ATAN(@RATE))",
      "(BASE*RATE/12)/(1-(1+RATE/12)^(0-QTY*12))+sqrt(abs(BASE-1000))*log10(QTY)+deg(atan(RATE))"},
+    {"squares-diff", "(@X+@Y)*(@X-@Y)", "(X+Y)*(X-Y)"},
+    {"polynomial", "3*@X^3-2*@X^2+@X-7", "3*X^3-2*X^2+X-7"},
+    {"vector-length", "SQRT(@X^2+@Y^2+@Z^2)", "sqrt(X^2+Y^2+Z^2)"},
+    {"wave", "@AMP*SIN(2*PAI*@FREQ*@T)", "AMP*sin(2*_pi*FREQ*T)"},
+    {"ratio", "@X/@Y-1", "X/Y-1"},
+    {"lerp", "@A+(@B-@A)*@T", "A+(B-A)*T"},
+    {"mean-3", "(@X+@Y+@Z)/3", "(X+Y+Z)/3"},
+    {"fahrenheit", "(@F-32)*5/9", "(F-32)*5/9"},
+    {"plain-names", "QTY*@A+@B", "QTY*A+B"},
 };
 
 constexpr CorpusVariable Variables[] = {
-    {"@RATE", "RATE", 0.075},
-    {"@BASE", "BASE", 1250.0},
-    {"QTY", "QTY", 12.0},
+    {"@RATE", "RATE", 0.075}, {"@BASE", "BASE", 1250.0}, {"QTY", "QTY", 12.0},  {"@X", "X", 3.5},
+    {"@Y", "Y", -1.25},       {"@Z", "Z", 7.0},          {"@T", "T", 0.3},      {"@A", "A", 2.0},
+    {"@B", "B", 10.0},        {"@AMP", "AMP", 1.5},      {"@FREQ", "FREQ", 0.7}, {"@F", "F", 98.6},
 };
 
 }  // namespace

@@ -27,6 +27,14 @@ void Report(benchmark::State& state, std::size_t bytes) {
   state.counters["bytes"] = static_cast<double>(bytes);
 }
 
+// True when the row's text names one of the corpus variables.
+bool ReadsVariables(const CorpusRow& row) {
+  for (const CorpusVariable& variable : CorpusVariables()) {
+    if (row.text.find(variable.name) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
 void LibraryRow(benchmark::State& state, const CorpusRow& row) {
   EnterCorpusVariables();
   const std::string text(row.text);
@@ -36,6 +44,7 @@ void LibraryRow(benchmark::State& state, const CorpusRow& row) {
     benchmark::DoNotOptimize(value);
   }
   Report(state, text.size());
+  state.counters["variables"] = ReadsVariables(row) ? 1 : 0;
 }
 
 void ReferenceRow(benchmark::State& state, const CorpusRow& row) {

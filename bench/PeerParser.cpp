@@ -24,7 +24,7 @@ double Remainder(double a, double b) { return std::fmod(a, b); }
 
 struct PeerParser::State {
   mu::Parser parser;
-  double values[8] = {};
+  double values[16] = {};
 };
 
 PeerParser::PeerParser() : state_(std::make_unique<State>()) {

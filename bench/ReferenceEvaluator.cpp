@@ -1,10 +1,14 @@
 // Recursive descent over a character pointer: one routine per priority
 // level, numbers read in place (fractions with std::from_chars, as the
-// library does), functions resolved by a short name table.
+// library does), functions resolved by a short name table and variables by a
+// linear search of the corpus variables.
 #include "ReferenceEvaluator.h"
 
 #include <charconv>
 #include <cmath>
+#include <numbers>
+
+#include "Corpus.h"
 
 namespace exprcalc::bench {
 namespace {
@@ -22,6 +26,10 @@ const NamedFunction Functions[] = {
     {"SQR", [](double x) { return std::sqrt(x); }},  {"ABS", [](double x) { return std::fabs(x); }},
     {"EXP", [](double x) { return std::exp(x); }},   {"LOG", [](double x) { return std::log(x); }},
     {"LOG10", [](double x) { return std::log10(x); }},
+    {"ASIN", [](double x) { return std::asin(x); }}, {"ACOS", [](double x) { return std::acos(x); }},
+    {"ATAN", [](double x) { return std::atan(x); }},
+    {"DEG", [](double x) { return (180.0 * x) / std::numbers::pi; }},
+    {"RAD", [](double x) { return (std::numbers::pi * x) / 180.0; }},
 };
 
 bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
@@ -93,7 +101,7 @@ class Parser {
       return true;
     }
     if (IsDigit(c) || c == '.') return Number(value);
-    if (IsLetter(c)) return Call(value);
+    if (IsLetter(c) || c == '@') return Call(value);
     return false;
   }
 
@@ -116,17 +124,27 @@ class Parser {
   }
 
   bool Call(double& value) noexcept {
-    char name[6];
+    char name[32];
     std::size_t length = 0;
+    name[length++] = Upper(*at_++);  // a letter or "@"
     while (at_ < end_ && (IsLetter(*at_) || IsDigit(*at_))) {
       if (length == sizeof name) return false;
       name[length++] = Upper(*at_++);
     }
     const std::string_view key(name, length);
+    if (key == "PAI") {
+      value = std::numbers::pi;
+      return true;
+    }
     for (const NamedFunction& entry : Functions) {
       if (entry.name != key) continue;
       if (!Power(value)) return false;
       value = entry.function(value);
+      return true;
+    }
+    for (const CorpusVariable& variable : CorpusVariables()) {
+      if (variable.name != key) continue;
+      value = variable.value;
       return true;
     }
     return false;

@@ -1,7 +1,7 @@
 // The floor the library is measured against: a single-pass, allocation-free
 // recursive-descent evaluator for the common subset of the expression
-// language (plain decimal numbers, + - * / ^, parentheses, blanks and a few
-// functions). Bench code only: it recurses and checks no domain.
+// language (plain decimal numbers, + - * / ^, parentheses, blanks, the
+// functions, PAI and the corpus variables). Bench code only: it recurses and checks no domain.
 #pragma once
 
 #include <optional>

@@ -9,8 +9,9 @@ namespace exprcalc {
 
 // Blank, tab, line feed, vertical tab, form feed and carriage return.
 constexpr bool IsWhiteSpace(unsigned char c) noexcept {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+  return c == ' ' || (c >= '\t' && c <= '\r');  // tab, LF, VT, FF and CR are 9 to 13
 }
+static_assert('\t' == 9 && '\n' == 10 && '\v' == 11 && '\f' == 12 && '\r' == 13);
 
 constexpr bool IsLetter(unsigned char c) noexcept {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');

@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <numbers>
 #include <string_view>
 
@@ -88,11 +89,30 @@ inline constexpr std::array<const BuiltIn*, 256> FunctionOfKind = [] {
 
 constexpr bool IsFunctionKind(TokenKind k) noexcept { return FunctionOfKind[k] != nullptr; }
 
-// The built-in of an upper-cased name, or null for any other name.
-constexpr const BuiltIn* FindBuiltIn(std::string_view upperCaseName) noexcept {
-  if (upperCaseName.size() > LongestBuiltInName) return nullptr;
-  for (const BuiltIn& builtIn : BuiltIns) {
-    if (builtIn.name == upperCaseName) return &builtIn;
+// A name of up to five bytes, upper-cased and packed into one integer with
+// its length, so that matching the built-in names compares integers.
+constexpr std::uint64_t PackName(std::string_view name) noexcept {
+  std::uint64_t packed = name.size();
+  for (char c : name) {
+    const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    packed = (packed << 8) | static_cast<unsigned char>(upper);
+  }
+  return packed;
+}
+
+inline constexpr std::array<std::uint64_t, std::size(BuiltIns)> PackedBuiltInNames = [] {
+  std::array<std::uint64_t, std::size(BuiltIns)> packed{};
+  for (std::size_t i = 0; i < packed.size(); ++i) packed[i] = PackName(BuiltIns[i].name);
+  return packed;
+}();
+
+// The built-in of a name in any case, or null for any other name. Variable
+// names mostly begin with "@", which no built-in name does.
+constexpr const BuiltIn* FindBuiltIn(std::string_view name) noexcept {
+  if (name.size() > LongestBuiltInName || name.empty() || name.front() == '@') return nullptr;
+  const std::uint64_t packed = PackName(name);
+  for (std::size_t i = 0; i < PackedBuiltInNames.size(); ++i) {
+    if (PackedBuiltInNames[i] == packed) return &BuiltIns[i];
   }
   return nullptr;
 }
@@ -101,8 +121,9 @@ static_assert([] {
   for (const BuiltIn& builtIn : BuiltIns) {
     if (builtIn.name.size() > LongestBuiltInName) return false;
     if ((builtIn.maths == nullptr) != (builtIn.kind == kind::Number)) return false;
+    if (builtIn.name.empty() || builtIn.name.front() == '@') return false;
   }
   return true;
-}(), "every built-in is a function with its own kind or a constant number, and no name is longer than 5 bytes");
+}(), "every built-in is a function with its own kind or a constant number, named by 1 to 5 bytes that do not begin with @");
 
 }  // namespace exprcalc

@@ -111,13 +111,22 @@ ResultCode Evaluate(std::string_view expression, const VariableTable& table, dou
     if (sp <= ip) {  // shift
       assert(stack.depth < room);
       const TokenKind shifted = next.kind;
-      topTerminal = stack.depth++;
-      stack.kind[topTerminal] = shifted;
+      const std::size_t at = stack.depth++;
+      stack.kind[at] = shifted;
       if (shifted == kind::Number) stack.operand[stack.operandCount++] = next.value;
       next = input.Next();
       // A number or ")" is the top of a handle at once (see Priority.h), so
       // the reduction that the next step would choose is done right here.
-      if (!ReducedOnArrival(shifted) || InputPriority(next.kind) < 0) continue;
+      if (ReducedOnArrival(shifted) && InputPriority(next.kind) >= 0) {
+        if (shifted == kind::Number && at - 1 == topTerminal) {
+          Reduce(at, stack);  // on a terminal, the number alone is the handle; it cannot fail
+          continue;
+        }
+      } else {
+        topTerminal = at;
+        continue;
+      }
+      topTerminal = at;
     }
 
     // Reduce: walk down the terminals from the top to the handle's lower entry.

@@ -73,11 +73,13 @@ static_assert(priority::ForEveryKind([](TokenKind k) { return !ReducedOnArrival(
 static_assert(priority::ForEveryKind([](TokenKind k) {
   return k == '(' || k == kind::End || StackPriority(k) < 0 || StackPriority(k) > InputPriority(')');
 }));
-// Every terminal that stays on the stack ranks below an arriving "(", so the
-// lower end of "( E )" is the entry right below the "(". An operand there, as
-// in 2(3), makes the stretch E ( E ), which no rule matches.
+// Every terminal that stays on the stack ranks below an arriving number or
+// "(": a number shifted onto a terminal is a handle by itself, and the lower
+// end of "( E )" is the entry right below the "(". An operand there, as in
+// 2(3), makes the stretch E ( E ), which no rule matches.
 static_assert(priority::ForEveryKind([](TokenKind k) {
-  return ReducedOnArrival(k) || StackPriority(k) < InputPriority('(');
+  return ReducedOnArrival(k) ||
+         (StackPriority(k) < InputPriority('(') && StackPriority(k) < InputPriority(kind::Number));
 }));
 
 }  // namespace exprcalc

@@ -45,20 +45,19 @@ inline Outcome ApplyPrefix(TokenKind k, double y) noexcept {
   return {Ok, function.maths(y)};
 }
 
-// a op b for the six infix operators, with their tests.
+// a op b for the six infix operators, with their tests. Plain comparisons
+// rather than a switch: a jump table's one indirect branch predicts worse.
 inline Outcome ApplyInfix(double a, TokenKind op, double b) noexcept {
-  switch (op) {
-    case '+': return {Ok, a + b};
-    case '-': return {Ok, a - b};
-    case '*': return {Ok, a * b};
-    case '/':
-      if (std::fabs(b) < ZeroThreshold) return {DivisionByZero, 0.0};
-      return {Ok, a / b};
-    case '%': return Remainder(a, b);
-    default:  // '^'
-      if (a == 0.0 && b < 0.0) return {DomainError, 0.0};  // zero to a negative power
-      return {Ok, std::pow(a, b)};
+  if (op == '+') return {Ok, a + b};
+  if (op == '-') return {Ok, a - b};
+  if (op == '*') return {Ok, a * b};
+  if (op == '/') {
+    if (std::fabs(b) < ZeroThreshold) return {DivisionByZero, 0.0};
+    return {Ok, a / b};
   }
+  if (op == '%') return Remainder(a, b);
+  if (a == 0.0 && b < 0.0) return {DomainError, 0.0};  // '^': zero to a negative power
+  return {Ok, std::pow(a, b)};
 }
 
 // Folds the entries from start to the top, which the parser hands over as one
@@ -66,7 +65,7 @@ inline Outcome ApplyInfix(double a, TokenKind op, double b) noexcept {
 // with its operand; "(" E ")"; E op E. The parser's handles never hold more
 // than one rule (see Priority.h), so a stretch that no rule matches whole is
 // malformed. On a failure depth is cut to start.
-inline ResultCode Reduce(std::size_t start, EvalStack& stack) noexcept {
+[[gnu::always_inline]] inline ResultCode Reduce(std::size_t start, EvalStack& stack) noexcept {
   const TokenKind* kinds = stack.kind + start;
   double* top = stack.operand + stack.operandCount;  // one past the topmost number
   Outcome outcome{Malformed, 0.0};

@@ -16,16 +16,6 @@ namespace {
 
 constexpr double MinutesFactor = 1.0 / 60.0;
 
-// The token of a built-in name (any case), or kind 0 for any other name.
-Token BuiltInToken(std::string_view name) noexcept {
-  if (name.size() > LongestBuiltInName) return {};
-  char upper[LongestBuiltInName];
-  for (std::size_t i = 0; i < name.size(); ++i) upper[i] = UpperCase(name[i]);
-  const BuiltIn* builtIn = FindBuiltIn({upper, name.size()});
-  if (builtIn == nullptr) return {};
-  return {builtIn->kind, builtIn->constant};
-}
-
 // A fraction's digits, compacted when grouping commas must be left out. Short
 // numerals stay in the inline buffer; longer ones take a heap block.
 class DigitBuffer {
@@ -80,8 +70,10 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
   const std::size_t length = position_ - begin;
 
   const std::string_view name = text_.substr(begin, length);
-  token = BuiltInToken(name);
-  if (token.kind != kind::None) return Scan::Token;
+  if (const BuiltIn* builtIn = FindBuiltIn(name)) {
+    token = {builtIn->kind, builtIn->constant};
+    return Scan::Token;
+  }
 
   int type = 0;
   const int index = table_.IndexByKey(name, type);

@@ -48,7 +48,7 @@ int KeyIndex::Find(const NormalisedKey& key, const unsigned char* records) const
   for (std::size_t slot = SlotOf(key);; slot = (slot + 1) & (slotCount_ - 1)) {
     std::int32_t index = slots_[slot];
     if (index == FreeSlot) return -1;
-    if (record::NameEquals(SlotAt(records, index), key.View())) return index;
+    if (record::NameEquals(SlotAt(records, index), key.Padded())) return index;
   }
 }
 

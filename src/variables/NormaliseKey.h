@@ -16,12 +16,15 @@ inline constexpr std::size_t SignificantNameBytes = 31;
 class NormalisedKey {
  public:
   std::string_view View() const noexcept { return {bytes_, length_}; }
+  // The key followed by zero bytes: PaddedSize bytes in all, as a record stores it.
+  static constexpr std::size_t PaddedSize = SignificantNameBytes + 1;
+  const char* Padded() const noexcept { return bytes_; }
   // A hash of the key's bytes for the table's key index.
   std::uint64_t Hash() const noexcept;
 
  private:
   friend NormalisedKey NormaliseKey(std::string_view name) noexcept;
-  alignas(8) char bytes_[SignificantNameBytes + 1] = {};
+  alignas(8) char bytes_[PaddedSize] = {};
   std::size_t length_ = 0;
 };
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "exprcalc.h"
+#include "variables/NormaliseKey.h"
 
 namespace exprcalc::record {
 
@@ -25,6 +26,7 @@ inline constexpr unsigned char TextType = 's';
 
 static_assert(NameOffset + NameSize == TextOffset && TextOffset + TextSize == Size);
 static_assert(NumberOffset + sizeof(double) <= Size);
+static_assert(NameSize == NormalisedKey::PaddedSize);
 
 inline unsigned char TypeOf(const unsigned char* slot) noexcept { return slot[TypeOffset]; }
 
@@ -34,10 +36,10 @@ inline std::string_view NameOf(const unsigned char* slot) noexcept {
   return {name, strnlen(name, NameSize)};
 }
 
-// True when the stored name is exactly key (at most 31 bytes).
-inline bool NameEquals(const unsigned char* slot, std::string_view key) noexcept {
-  const unsigned char* name = slot + NameOffset;
-  return name[key.size()] == 0 && (key.empty() || std::memcmp(name, key.data(), key.size()) == 0);
+// True when the stored name field holds exactly the padded key (the key and
+// zero bytes up to the field's end, as WriteName stores it).
+inline bool NameEquals(const unsigned char* slot, const char* paddedKey) noexcept {
+  return std::memcmp(slot + NameOffset, paddedKey, NameSize) == 0;
 }
 
 // Bytes 40-47 read as a double, whatever the type.
@@ -60,9 +62,11 @@ inline void WriteHeader(unsigned char* slot, unsigned char type) noexcept {
   slot[ReservedOffset] = 0;
 }
 
-inline void WriteName(unsigned char* slot, std::string_view key) noexcept {
-  if (!key.empty()) std::memcpy(slot + NameOffset, key.data(), key.size());  // at most 31 bytes
-  slot[NameOffset + key.size()] = 0;
+// The key, its NUL and zero bytes to the end of the field. A slot is all zero
+// before a record is appended to it, so the zeros after the NUL change nothing
+// a host can see; having them lets a lookup compare the whole field at once.
+inline void WriteName(unsigned char* slot, const char* paddedKey) noexcept {
+  std::memcpy(slot + NameOffset, paddedKey, NameSize);
 }
 
 inline void WriteNumber(unsigned char* slot, double value) noexcept {

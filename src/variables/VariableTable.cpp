@@ -84,7 +84,7 @@ int VariableTable::Store(std::string_view name, unsigned char type, unsigned cha
   if (EnsureRoom() <= 0) return NoRoom;
   slot = Slot(count_);
   record::WriteHeader(slot, type);
-  record::WriteName(slot, key.View());
+  record::WriteName(slot, key.Padded());
   keys_.Insert(key, count_);
   return ++count_;
 }
