@@ -15,6 +15,7 @@
 #include "TableModel.h"
 #include "exprcalc.h"
 #include "AllocationFaults.h"
+#include "expr/BuiltIns.h"
 
 namespace exprcalc::model {
 
@@ -54,14 +55,6 @@ inline std::string ShowNumber(double value) {
   return text;
 }
 
-inline bool IsBuiltInName(std::string_view name) {
-  for (std::string_view builtIn : {"SIN", "COS", "TAN", "SQR", "SQRT", "ABS", "PAI", "DEG", "RAD", "LOG",
-                                   "LOG10", "EXP", "ACOS", "ASIN", "ATAN"}) {
-    if (name == builtIn) return true;
-  }
-  return false;
-}
-
 // A name that an expression can refer to: "@" or a letter, then letters and digits.
 inline bool IsExpressionName(std::string_view name) {
   auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
@@ -70,7 +63,7 @@ inline bool IsExpressionName(std::string_view name) {
   for (char c : name.substr(1)) {
     if (!letter(c) && !digit(c)) return false;
   }
-  return !IsBuiltInName(name);
+  return FindBuiltIn(name) == nullptr;
 }
 
 class ExportChecker {
@@ -240,6 +233,51 @@ class ExportChecker {
     std::string wantText;
     const int want = model_.VarString(index, wantText);
     return Expect(got == want, call, got, want) && ExpectText(buffer, sizeof buffer, wantText, call);
+  }
+
+  // A call whose output pointer is null or below 65536: nothing is written
+  // through it and the result is the model's (GetVar, which only copies, gives -1).
+  bool WithoutOutput(std::uint8_t which, const char* name, int index, std::uintptr_t pointerValue) {
+    void* out = reinterpret_cast<void*>(pointerValue % 0x10000);
+    auto call = [&](const char* what) {
+      return [=] { return std::string(what) + " with output pointer " + std::to_string(pointerValue % 0x10000); };
+    };
+    int type = 0;
+    double number = 0.0;
+    std::string text;
+    switch (which % 7) {
+      case 0: {
+        const int got = ::GetIndexByKey(name, static_cast<int*>(out)), want = model_.IndexByKey(ArgumentText(name), type);
+        return Expect(got == want, call("GetIndexByKey"), got, want);
+      }
+      case 1: {
+        const int got = ::LookupVarDouble(name, static_cast<double*>(out));
+        const int want = model_.LookupDouble(ArgumentText(name), number);
+        return Expect(got == want, call("LookupVarDouble"), got, want);
+      }
+      case 2: {
+        const int got = ::LookupVarString(name, static_cast<char*>(out));
+        const int want = model_.LookupString(ArgumentText(name), text);
+        return Expect(got == want, call("LookupVarString"), got, want);
+      }
+      case 3: {
+        const int got = ::VarDouble(index, static_cast<double*>(out)), want = model_.VarDouble(index, number);
+        return Expect(got == want, call("VarDouble"), got, want);
+      }
+      case 4: {
+        const int got = ::VarString(index, static_cast<char*>(out)), want = model_.VarString(index, text);
+        return Expect(got == want, call("VarString"), got, want);
+      }
+      case 5: {
+        const int got = ::GetVar(index, out);
+        return Expect(got == -1, call("GetVar"), got, -1);
+      }
+      default: {
+        const int want = ::ParseString(name, &number);
+        const int got = ::ParseString(name, static_cast<double*>(out));
+        return Expect(got == want, call("ParseString"), got, want);
+      }
+    }
   }
 
   // The whole table: the count, every record's bytes, and every record found by its stored name.

@@ -173,7 +173,7 @@ double ChooseNumber(Input& in) {
 
 bool RunOne(Input& in, TextPool& pool, ExportChecker& check) {
   const int count = check.Model().Count();
-  switch (in.Byte() % 17) {
+  switch (in.Byte() % 18) {
     case 0: return check.EnterVarDouble(ChooseText(in, pool).Get(), ChooseNumber(in));
     case 1: {
       const Argument name = ChooseText(in, pool);
@@ -200,6 +200,14 @@ bool RunOne(Input& in, TextPool& pool, ExportChecker& check) {
     case 15: {
       const std::uint8_t how = in.Byte();
       return check.ParseVariable(ChooseIndex(in, count), (how & 1) != 0, std::string((how >> 1) & 7, 'Q'));
+    }
+    case 16: {
+      const std::uint8_t which = in.Byte();
+      const std::uintptr_t high = in.Byte();
+      const std::uintptr_t pointer = (high << 8) | in.Byte();
+      const Argument name = ChooseText(in, pool);
+      const int index = ChooseIndex(in, count);
+      return check.WithoutOutput(which, name.Get(), index, pointer);
     }
     default: {  // many appends in a row, to reach the table's growth
       const std::uint8_t stores = in.Byte() % 64;

@@ -16,14 +16,14 @@ class EvaluatorModule {
   constexpr EvaluatorModule() noexcept = default;
   EvaluatorModule(const EvaluatorModule&) = delete;
   EvaluatorModule& operator=(const EvaluatorModule&) = delete;
-  // Unload: the table's block is released once.
-  ~EvaluatorModule() { table_.FreeBlock(); }
+  // Unload: the table's own destructor releases its block, once.
+  ~EvaluatorModule() = default;
 
   VariableTable& Table() noexcept { return table_; }
-  int Evaluate(std::string_view expression, double& result) const noexcept {
+  ResultCode Evaluate(std::string_view expression, double& result) const noexcept {
     return exprcalc::Evaluate(expression, table_, result);
   }
-  int Substitute(std::string_view statement) noexcept { return exprcalc::Substitute(statement, table_); }
+  SubstituteResult Substitute(std::string_view statement) noexcept { return exprcalc::Substitute(statement, table_); }
 
  private:
   VariableTable table_;

@@ -3,15 +3,11 @@
 // evaluated before anything is stored, so "@N = @N + 1" reads the old @N.
 #include "statements/Substitute.h"
 
-#include "exprcalc.h"
 #include "expr/Evaluate.h"
 #include "base/SingleByteText.h"
 
 namespace exprcalc {
 namespace {
-
-constexpr int Done = EXPRCALC_STATEMENT_DONE;
-constexpr int NotCarriedOut = EXPRCALC_STATEMENT_FAILED;
 
 // The text after an opening double quote, up to the first tab or double quote.
 std::string_view QuotedText(std::string_view afterQuote) noexcept {
@@ -20,20 +16,20 @@ std::string_view QuotedText(std::string_view afterQuote) noexcept {
 
 }  // namespace
 
-int Substitute(std::string_view statement, VariableTable& table) noexcept {
+SubstituteResult Substitute(std::string_view statement, VariableTable& table) noexcept {
   const std::size_t equals = statement.find('=');
   if (equals == std::string_view::npos) return NotCarriedOut;
   const std::string_view name = TrimWhiteSpace(statement.substr(0, equals));
   const std::string_view right = TrimWhiteSpace(statement.substr(equals + 1));
   if (name.empty() || name.front() != '@') return NotCarriedOut;
 
-  if (right.empty()) return table.RemoveByKey(name);
+  if (right.empty()) return table.RemoveByKey(name) == VariableTable::NotFound ? NoSuchVariable : Done;
   if (right.front() == '"') {
-    return table.EnterString(name, QuotedText(right.substr(1))) < 0 ? NotCarriedOut : Done;
+    return table.EnterString(name, QuotedText(right.substr(1))) == VariableTable::NoRoom ? NotCarriedOut : Done;
   }
   double value = 0.0;
-  if (Evaluate(right, table, value) != 0) return NotCarriedOut;
-  return table.EnterDouble(name, value) < 0 ? NotCarriedOut : Done;
+  if (Evaluate(right, table, value) != Ok) return NotCarriedOut;
+  return table.EnterDouble(name, value) == VariableTable::NoRoom ? NotCarriedOut : Done;
 }
 
 }  // namespace exprcalc

@@ -4,12 +4,17 @@
 
 #include <string_view>
 
+#include "exprcalc.h"
 #include "variables/VariableTable.h"
 
 namespace exprcalc {
 
-// Returns 0 when the variable was stored or removed, 1 when the statement was
-// not carried out, -1 when a removal found no such variable.
-int Substitute(std::string_view statement, VariableTable& table) noexcept;
+enum SubstituteResult : int {
+  Done = EXPRCALC_STATEMENT_DONE,                  // stored, or removed
+  NotCarriedOut = EXPRCALC_STATEMENT_FAILED,       // wrong form, failed evaluation or no room
+  NoSuchVariable = EXPRCALC_STATEMENT_NO_VARIABLE, // a removal found no such variable
+};
+
+SubstituteResult Substitute(std::string_view statement, VariableTable& table) noexcept;
 
 }  // namespace exprcalc

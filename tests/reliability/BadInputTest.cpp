@@ -1,9 +1,9 @@
 // The bad-input catalogue: one row per hostile input, each with the result
 // the library documents for it. Null and small pointer values in every text
-// argument, empty and giant texts, every byte value in four places, deep
-// nesting, long operator chains, NaN and infinities, names of every length
-// and byte, texts of every length to 300 bytes. Every row starts and ends
-// with an empty table, and no row may leave a block behind.
+// and output argument, empty and giant texts, every byte value in four
+// places, deep nesting, long operator chains, NaN and infinities, names of
+// every length and byte, texts of every length to 300 bytes. Every row
+// starts and ends with an empty table, and no row may leave a block behind.
 //
 // EXPRCALC_SMALL_INPUTS=1 (set by the valgrind script) shrinks the 64 MiB
 // texts to 1 MiB and tries every 61st small pointer value instead of all.
@@ -148,6 +148,56 @@ void AddPointerRows(std::vector<Row>& rows) {
                         const std::string failure = check(Pointer(value));
                         if (!failure.empty()) return "pointer value " + std::to_string(value) + ": " + failure;
                       }
+                      return std::string();
+                    }});
+  }
+}
+
+// ---- null and small pointer values as outputs: never written, the call still does its work
+
+void AddOutputPointerRows(std::vector<Row>& rows) {
+  using Check = std::function<std::string(void*)>;
+  const auto number = [](void* p) { return static_cast<double*>(p); };
+  const auto text = [](void* p) { return static_cast<char*>(p); };
+  const std::vector<std::pair<const char*, Check>> outputs = {
+      {"ParseString result", [&](void* p) {
+         return First({Equal(ParseString("1+1", number(p)), 0, "ParseString(1+1)"),
+                       Equal(ParseString("1/0", number(p)), EXPRCALC_DIVISION_BY_ZERO, "ParseString(1/0)")});
+       }},
+      {"GetIndexByKey type", [&](void* p) {
+         return First({Equal(GetIndexByKey("N", static_cast<int*>(p)), 0, "found"),
+                       Equal(GetIndexByKey("NOPE", static_cast<int*>(p)), -1, "missing")});
+       }},
+      {"LookupVarDouble value", [&](void* p) {
+         return First({Equal(LookupVarDouble("n", number(p)), 0, "found"), Equal(LookupVarDouble("x", number(p)), -1, "missing")});
+       }},
+      {"LookupVarString buffer", [&](void* p) {
+         return First({Equal(LookupVarString("T", text(p)), 1, "found"), Equal(LookupVarString("x", text(p)), -1, "missing")});
+       }},
+      {"VarDouble value", [&](void* p) {
+         return First({Equal(VarDouble(0, number(p)), 0, "number"), Equal(VarDouble(99, number(p)), -1, "out of range")});
+       }},
+      {"VarString buffer", [&](void* p) {
+         return First({Equal(VarString(1, text(p)), 1, "text"), Equal(VarString(99, text(p)), -1, "out of range")});
+       }},
+      {"GetVar record", [&](void* p) {
+         return First({Equal(GetVar(0, p), -1, "GetVar"), Equal(GetVarCount(), 2, "count")});
+       }},
+  };
+  std::vector<unsigned> values = {0};
+  for (unsigned value = 1; value < 0xFFFF; value += PointerStride) values.push_back(value);
+  values.push_back(0xFFFF);
+  for (const auto& [output, check] : outputs) {
+    rows.push_back({std::string("null and pointer values 1 to 65535 as ") + output, [check = check, values] {
+                      FreeVariable();
+                      EnterVarDouble("N", 1.5);
+                      EnterVarString("T", "text");
+                      for (unsigned value : values) {
+                        const std::string failure =
+                            check(reinterpret_cast<void*>(static_cast<std::uintptr_t>(value)));
+                        if (!failure.empty()) return "pointer value " + std::to_string(value) + ": " + failure;
+                      }
+                      FreeVariable();
                       return std::string();
                     }});
   }
@@ -417,6 +467,7 @@ void AddNameAndTextRows(std::vector<Row>& rows) {
 std::vector<Row> Catalogue() {
   std::vector<Row> rows;
   AddPointerRows(rows);
+  AddOutputPointerRows(rows);
   AddByteRows(rows);
   AddLengthRows(rows);
   AddSpecialNumberRows(rows);
