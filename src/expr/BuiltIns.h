@@ -32,21 +32,6 @@ struct BuiltIn {
 
 namespace builtin {
 
-// Each computation is written in the order that defines its rounding.
-inline double Abs(double y) noexcept { return std::fabs(y); }
-inline double Cos(double y) noexcept { return std::cos(y); }
-inline double Degrees(double y) noexcept { return (180.0 * y) / Pi; }
-inline double Log(double y) noexcept { return std::log(y); }
-inline double Log10(double y) noexcept { return std::log10(y); }
-inline double Exp(double y) noexcept { return std::exp(y); }
-inline double Sqrt(double y) noexcept { return std::sqrt(y); }
-inline double Radians(double y) noexcept { return (Pi * y) / 180.0; }
-inline double Sin(double y) noexcept { return std::sin(y); }
-inline double Tan(double y) noexcept { return std::tan(y); }
-inline double Acos(double y) noexcept { return std::acos(y); }
-inline double Asin(double y) noexcept { return std::asin(y); }
-inline double Atan(double y) noexcept { return std::atan(y); }
-
 // The magnitude is tested before the sign, so a tiny negative operand is a
 // domain error, not a negative logarithm.
 inline ResultCode LogarithmDomain(double y) noexcept {
@@ -57,23 +42,23 @@ inline ResultCode UnitInterval(double y) noexcept { return std::fabs(y) > 1.0 ? 
 
 }  // namespace builtin
 
-// ATAN has no domain test: the arc tangent is defined for every number.
+// Each computation is written in the order that defines its rounding.
 inline constexpr BuiltIn BuiltIns[] = {
-    {"SIN", 'S', builtin::Sin, nullptr},
-    {"COS", 'C', builtin::Cos, nullptr},
-    {"TAN", 'T', builtin::Tan, nullptr},
-    {"SQR", 'Q', builtin::Sqrt, nullptr},
-    {"SQRT", 'Q', builtin::Sqrt, nullptr},
-    {"ABS", 'A', builtin::Abs, nullptr},
+    {"SIN", 'S', [](double y) noexcept { return std::sin(y); }, nullptr},
+    {"COS", 'C', [](double y) noexcept { return std::cos(y); }, nullptr},
+    {"TAN", 'T', [](double y) noexcept { return std::tan(y); }, nullptr},
+    {"SQR", 'Q', [](double y) noexcept { return std::sqrt(y); }, nullptr},
+    {"SQRT", 'Q', [](double y) noexcept { return std::sqrt(y); }, nullptr},
+    {"ABS", 'A', [](double y) noexcept { return std::fabs(y); }, nullptr},
     {"PAI", kind::Number, nullptr, nullptr, Pi},
-    {"DEG", 'D', builtin::Degrees, nullptr},
-    {"RAD", 'R', builtin::Radians, nullptr},
-    {"LOG", 'L', builtin::Log, builtin::LogarithmDomain},
-    {"LOG10", 'M', builtin::Log10, builtin::LogarithmDomain},
-    {"EXP", 'N', builtin::Exp, nullptr},
-    {"ACOS", 'X', builtin::Acos, builtin::UnitInterval},
-    {"ASIN", 'Y', builtin::Asin, builtin::UnitInterval},
-    {"ATAN", 'Z', builtin::Atan, nullptr},
+    {"DEG", 'D', [](double y) noexcept { return (180.0 * y) / Pi; }, nullptr},
+    {"RAD", 'R', [](double y) noexcept { return (Pi * y) / 180.0; }, nullptr},
+    {"LOG", 'L', [](double y) noexcept { return std::log(y); }, builtin::LogarithmDomain},
+    {"LOG10", 'M', [](double y) noexcept { return std::log10(y); }, builtin::LogarithmDomain},
+    {"EXP", 'N', [](double y) noexcept { return std::exp(y); }, nullptr},
+    {"ACOS", 'X', [](double y) noexcept { return std::acos(y); }, builtin::UnitInterval},
+    {"ASIN", 'Y', [](double y) noexcept { return std::asin(y); }, builtin::UnitInterval},
+    {"ATAN", 'Z', [](double y) noexcept { return std::atan(y); }, nullptr},  // defined for every number
 };
 
 inline constexpr std::size_t LongestBuiltInName = 5;

@@ -104,9 +104,9 @@ ResultCode Evaluate(std::string_view expression, const VariableTable& table, dou
   for (;;) {
     const TokenKind top = stack.kind[topTerminal];
     if (top == kind::End && next.kind == kind::End) break;
-    const int sp = StackPriority(top);
     const int ip = InputPriority(next.kind);
-    if (sp < 0 || ip < 0) break;
+    if (ip < 0) break;  // the top terminal always has a priority (see Priority.h)
+    const int sp = StackPriority(top);
 
     if (sp <= ip) {  // shift
       assert(stack.depth < room);

@@ -1,6 +1,6 @@
-// The literal evaluator: tokenizer, operator-precedence parser and reducer
-// written as the plain step lists they are documented as, trading every bit of
-// speed for being easy to check against the documentation line by line.
+// The literal evaluator: tokenizer, operator-precedence parser and reducer as
+// plain step lists (see LiteralEvaluator.h), trading every bit of speed for
+// being easy to check line by line.
 // Only the public header is used, so nothing of the library's evaluator leaks in.
 #include "LiteralEvaluator.h"
 

@@ -1,7 +1,12 @@
-// A deliberately plain and slow evaluator of expression texts, written step by
-// step after the documented algorithm (zero-filled token array, priority-driven
-// parse with a handle search, ordered reduction rules), with no shortcut at all.
-// DifferentialTest compares the optimised library with it, bit for bit.
+// A deliberately plain and slow evaluator of expression texts, the oracle of
+// DifferentialTest. It tokenizes the whole text first into a zero-filled
+// array of 2n tokens; parses with a stack of 2n + 16 entries, finding the top
+// terminal by a scan from the bottom and the handle by walking down the
+// terminals while the two priority tables say so; and folds each handle by
+// trying the eighteen reduction rules in order at every position, as many as
+// match. None of the library's shortcuts (lazy tokens, constant-time
+// terminals, one rule per handle, folding on shift) is taken, so an agreement
+// bit for bit with the library checks each of them.
 #pragma once
 
 namespace exprcalc::literal {
