@@ -57,6 +57,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   double again = 2.0;
   if (ParseString(text.c_str(), &again) != code || !SameBits(again, value)) Fail("a different answer", text, code);
+
+  // The diagnostic call answers exactly as ParseString and points inside the text.
+  exprcalc_diagnosis diagnosis;
+  const std::size_t length = std::strlen(text.c_str());
+  if (exprcalc_explain(text.c_str(), &diagnosis) != code || diagnosis.code != code || !SameBits(diagnosis.value, value)) {
+    Fail("exprcalc_explain answers differently", text, diagnosis.code);
+  }
+  if (diagnosis.read > length || diagnosis.dropped > diagnosis.read || diagnosis.length != length) {
+    Fail("exprcalc_explain reads outside the text", text, code);
+  }
+  if (code != 0 && diagnosis.at >= length) Fail("exprcalc_explain places a failure outside the text", text, code);
   if (GetVarCount() != count) Fail("the table changed", text, code);
   if (exprcalc::allocation::LiveBlockCount() != liveBlocks) Fail("a block was not released", text, code);
 

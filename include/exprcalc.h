@@ -10,12 +10,22 @@
  *  - Variable names are trimmed of white space (blank, tab, LF, VT, FF, CR) at
  *    both ends and upper-cased (a-z only). Only the first 31 bytes of the
  *    result are significant: two names that share their first 31 bytes are
- *    the same variable. The empty name is a name like any other.
- *  - Output pointers are not tested: a double* must point to 8 writable bytes,
- *    an int* to 4, a record to EXPRCALC_RECORD_SIZE and a text buffer to
- *    EXPRCALC_TEXT_BUFFER_SIZE.
- *  - There is one table per process and no lock: a host that calls from
- *    several threads must serialise its calls.
+ *    the same variable. White space that the cut to 31 bytes leaves at the
+ *    end is trimmed too, so every stored name (as GetVar shows it) finds its
+ *    own variable. The empty name is a name like any other.
+ *  - Output pointers: a double* must point to 8 writable bytes, an int* to 4,
+ *    a record to EXPRCALC_RECORD_SIZE and a text buffer to
+ *    EXPRCALC_TEXT_BUFFER_SIZE. An output pointer that is null or below 65536
+ *    is never written or read: the call does everything else and returns its
+ *    usual result, except GetVar, whose only work is the copy: it returns -1.
+ *    (Earlier releases wrote through such pointers and crashed.)
+ *  - There is one table per process and no lock. These calls only read it and
+ *    may run at the same time on several threads while no call writes:
+ *    ParseString, GetIndexByKey, GetVar, GetVarCount, LookupVarDouble,
+ *    LookupVarString, VarDouble and VarString. Every other call writes the
+ *    table (EnterVarDouble, EnterVarString, FreeVariable, RemoveVarIndex,
+ *    RemoveVariable, Substitution): the host must make sure that no other
+ *    call runs while one of them does.
  */
 #ifndef EXPRCALC_H
 #define EXPRCALC_H
@@ -35,6 +45,13 @@
 #    define EXPRCALC_API
 #  endif
 #endif
+
+#include <stddef.h>
+
+/* The version of this header: major * 1000000 + minor * 1000 + patch, and as
+ * text. exprcalc_version() gives the number of the library actually loaded. */
+#define EXPRCALC_VERSION_NUMBER 1001000
+#define EXPRCALC_VERSION "1.1.0"
 
 #ifdef __cplusplus
 extern "C" {
@@ -138,6 +155,101 @@ EXPRCALC_API int EXPRCALC_CALL VarDouble(int index, double *value);
 /* Returns index when the record at index is a text, copying it with its NUL
  * to buffer; otherwise -1 and buffer holds a single NUL. */
 EXPRCALC_API int EXPRCALC_CALL VarString(int index, char *buffer);
+
+/* ------------------------------------------------------------------------
+ * The exprcalc_* functions: diagnostics and versions. They follow the rules
+ * above: they never throw, text pointers below 65536 are the empty text,
+ * and an output pointer that is null or below 65536 is never written. They
+ * only read the table, except exprcalc_explain_statement, which writes it
+ * as Substitution does. Functions and struct members are only ever added.
+ * ------------------------------------------------------------------------ */
+
+/* Why reading an expression stopped (exprcalc_diagnosis.stop). Reading never
+ * fails: whatever the language cannot read ends the expression there, and
+ * what came before is evaluated. */
+#define EXPRCALC_STOP_END 0               /* the whole text was read */
+#define EXPRCALC_STOP_LINE_END 1          /* a CR, LF or "=" ends the expression */
+#define EXPRCALC_STOP_UNKNOWN_VARIABLE 2  /* a name beginning with "@" that is not stored */
+#define EXPRCALC_STOP_UNKNOWN_NAME 3      /* a name neither built in nor stored */
+#define EXPRCALC_STOP_UNREADABLE_BYTE 4   /* a byte the language does not read, e.g. "#", "_", "," */
+#define EXPRCALC_STOP_SECOND_POINT 5      /* a second decimal point in one number */
+#define EXPRCALC_STOP_COMMA_IN_FRACTION 6 /* a comma after a number's decimal point or colon */
+#define EXPRCALC_STOP_POINT_AFTER_COLON 7 /* a decimal point in a minutes or seconds field */
+#define EXPRCALC_STOP_THIRD_COLON 8       /* a third colon in one number */
+#define EXPRCALC_STOP_OUT_OF_MEMORY 9     /* the digits of a long number could not be held */
+
+/* An offset that points nowhere: no such place in the text. */
+#define EXPRCALC_NOWHERE ((size_t)-1)
+
+/* Where and why an evaluation stopped. All offsets count bytes from the
+ * start of the text. Members are only ever added at the end. */
+typedef struct exprcalc_diagnosis {
+  int code;        /* what ParseString returns for the text */
+  double value;    /* what ParseString delivers, bit for bit (0.0 unless code is 0) */
+  size_t read;     /* where reading stopped: the byte named by stop (the text's length at EXPRCALC_STOP_END) */
+  int stop;        /* why reading stopped: EXPRCALC_STOP_* */
+  size_t at;       /* code not 0: the token where evaluation failed: the "/" or "%" for code 1,
+                      the function name or "^" for 2, the LOG or LOG10 for 3, the token where the
+                      parse broke for 32768, the number that could not be held (else 0) for 257;
+                      0 when code is 0 */
+  size_t dropped;  /* where the token that stop dropped began: read, except for a number
+                      dropped for a bad byte inside it, where it is the number's first byte */
+  int unclosed;    /* 1: a "(" was never closed and what follows it is not in the value
+                      (2*(3+4 is 2); 0 otherwise, also for (2+3, whose value is 5 */
+  size_t text_variable; /* the first variable read that holds a text, which reads as 0;
+                           EXPRCALC_NOWHERE when there is none */
+  size_t length;   /* the text's length in bytes */
+} exprcalc_diagnosis;
+
+/* Why a statement was or was not carried out (exprcalc_statement_diagnosis.reason). */
+#define EXPRCALC_REASON_STORED 0            /* the variable was stored */
+#define EXPRCALC_REASON_REMOVED 1           /* the variable was removed */
+#define EXPRCALC_REASON_NOT_A_STATEMENT 2   /* the text is empty or holds no "=" */
+#define EXPRCALC_REASON_NO_NAME 3           /* the left part is empty or does not begin with "@" */
+#define EXPRCALC_REASON_EVALUATION 4        /* the right part's evaluation failed: see expression */
+#define EXPRCALC_REASON_NO_ROOM 5           /* the table could not make room (memory ran out) */
+#define EXPRCALC_REASON_NOTHING_TO_REMOVE 6 /* the right part is empty and no variable has the name */
+
+/* What exprcalc_explain_statement did. Offsets count bytes from the start of
+ * the statement. Members are only ever added at the end. */
+typedef struct exprcalc_statement_diagnosis {
+  int result;          /* what Substitution returns: 0, 1 or -1 */
+  int reason;          /* EXPRCALC_REASON_* */
+  size_t name_at;      /* the name stored or removed (the stripped left part, "@" included) */
+  size_t name_length;  /* its length in bytes; 0 when the statement has none */
+  int unreadable_name; /* 1: a variable was stored under a name that no expression can read,
+                          since it holds a byte other than a letter or digit after the "@"
+                          (expressions read "@MY_RATE" as "@MY" and stop at "_") */
+  size_t right_at;     /* where the stripped right part begins (EXPRCALC_NOWHERE without "=") */
+  exprcalc_diagnosis expression; /* the right part's evaluation, when it was evaluated (its
+                                    offsets count from the statement's start, its length is
+                                    the right part's); all zero otherwise */
+} exprcalc_statement_diagnosis;
+
+/* Returns EXPRCALC_VERSION_NUMBER of the library that is loaded. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_version(void);
+
+/* Returns one static English message for a result code of ParseString (and
+ * exprcalc_diagnosis.code), e.g. "division by zero"; a message saying the
+ * code is unknown for any other value. Never null; the text is never freed. */
+EXPRCALC_API const char *EXPRCALC_CALL exprcalc_message(int code);
+
+/* As exprcalc_message, for the reasons EXPRCALC_STOP_* why reading stopped. */
+EXPRCALC_API const char *EXPRCALC_CALL exprcalc_stop_message(int stop);
+
+/* As exprcalc_message, for the reasons EXPRCALC_REASON_* of a statement. */
+EXPRCALC_API const char *EXPRCALC_CALL exprcalc_reason_message(int reason);
+
+/* Evaluates text exactly as ParseString does and returns the same code; *out
+ * receives that code and value and says where and why reading and evaluation
+ * stopped (see exprcalc_diagnosis). A null text is the empty text. It costs
+ * about as much as ParseString and only reads the table. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_explain(const char *text, exprcalc_diagnosis *out);
+
+/* Carries out statement exactly as Substitution does (same effect on the
+ * table, same result) and says why it was or was not carried out. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_explain_statement(const char *statement,
+                                                          exprcalc_statement_diagnosis *out);
 
 #ifdef __cplusplus
 }

@@ -11,6 +11,7 @@
 #include <cassert>
 #include <cstdint>
 
+#include "expr/PositionTracker.h"
 #include "expr/Priority.h"
 #include "expr/Reduce.h"
 #include "expr/ResultCode.h"
@@ -83,23 +84,24 @@ double LowestOperand(const EvalStack& stack) noexcept {
   return 0.0;
 }
 
-}  // namespace
-
-ResultCode Evaluate(std::string_view expression, const VariableTable& table, double& result) noexcept {
-  result = 0.0;
-  if (expression.empty()) return Ok;
-
+// The parse, told to an observer (see PositionTracker.h).
+template <typename Observer>
+ResultCode Parse(std::string_view expression, TokenReader& input, double& result, Observer& observer) noexcept {
   StackMemory memory;
   EvalStack stack;
   if (!memory.Obtain(expression.size(), stack)) return OutOfMemory;
-  [[maybe_unused]] const std::size_t room = StackRoomFor(expression.size());
+  const std::size_t room = StackRoomFor(expression.size());
+  observer.Prepare(room);
 
-  TokenReader input(expression, table);
   stack.kind[0] = kind::End;
   stack.depth = 1;
   stack.operandCount = 0;
   std::size_t topTerminal = 0;
-  Token next = input.Next();
+  auto fetch = [&] {
+    observer.Fetching(input.Position());
+    return input.Next();
+  };
+  Token next = fetch();
 
   for (;;) {
     const TokenKind top = stack.kind[topTerminal];
@@ -108,13 +110,15 @@ ResultCode Evaluate(std::string_view expression, const VariableTable& table, dou
     if (ip < 0) break;  // the top terminal always has a priority (see Priority.h)
     const int sp = StackPriority(top);
 
+    bool onArrival = false;
     if (sp <= ip) {  // shift
       assert(stack.depth < room);
       const TokenKind shifted = next.kind;
       const std::size_t at = stack.depth++;
       stack.kind[at] = shifted;
       if (shifted == kind::Number) stack.operand[stack.operandCount++] = next.value;
-      next = input.Next();
+      observer.Shifted(at);
+      next = fetch();
       // A number or ")" is the top of a handle at once (see Priority.h), so
       // the reduction that the next step would choose is done right here.
       if (ReducedOnArrival(shifted) && InputPriority(next.kind) >= 0) {
@@ -127,6 +131,7 @@ ResultCode Evaluate(std::string_view expression, const VariableTable& table, dou
         continue;
       }
       topTerminal = at;
+      onArrival = true;
     }
 
     // Reduce: walk down the terminals from the top to the handle's lower entry.
@@ -135,18 +140,56 @@ ResultCode Evaluate(std::string_view expression, const VariableTable& table, dou
       const std::size_t lower = TerminalBelow(stack, x);
       if (StackPriority(stack.kind[lower]) < InputPriority(stack.kind[x])) {
         const ResultCode code = Reduce(lower + 1, stack);
-        if (code != Ok) return code;
+        if (code != Ok) {
+          observer.Failed(code, lower + 1, topTerminal, onArrival, stack);
+          return code;
+        }
         topTerminal = lower;  // everything above it is now an evaluated operand
         break;
       }
-      if (lower == 0) return Malformed;  // a ")" with no "(" beneath it
+      if (lower == 0) {  // a ")" with no "(" beneath it
+        observer.Failed(Malformed, 1, topTerminal, onArrival, stack);
+        return Malformed;
+      }
       x = lower;
     }
   }
 
   if (input.OutOfMemory()) return OutOfMemory;
+  observer.Finished(stack);
   result = LowestOperand(stack);
   return Ok;
+}
+
+}  // namespace
+
+ResultCode Evaluate(std::string_view expression, const VariableTable& table, double& result) noexcept {
+  result = 0.0;
+  if (expression.empty()) return Ok;
+  TokenReader input(expression, table);
+  Silent silent;
+  return Parse(expression, input, result, silent);
+}
+
+ResultCode Explain(std::string_view expression, const VariableTable& table, double& result,
+                   Diagnosis& diagnosis) noexcept {
+  diagnosis = Diagnosis{};
+  result = 0.0;
+  TokenReader input(expression, table);
+  ResultCode code = Ok;
+  if (!expression.empty()) {
+    PositionTracker tracker(expression, diagnosis);
+    code = Parse(expression, input, result, tracker);
+  }
+  // Reading goes on to where the tokenizer stops, whatever ended the parse.
+  while (input.Next().kind != kind::None) {
+  }
+  diagnosis.read = input.StopOffset();
+  diagnosis.stop = input.Stop();
+  diagnosis.dropped = input.DroppedTokenOffset();
+  diagnosis.textVariable = input.FirstTextVariable();
+  if (code == OutOfMemory) diagnosis.at = input.Stop() == StopReason::OutOfMemory ? diagnosis.dropped : 0;
+  return code;
 }
 
 }  // namespace exprcalc

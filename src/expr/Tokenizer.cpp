@@ -49,10 +49,12 @@ Token TokenReader::ReadToken(unsigned char c) noexcept {
       scan = ReadNumber(token);
       break;
     case ByteClass::End:  // a line end or "=" ends the expression with the end marker
+      StopHere(StopReason::LineEnd, position_);
       position_ = text_.size();
       lastKind_ = kind::End;
       return {kind::End, 0.0};
     default:
+      scan = StopHere(StopReason::UnreadableByte, position_);
       break;
   }
   if (scan == Scan::Token) {
@@ -60,7 +62,7 @@ Token TokenReader::ReadToken(unsigned char c) noexcept {
     return token;
   }
   position_ = text_.size();  // stop: nothing more is read
-  if (outOfMemory_) finished_ = true;  // no end marker: the evaluation ends at once
+  if (stop_ == StopReason::OutOfMemory) finished_ = true;  // no end marker: the evaluation ends at once
   return Finish();
 }
 
@@ -77,9 +79,16 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
 
   int type = 0;
   const int index = table_.IndexByKey(name, type);
-  if (index == VariableTable::NotFound) return Scan::Stop;
+  if (index == VariableTable::NotFound) {
+    position_ = begin;
+    return StopHere(name.front() == '@' ? StopReason::UnknownVariable : StopReason::UnknownName, begin);
+  }
   double value = 0.0;
-  if (type == record::NumberType) table_.DoubleAt(index, value);  // a text variable reads as 0
+  if (type == record::NumberType) {
+    table_.DoubleAt(index, value);
+  } else if (firstTextVariable_ > begin) {
+    firstTextVariable_ = begin;  // a text variable reads as 0
+  }
   token = {kind::Number, value};
   return Scan::Token;
 }
@@ -114,14 +123,15 @@ TokenReader::Scan TokenReader::ReadNumber(Token& token) noexcept {
       }
       // Fraction digits count digit by digit only if a colon follows; see AddFractionDigits.
     } else if (d == ',') {
-      if (inFraction || colonCount > 0) return Scan::Stop;
+      if (inFraction || colonCount > 0) return StopHere(StopReason::CommaInFraction, begin);
       grouped = true;
     } else if (d == '.') {
-      if (inFraction || colonCount > 0) return Scan::Stop;
+      if (inFraction) return StopHere(StopReason::SecondPoint, begin);
+      if (colonCount > 0) return StopHere(StopReason::PointAfterColon, begin);
       inFraction = true;
       fractionStart = position_ + 1;
     } else if (d == ':') {
-      if (colonCount == 2) return Scan::Stop;
+      if (colonCount == 2) return StopHere(StopReason::ThirdColon, begin);
       if (colonCount == 0) {
         if (inFraction) numberValue = AddFractionDigits(numberValue, fractionStart, position_);
         placeFactor = MinutesFactor;
@@ -140,7 +150,7 @@ TokenReader::Scan TokenReader::ReadNumber(Token& token) noexcept {
     numberValue = numberValue + colonPart;
   } else if (inFraction) {
     numberValue = ConvertFraction(begin, position_, grouped);
-    if (outOfMemory_) return Scan::Stop;
+    if (stop_ == StopReason::OutOfMemory) return StopHere(StopReason::OutOfMemory, begin);
   }
   token = {kind::Number, numberValue};
   return Scan::Token;
@@ -185,7 +195,7 @@ double TokenReader::ConvertFraction(std::size_t begin, std::size_t end, bool gro
   if (grouped) {
     char* compact = buffer.Reserve(numeral.size());
     if (compact == nullptr) {
-      outOfMemory_ = true;
+      stop_ = StopReason::OutOfMemory;
       return 0.0;
     }
     std::size_t length = 0;

@@ -14,6 +14,22 @@
 
 namespace exprcalc {
 
+// Why the tokenizer stopped reading a text. It never reports an error: a
+// stop only ends the token sequence early, and the reason is kept for the
+// diagnostic calls.
+enum class StopReason : unsigned char {
+  EndOfText,        // every byte was read
+  LineEnd,          // a CR, LF or "=" ends the expression
+  UnknownVariable,  // a name beginning with "@" that is not stored
+  UnknownName,      // any other name that is neither built in nor stored
+  UnreadableByte,   // a byte outside every class of the scan
+  SecondPoint,      // a second decimal point in a number
+  CommaInFraction,  // a comma after a number's decimal point or colon
+  PointAfterColon,  // a decimal point in a minutes or seconds field
+  ThirdColon,       // a third colon in one number
+  OutOfMemory,      // the digits of a long number could not be held
+};
+
 // The main scan's classes of a byte.
 enum class ByteClass : unsigned char { Stop, Blank, Operator, End, NameStart, NumberStart };
 
@@ -107,11 +123,30 @@ class TokenReader {
 
   // True when memory for a number's digits ran out; Next() then gives kind 0
   // for ever, so the parse stops at once.
-  bool OutOfMemory() const noexcept { return outOfMemory_; }
+  bool OutOfMemory() const noexcept { return stop_ == StopReason::OutOfMemory; }
+
+  // Where the scan stands: the offset of the next byte it will look at.
+  std::size_t Position() const noexcept { return position_; }
+  // Why and where reading stopped, once Next() has given kind 0: the offset
+  // of the byte that stopped it (the text's length at its end), and where the
+  // token that it dropped began (the same offset unless a number was dropped).
+  StopReason Stop() const noexcept { return stop_; }
+  std::size_t StopOffset() const noexcept { return stopOffset_; }
+  std::size_t DroppedTokenOffset() const noexcept { return droppedOffset_; }
+  // The offset of the first variable read that holds a text (it reads as 0),
+  // or the text's length when there was none.
+  std::size_t FirstTextVariable() const noexcept { return firstTextVariable_; }
 
  private:
   enum class Scan { Token, Stop };
   Token ReadToken(unsigned char c) noexcept;
+  // Records why reading stops at the current position; the token being read began at begin.
+  Scan StopHere(StopReason reason, std::size_t begin) noexcept {
+    stop_ = reason;
+    stopOffset_ = position_;
+    droppedOffset_ = begin;
+    return Scan::Stop;
+  }
   Scan ReadName(Token& token) noexcept;
   Scan ReadNumber(Token& token) noexcept;
   double ConvertFraction(std::size_t begin, std::size_t end, bool grouped) noexcept;
@@ -120,6 +155,7 @@ class TokenReader {
   Token Finish() noexcept {
     if (finished_) return {};
     finished_ = true;
+    if (stop_ == StopReason::EndOfText) stopOffset_ = droppedOffset_ = text_.size();
     if (lastKind_ != kind::None && lastKind_ != kind::End) return {kind::End, 0.0};
     return {};
   }
@@ -135,7 +171,10 @@ class TokenReader {
   std::size_t position_ = 0;
   TokenKind lastKind_ = kind::None;  // kind of the last token given out
   bool finished_ = false;
-  bool outOfMemory_ = false;
+  StopReason stop_ = StopReason::EndOfText;
+  std::size_t stopOffset_ = 0;
+  std::size_t droppedOffset_ = 0;
+  std::size_t firstTextVariable_ = static_cast<std::size_t>(-1);
 };
 
 // Writes the tokens of text into tokens[0..capacity) and returns how many it

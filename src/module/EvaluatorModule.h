@@ -23,7 +23,12 @@ class EvaluatorModule {
   ResultCode Evaluate(std::string_view expression, double& result) const noexcept {
     return exprcalc::Evaluate(expression, table_, result);
   }
-  SubstituteResult Substitute(std::string_view statement) noexcept { return exprcalc::Substitute(statement, table_); }
+  SubstituteResult Substitute(std::string_view statement, StatementDiagnosis* why = nullptr) noexcept {
+    return exprcalc::Substitute(statement, table_, why);
+  }
+  ResultCode Explain(std::string_view expression, double& result, Diagnosis& diagnosis) const noexcept {
+    return exprcalc::Explain(expression, table_, result, diagnosis);
+  }
 
  private:
   VariableTable table_;

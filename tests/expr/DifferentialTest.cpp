@@ -1,6 +1,7 @@
-// ParseString against the literal evaluator, code and value bit for bit: the
-// known edge cases, random texts over the language's alphabet, generated
-// well-formed expressions (nested, unclosed, numbers of every form) and giant texts.
+// ParseString, and exprcalc_explain beside it, against the literal evaluator,
+// code and value bit for bit: the known edge cases, random texts over the
+// language's alphabet, generated well-formed expressions (nested, unclosed,
+// numbers of every form) and giant texts.
 // EXPRCALC_DIFFERENTIAL_PERCENT scales the generated counts and sizes (default
 // 100; 20 in sanitizer and unoptimised builds, 5 under EXPRCALC_SMALL_INPUTS=1
 // as the valgrind run sets it, so that every build finishes within seconds).
@@ -135,10 +136,15 @@ class Comparison {
     const int code = ParseString(text.c_str(), &value);
     const Outcome literal = EvaluateLiterally(text.c_str());
     ++codes_[code];
-    if (code == literal.code && SameValue(value, literal.value)) return;
+    exprcalc_diagnosis diagnosis;
+    const bool explainAgrees = exprcalc_explain(text.c_str(), &diagnosis) == code &&
+                               SameValue(diagnosis.value, value) && diagnosis.read <= text.size() &&
+                               (code == 0 || diagnosis.at < text.size());
+    if (code == literal.code && SameValue(value, literal.value) && explainAgrees) return;
     if (mismatches_++ == 0) {
       firstMismatch_ = Printable(text) + "\": library code " + std::to_string(code) + " value " + Hex(value) +
-                       ", literal code " + std::to_string(literal.code) + " value " + Hex(literal.value);
+                       ", literal code " + std::to_string(literal.code) + " value " + Hex(literal.value) +
+                       ", explained code " + std::to_string(diagnosis.code) + " value " + Hex(diagnosis.value);
     }
   }
 
