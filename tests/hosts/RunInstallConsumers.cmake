@@ -21,7 +21,8 @@ endfunction()
 set(prefix "${WORK_DIR}/prefix")
 unset(ENV{DESTDIR})
 file(REMOVE_RECURSE "${WORK_DIR}")
-RunStep("install" ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}" --config "${CONFIG}")
+# The prefix is given unnormalised, as a user may type it; what is installed names it plainly.
+RunStep("install" ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${WORK_DIR}/./prefix/" --config "${CONFIG}")
 
 set(libdir "${prefix}/${LIBDIR}")
 foreach(file IN ITEMS "include/exprcalc.h" "${LIBDIR}/cmake/exprcalc/exprcalcConfig.cmake"
@@ -84,6 +85,10 @@ execute_process(COMMAND "${PKG_CONFIG}" --variable=libdir exprcalc
   OUTPUT_VARIABLE pc_libdir OUTPUT_STRIP_TRAILING_WHITESPACE)
 if(NOT result EQUAL 0 OR NOT pc_flags MATCHES "-lexprcalc")
   message(FATAL_ERROR "pkg-config --cflags --libs exprcalc gave '${pc_flags}'")
+endif()
+# libdir is the plain directory the library went to, fit for a run path.
+if(NOT pc_libdir STREQUAL libdir)
+  message(FATAL_ERROR "pkg-config --variable=libdir exprcalc gave '${pc_libdir}', expected '${libdir}'")
 endif()
 separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
 set(pc_program "${WORK_DIR}/pkg-config-consumer")

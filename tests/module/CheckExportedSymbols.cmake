@@ -1,11 +1,12 @@
-# Compares the dynamic symbol table of the shared library with the export list.
-file(STRINGS "${EXPORT_LIST}" lines)
+# Compares the dynamic symbol table of the shared library with the names of
+# the generated exports file ("name ordinal" a line, see cmake/ExportList.cmake).
+file(STRINGS "${EXPORTS_FILE}" lines)
 set(expected "")
 foreach(line IN LISTS lines)
-  string(STRIP "${line}" line)
-  if(NOT line STREQUAL "" AND NOT line MATCHES "^#")
-    list(APPEND expected "${line}")
+  if(NOT line MATCHES "^([A-Za-z_][A-Za-z0-9_]*) [0-9]+$")
+    message(FATAL_ERROR "${EXPORTS_FILE}: unexpected line '${line}'")
   endif()
+  list(APPEND expected "${CMAKE_MATCH_1}")
 endforeach()
 
 execute_process(COMMAND nm -D --defined-only "${LIBRARY}" OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Cross-builds exprcalc.dll with MinGW-w64 for 64-bit and 32-bit x86 Windows
 # (build-mingw64/, build-mingw32/) and checks each DLL's export table: exactly
-# the names of src/module/exports.list, undecorated, at ordinals 1 to 14 in the
-# list's order, and no MinGW runtime DLL among its imports. The C host test is
-# built for both; it runs against the 64-bit DLL under wine when wine is there.
+# the names of the export list, undecorated, at the ordinals that the build
+# generated from it (exprcalc-exports.txt in the build directory, "name
+# ordinal" a line), and no MinGW runtime DLL among its imports. The C host
+# test is built for both; it runs against the 64-bit DLL under wine when wine
+# is there.
 # Installs the cross compilers with apt-get when missing (as root); with
 # --with-wine, installs wine64 too and requires the test run.
 #   usage: tools/windows/cross-build.sh [--with-wine]
@@ -12,7 +14,6 @@ with_wine=0
 [ "${1:-}" = "--with-wine" ] && with_wine=1
 
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-export_list="$root/src/module/exports.list"
 fail() { echo "cross-build: FAILED: $*" >&2; exit 1; }
 
 apt_updated=0
@@ -32,13 +33,16 @@ install_toolchains() {
     apt_install g++-mingw-w64-x86-64 g++-mingw-w64-i686
 }
 
-# The expected table, "ordinal name" a line, from the one export list.
+# The expected table, "ordinal name" a line, from the file the configuration
+# generated out of the export list.
 expected_exports() {
-  grep -vE '^[[:space:]]*(#|$)' "$export_list" | tr -d ' \t\r' | awk '{ print NR, $0 }'
+  local exports_file="$1"
+  [ -s "$exports_file" ] || fail "$exports_file was not generated"
+  awk '{ print $2, $1 }' "$exports_file" | sort -n
 }
 
 check_exports() {
-  local dll="$1" objdump="$2" dump base eat_size actual expected
+  local dll="$1" objdump="$2" exports_file="$3" dump base eat_size actual expected
   [ -f "$dll" ] || fail "$dll was not built"
   dump="$("$objdump" -p "$dll")"
   base="$(awk '/^Ordinal Base/ { print $3; exit }' <<<"$dump")"
@@ -50,13 +54,13 @@ check_exports() {
       listing && /^[[:space:]]*$/ { exit }
       listing { sub(/^[[:space:]]*\[[[:space:]]*/, ""); split($0, part, /\][[:space:]]*/); print part[1] + base, part[2] }
     ' <<<"$dump" | sort -n)"
-  expected="$(expected_exports)"
+  expected="$(expected_exports "$exports_file")"
   if grep -q '@' <<<"$actual"; then
     fail "$dll exports decorated names (not the C calling convention):"$'\n'"$actual"
   fi
   if [ "$actual" != "$expected" ]; then
     diff <(echo "$expected") <(echo "$actual") >&2 || true
-    fail "$dll: exported names or ordinals differ from $export_list (< expected, > actual)"
+    fail "$dll: exported names or ordinals differ from $exports_file (< expected, > actual)"
   fi
   [ "$((16#$eat_size))" = "$(wc -l <<<"$expected")" ] ||
     fail "$dll: export address table has $((16#$eat_size)) entries"
@@ -73,7 +77,7 @@ build_dll() {
     -DCMAKE_BUILD_TYPE=Release -DEXPRCALC_BUILD_TESTS=OFF -DEXPRCALC_BUILD_TOOLS=OFF \
     -DEXPRCALC_WARNINGS_AS_ERRORS=ON
   cmake --build "$build_dir" --target exprcalc -j2
-  check_exports "$build_dir/exprcalc.dll" "$triplet-objdump"
+  check_exports "$build_dir/exprcalc.dll" "$triplet-objdump" "$build_dir/exprcalc-exports.txt"
   # The C host compiles against the header as a Windows program would (dllimport, __cdecl).
   "$triplet-gcc" -std=c99 -pedantic -Wall -Wextra -Werror -I"$root/include" \
     "$root/tests/hosts/CHostTest.c" "$build_dir/libexprcalc.dll.a" -static-libgcc \
