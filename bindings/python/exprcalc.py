@@ -8,39 +8,117 @@
     calc.variables["@note"]                 # 'hello'
 
 The library keeps one variable table per process: every Library object loaded
-from the same file shares it. Calls are not locked; serialise them across threads.
+from the same file shares it. Every call into the library is made under one
+process-wide lock, LOCK (a re-entrant lock), so Library and Variables objects
+may be used from several threads; hold `with exprcalc.LOCK:` to make a
+sequence of operations atomic.
+
+The constants, the record layout and the signatures below mirror
+include/exprcalc.h and src/module/exports.list; test_header_sync.py fails when
+they drift apart.
 """
 
 from __future__ import annotations
 
 import ctypes
 import ctypes.util
+import numbers
+import operator
 import os
 import struct
 import sys
+import threading
 from collections.abc import Iterator, MutableMapping
-from typing import NamedTuple, Optional, Union
+from typing import Callable, NamedTuple, Optional, Union
 
 __all__ = [
     "Library", "Variables", "VariableRecord", "ExprcalcError", "DivisionByZeroError",
     "DomainError", "NegativeLogarithmError", "OutOfMemoryError", "MalformedExpressionError",
-    "StatementError", "TableFullError", "find_library", "error_for_code",
+    "StatementError", "TableFullError", "find_library", "error_for_code", "LOCK",
 ]
 
 LIBRARY_ENVIRONMENT_VARIABLE = "EXPRCALC_LIBRARY"
 
-# Layout of the 256-byte record and the text buffers, as in exprcalc.h.
+# Where `cmake --install` put the library, relative to the installed copy of
+# this module (the install rule rewrites this line; None in the source tree).
+_INSTALLED_LIBRARY_DIR: Optional[str] = None
+
+# ---------------------------------------------------------------------------
+# The header's constants: EXPRCALC_<NAME> in include/exprcalc.h is <NAME> here.
+
+# Result codes of ParseString.
+OK = 0
+DIVISION_BY_ZERO = 1
+DOMAIN_ERROR = 2
+NEGATIVE_LOGARITHM = 3
+OUT_OF_MEMORY = 257
+MALFORMED = 32768
+# Results of Substitution.
+STATEMENT_DONE = 0
+STATEMENT_FAILED = 1
+STATEMENT_NO_VARIABLE = -1
+# A missing name, a bad index, a wrong type or a full table.
+NOT_FOUND = -1
+# Types of a variable (GetIndexByKey, byte 0 of a record).
+TYPE_NONE = 0
+TYPE_NUMBER = 100  # 'd'
+TYPE_TEXT = 115  # 's'
+# Layout of the 256-byte record that GetVar copies out.
 RECORD_SIZE = 256
+RECORD_TYPE_OFFSET = 0
+RECORD_RESERVED_OFFSET = 1
 RECORD_NAME_OFFSET = 2
 RECORD_NAME_SIZE = 32
 RECORD_TEXT_OFFSET = 34
 RECORD_TEXT_SIZE = 222
 RECORD_NUMBER_OFFSET = 40
+RECORD_NUMBER_SIZE = 8
+# A text buffer that holds every text the library writes.
 TEXT_BUFFER_SIZE = 223
-TYPE_NUMBER = 100  # 'd'
-TYPE_TEXT = 115  # 's'
+
+HEADER_CONSTANTS = (
+    "OK", "DIVISION_BY_ZERO", "DOMAIN_ERROR", "NEGATIVE_LOGARITHM", "OUT_OF_MEMORY", "MALFORMED",
+    "STATEMENT_DONE", "STATEMENT_FAILED", "STATEMENT_NO_VARIABLE", "NOT_FOUND",
+    "TYPE_NONE", "TYPE_NUMBER", "TYPE_TEXT",
+    "RECORD_SIZE", "RECORD_TYPE_OFFSET", "RECORD_RESERVED_OFFSET", "RECORD_NAME_OFFSET",
+    "RECORD_NAME_SIZE", "RECORD_TEXT_OFFSET", "RECORD_TEXT_SIZE", "RECORD_NUMBER_OFFSET",
+    "RECORD_NUMBER_SIZE", "TEXT_BUFFER_SIZE",
+)
+"""The names above, each EXPRCALC_<name> in the header."""
+
+# ---------------------------------------------------------------------------
+# The exports: name -> (return type, argument types), as the header declares them.
+
+_c_int, _c_double, _c_char_p, _c_void_p = ctypes.c_int, ctypes.c_double, ctypes.c_char_p, ctypes.c_void_p
+_p_int, _p_double = ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_double)
+
+SIGNATURES: dict[str, tuple[type, tuple[type, ...]]] = {
+    "EnterVarDouble": (_c_int, (_c_char_p, _c_double)),
+    "EnterVarString": (_c_int, (_c_char_p, _c_char_p)),
+    "FreeVariable": (_c_int, ()),
+    "GetIndexByKey": (_c_int, (_c_char_p, _p_int)),
+    "GetVar": (_c_int, (_c_int, _c_void_p)),
+    "GetVarCount": (_c_int, ()),
+    "LookupVarDouble": (_c_int, (_c_char_p, _p_double)),
+    "LookupVarString": (_c_int, (_c_char_p, _c_char_p)),
+    "ParseString": (_c_int, (_c_char_p, _p_double)),
+    "RemoveVarIndex": (_c_int, (_c_int,)),
+    "RemoveVariable": (_c_int, (_c_char_p,)),
+    "Substitution": (_c_int, (_c_char_p,)),
+    "VarDouble": (_c_int, (_c_int, _p_double)),
+    "VarString": (_c_int, (_c_int, _c_char_p)),
+}
+"""Every export this module binds."""
+
+NOT_YET_BOUND: frozenset[str] = frozenset()
+"""Names of the export list that this module knowingly leaves unbound (for now)."""
+
+LOCK = threading.RLock()
+"""Held around every call into the library; the table is one per process."""
 
 Value = Union[float, str]
+Text = Union[str, bytes, bytearray]
+_WHITE_SPACE = " \t\n\v\f\r"
 
 
 class ExprcalcError(Exception):
@@ -60,27 +138,27 @@ class ExprcalcError(Exception):
 
 
 class DivisionByZeroError(ExprcalcError, ZeroDivisionError):
-    code = 1
+    code = DIVISION_BY_ZERO
     description = "division by zero"
 
 
 class DomainError(ExprcalcError, ValueError):
-    code = 2
+    code = DOMAIN_ERROR
     description = "argument outside the function's domain"
 
 
 class NegativeLogarithmError(ExprcalcError, ValueError):
-    code = 3
+    code = NEGATIVE_LOGARITHM
     description = "logarithm of a negative number"
 
 
 class OutOfMemoryError(ExprcalcError, MemoryError):
-    code = 257
+    code = OUT_OF_MEMORY
     description = "out of memory"
 
 
 class MalformedExpressionError(ExprcalcError, ValueError):
-    code = 32768
+    code = MALFORMED
     description = "malformed expression"
 
 
@@ -115,14 +193,14 @@ class VariableRecord(NamedTuple):
     def from_bytes(cls, index: int, raw: bytes, encoding: str = "utf-8") -> "VariableRecord":
         if len(raw) != RECORD_SIZE:
             raise ValueError(f"a record has {RECORD_SIZE} bytes, not {len(raw)}")
-        type_char = chr(raw[0])
+        type_byte = raw[RECORD_TYPE_OFFSET]
         name = _decode(_until_nul(raw[RECORD_NAME_OFFSET:RECORD_NAME_OFFSET + RECORD_NAME_SIZE]), encoding)
         value: Value
-        if raw[0] == TYPE_NUMBER:
+        if type_byte == TYPE_NUMBER:
             (value,) = struct.unpack_from("<d", raw, RECORD_NUMBER_OFFSET)
         else:
             value = _decode(_until_nul(raw[RECORD_TEXT_OFFSET:RECORD_TEXT_OFFSET + RECORD_TEXT_SIZE]), encoding)
-        return cls(index, type_char, name, value, bytes(raw))
+        return cls(index, chr(type_byte), name, value, bytes(raw))
 
 
 def _until_nul(data: bytes) -> bytes:
@@ -135,40 +213,54 @@ def _decode(data: bytes, encoding: str) -> str:
     return data.decode(encoding, errors="surrogateescape")
 
 
-def _default_prefixes() -> list[str]:
-    here = os.path.dirname(os.path.abspath(__file__))
+def _library_names() -> list[str]:
     if sys.platform == "win32":
-        return [here]
-    return [here, os.path.expanduser("~/.local"), sys.prefix, "/usr/local", "/usr"]
+        return ["exprcalc.dll"]
+    if sys.platform == "darwin":
+        return ["libexprcalc.1.dylib", "libexprcalc.dylib"]
+    return ["libexprcalc.so.1", "libexprcalc.so"]
+
+
+def _module_dir() -> str:
+    return os.path.dirname(os.path.abspath(__file__))
+
+
+def _default_prefixes() -> list[str]:
+    if sys.platform == "win32":
+        return []
+    return [os.path.expanduser("~/.local"), sys.prefix, "/usr/local", "/usr"]
+
+
+def _files_in(directory: str) -> Iterator[str]:
+    for name in _library_names():
+        path = os.path.join(directory, name)
+        if os.path.isfile(path):
+            yield path
 
 
 def _library_candidates(prefixes: Optional[list[str]]) -> Iterator[str]:
     if prefixes is None:
+        here = _module_dir()
+        if _INSTALLED_LIBRARY_DIR:
+            yield from _files_in(os.path.normpath(os.path.join(here, _INSTALLED_LIBRARY_DIR)))
+        yield from _files_in(here)
         found = ctypes.util.find_library("exprcalc")
         if found:
             yield found
         prefixes = _default_prefixes()
-    if sys.platform == "win32":
-        names = ["exprcalc.dll"]
-    elif sys.platform == "darwin":
-        names = ["libexprcalc.dylib"]
-    else:
-        names = ["libexprcalc.so.1", "libexprcalc.so"]
     multiarch = getattr(sys.implementation, "_multiarch", "") or ""
     for prefix in prefixes:
         for libdir in ("", "lib", "lib64", os.path.join("lib", multiarch), "bin"):
-            for name in names:
-                path = os.path.join(prefix, libdir, name)
-                if os.path.isfile(path):
-                    yield path
+            yield from _files_in(os.path.join(prefix, libdir))
 
 
 def find_library(path: Optional[str] = None, prefixes: Optional[list[str]] = None) -> str:
     """Where the library will be loaded from: path, else $EXPRCALC_LIBRARY, else an installed copy.
 
-    An installed copy is looked for by the system's own search (ctypes.util.find_library),
-    then beside this module and under ~/.local, sys.prefix, /usr/local and /usr; or, when
-    prefixes is given, under those prefixes only."""
+    An installed copy is looked for where `cmake --install` put it relative to
+    this module, then beside this module, then by the system's own search
+    (ctypes.util.find_library), then under ~/.local, sys.prefix, /usr/local and
+    /usr; or, when prefixes is given, under those prefixes only."""
     if path:
         return os.fspath(path)
     from_environment = os.environ.get(LIBRARY_ENVIRONMENT_VARIABLE)
@@ -179,35 +271,45 @@ def find_library(path: Optional[str] = None, prefixes: Optional[list[str]] = Non
     raise OSError(f"exprcalc library not found: pass its path or set {LIBRARY_ENVIRONMENT_VARIABLE}")
 
 
-def _declare(dll: ctypes.CDLL) -> None:
-    c_int, c_double, c_char_p = ctypes.c_int, ctypes.c_double, ctypes.c_char_p
-    p_int, p_double = ctypes.POINTER(c_int), ctypes.POINTER(c_double)
-    signatures = {
-        "EnterVarDouble": [c_char_p, c_double],
-        "EnterVarString": [c_char_p, c_char_p],
-        "FreeVariable": [],
-        "GetIndexByKey": [c_char_p, p_int],
-        "GetVar": [c_int, ctypes.c_void_p],
-        "GetVarCount": [],
-        "LookupVarDouble": [c_char_p, p_double],
-        "LookupVarString": [c_char_p, c_char_p],
-        "ParseString": [c_char_p, p_double],
-        "RemoveVarIndex": [c_int],
-        "RemoveVariable": [c_char_p],
-        "Substitution": [c_char_p],
-        "VarDouble": [c_int, p_double],
-        "VarString": [c_int, c_char_p],
-    }
-    for name, argtypes in signatures.items():
-        function = getattr(dll, name)
-        function.argtypes = argtypes
-        function.restype = c_int
+def _locked(function: Callable[..., int]) -> Callable[..., int]:
+    def call(*arguments):
+        with LOCK:
+            return function(*arguments)
+    call.__name__ = call.__qualname__ = function.__name__
+    return call
+
+
+class Functions:
+    """The bound exports of one loaded library, each call made under LOCK.
+
+    Attributes are named as the exports (calc.functions.ParseString(...)); the
+    arguments are those of the C functions, converted by ctypes."""
+
+    def __init__(self, dll: ctypes.CDLL):
+        for name, (restype, argtypes) in SIGNATURES.items():
+            function = getattr(dll, name)
+            function.restype = restype
+            function.argtypes = list(argtypes)
+            setattr(self, name, _locked(function))
+
+
+def _text_bytes(text: object, encoding: str, what: str) -> bytes:
+    if isinstance(text, str):
+        data = text.encode(encoding, errors="surrogateescape")
+    elif isinstance(text, (bytes, bytearray)):
+        data = bytes(text)
+    else:
+        raise TypeError(f"{what} must be str or bytes, not {type(text).__name__}")
+    if b"\0" in data:
+        raise ValueError(f"{what} cannot hold a NUL character")
+    return data
 
 
 class Library:
     """The loaded library: evaluation, statements and the variable table.
 
-    path: the library file; when omitted, $EXPRCALC_LIBRARY, then an installed copy.
+    path: the library file; when omitted, $EXPRCALC_LIBRARY, then an installed copy
+    (see find_library).
     encoding: how names and texts are turned into the library's bytes and back.
     """
 
@@ -216,93 +318,141 @@ class Library:
         self.encoding = encoding
         # The exports use the C calling convention on every platform, 32-bit Windows included.
         self._dll = ctypes.CDLL(self.path)
-        _declare(self._dll)
+        self.functions = Functions(self._dll)
         self.variables = Variables(self)
 
-    def encode(self, text: Union[str, bytes]) -> bytes:
-        data = text if isinstance(text, bytes) else text.encode(self.encoding, errors="surrogateescape")
-        if b"\0" in data:
-            raise ValueError("names, texts and expressions cannot hold a NUL character")
-        return data
+    def encode(self, text: Text, what: str = "a text") -> bytes:
+        """The library's bytes for text (str or bytes); TypeError for other types, ValueError for a NUL."""
+        return _text_bytes(text, self.encoding, what)
 
     def decode(self, data: bytes) -> str:
         return _decode(data, self.encoding)
 
-    def evaluate_code(self, expression: Union[str, bytes]) -> tuple[int, float]:
+    def evaluate_code(self, expression: Text) -> tuple[int, float]:
         """The result code and value of expression, without raising on a non-zero code."""
+        data = self.encode(expression, "an expression")
         value = ctypes.c_double()
-        code = self._dll.ParseString(self.encode(expression), ctypes.byref(value))
+        code = self.functions.ParseString(data, ctypes.byref(value))
         return code, value.value
 
-    def evaluate(self, expression: Union[str, bytes]) -> float:
+    def evaluate(self, expression: Text) -> float:
         """The value of expression; raises an ExprcalcError subclass for a non-zero result code."""
         code, value = self.evaluate_code(expression)
-        if code != 0:
+        if code != OK:
             raise error_for_code(code, expression if isinstance(expression, str) else None)
         return value
 
-    def execute(self, statement: Union[str, bytes]) -> None:
+    def execute(self, statement: Text) -> None:
         """Runs "@NAME = expression", '@NAME = "text' or "@NAME =" (removal).
 
-        Raises KeyError when the variable to remove does not exist, StatementError
-        when the statement was not carried out."""
-        result = self._dll.Substitution(self.encode(statement))
-        if result == -1:
-            raise KeyError(statement)
-        if result != 0:
+        Raises KeyError with the variable's name (as written, trimmed) when the
+        variable to remove does not exist, StatementError when the statement
+        was not carried out. The library keeps the first 222 bytes of a text
+        given this way, which may end inside a character (see Variables)."""
+        data = self.encode(statement, "a statement")
+        result = self.functions.Substitution(data)
+        if result == STATEMENT_NO_VARIABLE:
+            name = data.partition(b"=")[0].strip(_WHITE_SPACE.encode("ascii"))
+            raise KeyError(self.decode(name))
+        if result != STATEMENT_DONE:
             raise StatementError(f"statement not carried out: {statement!r}")
+
+
+def _whole_characters(text: str, encoding: str, limit: int) -> bytes:
+    """The longest run of whole characters from the start of text that encodes to at most limit bytes."""
+    data = text.encode(encoding, errors="surrogateescape")
+    if len(data) <= limit:
+        return data
+    low, high = 0, min(len(text), limit)
+    while low < high:
+        middle = (low + high + 1) // 2
+        if len(text[:middle].encode(encoding, errors="surrogateescape")) <= limit:
+            low = middle
+        else:
+            high = middle - 1
+    return text[:low].encode(encoding, errors="surrogateescape")
 
 
 class Variables(MutableMapping):
     """The process-wide variable table as a mapping of names to numbers or texts.
 
-    Names are normalised by the library (trimmed, upper-cased, 31 significant
-    bytes); iteration yields the normalised names in index order.
+    Names are str or bytes. The library trims them of white space (blank, tab,
+    LF, VT, FF, CR), upper-cases only the ASCII letters a-z (so "@é" and "@É"
+    are two names) and keeps their first 31 bytes; iteration yields the names
+    so normalised, in index order.
+
+    Texts hold at most 222 bytes. A str is cut to its longest start of whole
+    characters that fits; bytes are stored as given and cut at 222 bytes. A
+    text that ends inside a character (stored as bytes, by a statement or by
+    another host) reads back with surrogate escapes, so that encoding it with
+    errors="surrogateescape" gives its bytes exactly.
+
+    Indexes (record, value_at, remove_at) count from 0 in table order, or from
+    the end when negative; IndexError outside the table, TypeError for a
+    non-integer.
     """
 
     def __init__(self, library: Library):
         self._library = library
-        self._dll = library._dll
+        self._functions = library.functions
 
-    def index(self, name: Union[str, bytes]) -> int:
+    def _key(self, name: object) -> bytes:
+        return self._library.encode(name, "a variable name")  # type: ignore[arg-type]
+
+    def _index(self, index: object) -> int:
+        """index as a position in the table; call with LOCK held."""
+        position = operator.index(index)  # TypeError for None, floats, strings
+        count = self._functions.GetVarCount()
+        if position < 0:
+            position += count
+        if not 0 <= position < count:
+            raise IndexError(f"variable index {index} out of range (the table holds {count})")
+        return position
+
+    def index(self, name: Text) -> int:
         """The index of name; raises KeyError when there is none."""
+        key = self._key(name)
         type_code = ctypes.c_int()
-        index = self._dll.GetIndexByKey(self._library.encode(name), ctypes.byref(type_code))
+        index = self._functions.GetIndexByKey(key, ctypes.byref(type_code))
         if index < 0:
             raise KeyError(name)
         return index
 
-    def __getitem__(self, name: Union[str, bytes]) -> Value:
+    def __getitem__(self, name: Text) -> Value:
+        key = self._key(name)
         type_code = ctypes.c_int()
-        key = self._library.encode(name)
-        if self._dll.GetIndexByKey(key, ctypes.byref(type_code)) < 0:
-            raise KeyError(name)
-        if type_code.value == TYPE_NUMBER:
-            number = ctypes.c_double()
-            self._dll.LookupVarDouble(key, ctypes.byref(number))
-            return number.value
-        buffer = ctypes.create_string_buffer(TEXT_BUFFER_SIZE)
-        self._dll.LookupVarString(key, buffer)
+        with LOCK:
+            if self._functions.GetIndexByKey(key, ctypes.byref(type_code)) < 0:
+                raise KeyError(name)
+            if type_code.value == TYPE_NUMBER:
+                number = ctypes.c_double()
+                self._functions.LookupVarDouble(key, ctypes.byref(number))
+                return number.value
+            buffer = ctypes.create_string_buffer(TEXT_BUFFER_SIZE)
+            self._functions.LookupVarString(key, buffer)
         return self._library.decode(buffer.value)
 
-    def __setitem__(self, name: Union[str, bytes], value: Union[float, int, str, bytes]) -> None:
-        """Stores a number (int or float) or a text (str or bytes; only its first 222 bytes are kept)."""
-        key = self._library.encode(name)
-        if isinstance(value, (str, bytes)):
-            result = self._dll.EnterVarString(key, self._library.encode(value))
-        elif isinstance(value, (int, float)) and not isinstance(value, bool):
-            result = self._dll.EnterVarDouble(key, float(value))
+    def __setitem__(self, name: Text, value: Union[float, int, str, bytes]) -> None:
+        """Stores a number (any real number but bool) or a text (str or bytes, at most 222 bytes kept)."""
+        key = self._key(name)
+        if isinstance(value, (str, bytes, bytearray)):
+            text = self._library.encode(value, "a text")
+            if isinstance(value, str) and len(text) > RECORD_TEXT_SIZE:
+                text = _whole_characters(value, self._library.encoding, RECORD_TEXT_SIZE)
+            result = self._functions.EnterVarString(key, text)
+        elif isinstance(value, numbers.Real) and not isinstance(value, bool):
+            result = self._functions.EnterVarDouble(key, float(value))
         else:
             raise TypeError(f"a variable holds a number or a text, not {type(value).__name__}")
         if result < 0:
             raise TableFullError(f"no room for variable {name!r}")
 
-    def __delitem__(self, name: Union[str, bytes]) -> None:
-        if self._dll.RemoveVariable(self._library.encode(name)) != 0:
+    def __delitem__(self, name: Text) -> None:
+        if self._functions.RemoveVariable(self._key(name)) != 0:
             raise KeyError(name)
 
     def __contains__(self, name: object) -> bool:
-        if not isinstance(name, (str, bytes)):
+        if not isinstance(name, (str, bytes, bytearray)):
             return False
         try:
             self.index(name)
@@ -311,7 +461,7 @@ class Variables(MutableMapping):
         return True
 
     def __len__(self) -> int:
-        return self._dll.GetVarCount()
+        return self._functions.GetVarCount()
 
     def __iter__(self) -> Iterator[str]:
         # A snapshot, so that the loop body may change the table.
@@ -319,36 +469,53 @@ class Variables(MutableMapping):
 
     def clear(self) -> None:
         """Removes every variable and releases the table's memory."""
-        self._dll.FreeVariable()
+        self._functions.FreeVariable()
+
+    # The mapping methods that read and then change the table do both under LOCK.
+    def pop(self, name, *default):
+        with LOCK:
+            return super().pop(name, *default)
+
+    def popitem(self) -> tuple[str, Value]:
+        with LOCK:
+            return super().popitem()
+
+    def setdefault(self, name, default=None):
+        with LOCK:
+            return super().setdefault(name, default)
 
     def record(self, index: int) -> VariableRecord:
-        """The record at index (negative counts from the end); raises IndexError outside the table."""
-        if index < 0:
-            index += len(self)
+        """The record at index (negative counts from the end); IndexError outside the table."""
         raw = ctypes.create_string_buffer(RECORD_SIZE)
-        if index < 0 or self._dll.GetVar(index, raw) != 0:
-            raise IndexError("variable index out of range")
-        return VariableRecord.from_bytes(index, raw.raw, self._library.encoding)
+        with LOCK:
+            position = self._index(index)
+            if self._functions.GetVar(position, raw) != 0:
+                raise IndexError(f"variable index {index} out of range")
+        return VariableRecord.from_bytes(position, raw.raw, self._library.encoding)
 
     def records(self) -> list[VariableRecord]:
-        """Every record, in index order."""
-        return [self.record(index) for index in range(len(self))]
+        """Every record, in index order (one consistent snapshot)."""
+        with LOCK:
+            return [self.record(index) for index in range(len(self))]
 
     def value_at(self, index: int) -> Value:
-        """The number or text at index, read through VarDouble or VarString."""
-        if index >= 0:
+        """The number or text at index (negative counts from the end), read through VarDouble or VarString."""
+        with LOCK:
+            position = self._index(index)
             number = ctypes.c_double()
-            if self._dll.VarDouble(index, ctypes.byref(number)) == index:
+            if self._functions.VarDouble(position, ctypes.byref(number)) == position:
                 return number.value
             buffer = ctypes.create_string_buffer(TEXT_BUFFER_SIZE)
-            if self._dll.VarString(index, buffer) == index:
-                return self._library.decode(buffer.value)
-        raise IndexError("variable index out of range")
+            if self._functions.VarString(position, buffer) != position:
+                raise IndexError(f"variable index {index} out of range")
+        return self._library.decode(buffer.value)
 
     def remove_at(self, index: int) -> None:
-        """Removes the record at index; later records move down by one."""
-        if self._dll.RemoveVarIndex(index) != 0:
-            raise IndexError("variable index out of range")
+        """Removes the record at index (negative counts from the end); later records move down by one."""
+        with LOCK:
+            if self._functions.RemoveVarIndex(self._index(index)) != 0:
+                raise IndexError(f"variable index {index} out of range")
 
     def __repr__(self) -> str:
-        return f"Variables({dict(self.items())!r})"
+        with LOCK:
+            return f"Variables({dict(self.items())!r})"

@@ -5,11 +5,16 @@ library). All Library objects share the one process-wide table, so every test
 starts by clearing it.
 """
 
+import ctypes
 import math
 import os
 import shutil
 import struct
+import subprocess
+import sys
 import tempfile
+import textwrap
+import threading
 import unittest
 from unittest import mock
 
@@ -168,13 +173,39 @@ class VariablesTest(LibraryTestCase):
         self.variables["@T"] = "text"
         self.assertEqual([self.variables.value_at(0), self.variables.value_at(1)], [2.5, "text"])
 
-    def test_texts_keep_their_first_222_bytes(self):
-        self.variables["@LONG"] = "x" * 300
-        self.assertEqual(self.variables["@LONG"], "x" * 222)
-        # A cut through a two-byte character still reads back, byte for byte.
-        self.variables["@CUT"] = "a" + "é" * 111
-        self.assertEqual(self.variables["@CUT"].encode("utf-8", "surrogateescape"),
-                         ("a" + "é" * 111).encode("utf-8")[:222])
+    def test_texts_are_cut_to_whole_characters(self):
+        rows = [
+            # (stored, read back): a str keeps its longest start of whole characters within 222 bytes
+            ("x" * 300, "x" * 222),
+            ("a" + "é" * 111, "a" + "é" * 110),          # 223 bytes: the last 2-byte character goes
+            ("€" * 75, "€" * 74),                        # 225 bytes: 74 three-byte characters are 222
+            ("ab" + "😀" * 55, "ab" + "😀" * 55),        # exactly 222 bytes: kept whole
+            ("abc" + "😀" * 55, "abc" + "😀" * 54),      # 223 bytes: the last 4-byte character goes
+            ("é" * 111, "é" * 111),                      # exactly 222 bytes
+        ]
+        for stored, expected in rows:
+            with self.subTest(stored=stored[:8], length=len(stored.encode("utf-8"))):
+                self.variables["@CUT"] = stored
+                self.assertEqual(self.variables["@CUT"], expected)
+                self.assertLessEqual(len(self.variables["@CUT"].encode("utf-8")), 222)
+
+    def test_bytes_and_statements_are_cut_in_bytes(self):
+        # Bytes are stored as given and cut at 222 bytes, as the library does for a statement's text;
+        # a cut inside a character reads back with a surrogate escape, byte for byte.
+        data = ("a" + "é" * 111).encode("utf-8")
+        self.variables["@BYTES"] = data
+        self.calc.execute('@STATEMENT = "a' + "é" * 111)
+        for name in ("@BYTES", "@STATEMENT"):
+            with self.subTest(name):
+                self.assertEqual(self.variables[name], "a" + "é" * 110 + "\udcc3")
+                self.assertEqual(self.variables[name].encode("utf-8", "surrogateescape"), data[:222])
+
+    def test_only_ascii_letters_are_upper_cased_in_names(self):
+        self.variables["@abc"] = 1
+        self.variables["@ABC"] = 2
+        self.variables["@é"] = 3
+        self.variables["@É"] = 4
+        self.assertEqual(dict(self.variables), {"@ABC": 2.0, "@é": 3.0, "@É": 4.0})
 
     def test_clear(self):
         self.variables.update({"@A": 1, "@B": "b"})
@@ -182,6 +213,155 @@ class VariablesTest(LibraryTestCase):
         self.assertEqual(len(self.variables), 0)
         self.variables["@C"] = 3
         self.assertEqual(self.variables.index("@C"), 0)
+
+
+class EdgeTest(LibraryTestCase):
+    """Indexes beyond 32 bits, wrong argument types and the names in errors."""
+
+    def setUp(self):
+        super().setUp()
+        for name in ("@A", "@B", "@C"):
+            self.variables[name] = name
+
+    def test_indexes_outside_the_table_raise_index_error(self):
+        rows = []
+        for index in (3, 4, -4, 2**31, 2**32, 2**32 + 1, 2**32 + 2, -2**32 + 1, 2**63, -2**64):
+            rows += [
+                (f"record({index})", lambda index=index: self.variables.record(index)),
+                (f"value_at({index})", lambda index=index: self.variables.value_at(index)),
+                (f"remove_at({index})", lambda index=index: self.variables.remove_at(index)),
+            ]
+        for label, action in rows:
+            with self.subTest(label):
+                with self.assertRaises(IndexError):
+                    action()
+                self.assertEqual(list(self.variables), ["@A", "@B", "@C"])
+
+    def test_indexes_inside_the_table(self):
+        rows = [
+            (0, "@A"), (2, "@C"), (-1, "@C"), (-3, "@A"), (True, "@B"),
+        ]
+        for index, name in rows:
+            with self.subTest(index=index):
+                self.assertEqual(self.variables.record(index).name, name)
+                self.assertEqual(self.variables.value_at(index), name)
+        self.variables.remove_at(-1)
+        self.variables.remove_at(0)
+        self.assertEqual(list(self.variables), ["@B"])
+
+    def test_wrong_types_raise_type_error(self):
+        variables, calc = self.variables, self.calc
+        rows = [
+            ("evaluate(None)", lambda: calc.evaluate(None)),
+            ("evaluate(1.5)", lambda: calc.evaluate(1.5)),
+            ("evaluate_code(None)", lambda: calc.evaluate_code(None)),
+            ("execute(None)", lambda: calc.execute(None)),
+            ("execute(42)", lambda: calc.execute(42)),
+            ("variables[None]", lambda: variables[None]),
+            ("variables[1]", lambda: variables[1]),
+            ("variables[None] = 1", lambda: variables.__setitem__(None, 1)),
+            ("variables['@X'] = None", lambda: variables.__setitem__("@X", None)),
+            ("variables['@X'] = [1]", lambda: variables.__setitem__("@X", [1])),
+            ("del variables[None]", lambda: variables.__delitem__(None)),
+            ("index(None)", lambda: variables.index(None)),
+            ("record(None)", lambda: variables.record(None)),
+            ("record(1.0)", lambda: variables.record(1.0)),
+            ("record('1')", lambda: variables.record("1")),
+            ("value_at(None)", lambda: variables.value_at(None)),
+            ("value_at(0.5)", lambda: variables.value_at(0.5)),
+            ("remove_at(None)", lambda: variables.remove_at(None)),
+            ("remove_at(1.0)", lambda: variables.remove_at(1.0)),
+        ]
+        for label, action in rows:
+            with self.subTest(label):
+                with self.assertRaises(TypeError):
+                    action()
+                self.assertEqual(list(self.variables), ["@A", "@B", "@C"])
+        self.assertNotIn(None, self.variables)
+
+    def test_key_error_names_the_variable(self):
+        rows = [
+            ("@MISSING =", "@MISSING"),
+            ("  @gone\t=  ", "@gone"),
+            (b"@BYTES =", "@BYTES"),
+            ("@Grüße =", "@Grüße"),
+        ]
+        for statement, name in rows:
+            with self.subTest(statement=statement):
+                with self.assertRaises(KeyError) as caught:
+                    self.calc.execute(statement)
+                self.assertEqual(caught.exception.args, (name,))
+
+
+class ThreadTest(LibraryTestCase):
+    """One process-wide lock around every call into the library."""
+
+    def test_every_call_waits_for_the_lock(self):
+        number, text, kind = ctypes.c_double(), ctypes.create_string_buffer(223), ctypes.c_int()
+        record = ctypes.create_string_buffer(256)
+        arguments = {
+            "EnterVarDouble": (b"@X", 1.0), "EnterVarString": (b"@Y", b"y"), "FreeVariable": (),
+            "GetIndexByKey": (b"@X", ctypes.byref(kind)), "GetVar": (0, record), "GetVarCount": (),
+            "LookupVarDouble": (b"@X", ctypes.byref(number)), "LookupVarString": (b"@Y", text),
+            "ParseString": (b"1+1", ctypes.byref(number)), "RemoveVarIndex": (5,),
+            "RemoveVariable": (b"@NONE",), "Substitution": (b"@Z = 3",), "VarDouble": (0, ctypes.byref(number)),
+            "VarString": (1, text),
+        }
+        self.assertEqual(set(arguments), set(exprcalc.SIGNATURES))
+        for name, call_arguments in arguments.items():
+            with self.subTest(name):
+                function = getattr(self.calc.functions, name)
+                thread = threading.Thread(target=function, args=call_arguments)
+                with exprcalc.LOCK:
+                    thread.start()
+                    thread.join(0.05)
+                    self.assertTrue(thread.is_alive(), f"{name} ran while another thread held the lock")
+                thread.join(10)
+                self.assertFalse(thread.is_alive())
+
+    def test_threads_share_the_table_safely(self):
+        # In a child process, so that a crash is reported as a failure of this test.
+        program = textwrap.dedent("""
+            import sys, threading
+            import exprcalc
+            calc = exprcalc.Library()
+            variables = calc.variables
+            failures = []
+
+            def work(thread):
+                try:
+                    for step in range(3000):
+                        name = f"@T{thread}_{step % 20}"
+                        variables[name] = step
+                        assert variables.get(name) in (step, None)       # None: another thread cleared it
+                        assert calc.evaluate(f"{name}*2") in (2 * step, 0.0)  # 0: cleared
+                        calc.execute(f'{name} = "text {step}')
+                        assert variables.get(name) in (f"text {step}", None)
+                        if step % 3 == 0:
+                            variables.pop(name, None)
+                        if step % 10 == 0:
+                            records = variables.records()
+                            assert [record.index for record in records] == list(range(len(records)))
+                            assert len({record.name for record in records}) == len(records)
+                        if step % 50 == 0:
+                            variables.clear()
+                except Exception as error:
+                    failures.append(repr(error))
+
+            threads = [threading.Thread(target=work, args=(thread,)) for thread in range(4)]
+            for thread in threads:
+                thread.start()
+            for thread in threads:
+                thread.join()
+            print(failures or "ok")
+            sys.exit(1 if failures else 0)
+            """)
+        environment = dict(os.environ)
+        module_dir = os.path.dirname(os.path.abspath(exprcalc.__file__))
+        environment["PYTHONPATH"] = os.pathsep.join(filter(None, [module_dir, environment.get("PYTHONPATH")]))
+        result = subprocess.run([sys.executable, "-c", program], env=environment, capture_output=True,
+                                text=True, timeout=300)
+        self.assertEqual((result.returncode, result.stdout.strip()), (0, "ok"), result.stderr[-3000:])
 
 
 class RecordTest(LibraryTestCase):
@@ -233,6 +413,18 @@ class LoadingTest(unittest.TestCase):
             installed = os.path.join(prefix, "lib", "libexprcalc.so.1")
             shutil.copyfile(built, installed)
             self.assertEqual(exprcalc.find_library(prefixes=[prefix]), installed)
+
+    def test_installed_module_looks_beside_its_recorded_library_folder_first(self):
+        built = os.environ[exprcalc.LIBRARY_ENVIRONMENT_VARIABLE]
+        module_dir = os.path.dirname(os.path.abspath(exprcalc.__file__))
+        with tempfile.TemporaryDirectory() as libdir, \
+                mock.patch.dict(os.environ, {exprcalc.LIBRARY_ENVIRONMENT_VARIABLE: ""}), \
+                mock.patch.object(exprcalc.ctypes.util, "find_library", return_value="/elsewhere/libexprcalc.so.1"):
+            installed = os.path.join(libdir, "libexprcalc.so.1")
+            shutil.copyfile(built, installed)
+            with mock.patch.object(exprcalc, "_INSTALLED_LIBRARY_DIR", os.path.relpath(libdir, module_dir)):
+                self.assertEqual(exprcalc.find_library(), installed)
+            self.assertEqual(exprcalc.find_library(), "/elsewhere/libexprcalc.so.1")
 
     def test_missing_file_raises_oserror(self):
         with self.assertRaises(OSError):

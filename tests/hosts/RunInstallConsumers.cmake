@@ -1,6 +1,10 @@
 # Installs the built tree into a scratch prefix, checks the installed layout,
-# then builds and runs two consumers against that prefix alone: a CMake project
-# that uses find_package, and a C program compiled with pkg-config's flags.
+# then builds and runs consumers against that prefix alone: a CMake project
+# that uses find_package, a C program compiled with pkg-config's flags and,
+# when PYTHON names an interpreter, the installed Python binding: the prefix
+# is then first made a virtual environment of that interpreter, and its own
+# Python, with nothing pointing it anywhere, must import the binding from the
+# prefix and load the library installed there.
 # Run with cmake -P; the variables below come from tests/hosts/CMakeLists.txt.
 foreach(required IN ITEMS BUILD_DIR WORK_DIR CONSUMER_DIR LIBDIR BINDIR MANDIR VERSION
                           C_COMPILER CXX_COMPILER GENERATOR)
@@ -21,6 +25,9 @@ endfunction()
 set(prefix "${WORK_DIR}/prefix")
 unset(ENV{DESTDIR})
 file(REMOVE_RECURSE "${WORK_DIR}")
+if(PYTHON)
+  RunStep("make the prefix a Python virtual environment" "${PYTHON}" -m venv --without-pip "${prefix}")
+endif()
 # The prefix is given unnormalised, as a user may type it; what is installed names it plainly.
 RunStep("install" ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${WORK_DIR}/./prefix/" --config "${CONFIG}")
 
@@ -52,6 +59,38 @@ if(CALCULATOR)
     message(FATAL_ERROR "installed calculator on '1+2*3' gave (${result}): ${output}")
   endif()
   message(STATUS "run the installed calculator: ok")
+endif()
+
+# The Python binding: the prefix's Python imports it and evaluates with no path,
+# no PYTHONPATH, no EXPRCALC_LIBRARY and no LD_LIBRARY_PATH.
+if(PYTHON)
+  set(python_check [==[
+import os, sys
+prefix = os.path.realpath(sys.argv[1])
+import exprcalc
+module = os.path.realpath(exprcalc.__file__)
+assert module.startswith(prefix + os.sep), f"exprcalc imported from {module}, not from {prefix}"
+import sysconfig
+assert os.path.dirname(module) == os.path.realpath(sysconfig.get_path("purelib")), module
+calc = exprcalc.Library()
+library = os.path.realpath(calc.path)
+assert library.startswith(prefix + os.sep), f"library loaded from {library}, not from {prefix}"
+calc.variables["@RATE"] = 4
+print(calc.evaluate("2*SIN(RAD(30))+@RATE"), library[len(prefix):])
+]==])
+  set(python_environment --unset=PYTHONPATH --unset=PYTHONHOME --unset=PYTHONSTARTUP --unset=EXPRCALC_LIBRARY
+                         --unset=LD_LIBRARY_PATH --unset=PYTHONSAFEPATH PYTHONDONTWRITEBYTECODE=1)
+  if(PYTHON_LD_PRELOAD)
+    list(APPEND python_environment "LD_PRELOAD=${PYTHON_LD_PRELOAD}" "ASAN_OPTIONS=detect_leaks=0")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env ${python_environment}
+                          "${prefix}/bin/python" -c "${python_check}" "${prefix}"
+    WORKING_DIRECTORY "${WORK_DIR}"
+    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT result EQUAL 0 OR NOT output MATCHES "^5\\.0 /${LIBDIR}/libexprcalc")
+    message(FATAL_ERROR "the installed Python binding in the prefix's Python gave (${result}):\n${output}")
+  endif()
+  message(STATUS "import the installed Python binding and evaluate: ok (${output})")
 endif()
 
 set(strict_c -std=c99 -pedantic -Wall -Wextra -Werror)
