@@ -13,7 +13,7 @@
 
 namespace exprcalc {
 
-struct Silent {
+struct Silent : Arithmetic {
   bool Prepare(std::size_t /*room*/) noexcept { return true; }
   void Fetching(std::size_t /*position*/) noexcept {}
   void Shifted(std::size_t /*entry*/) noexcept {}
@@ -24,7 +24,7 @@ struct Silent {
   void Finished(const EvalStack&) noexcept {}
 };
 
-class PositionTracker {
+class PositionTracker : public Arithmetic {
  public:
   PositionTracker(std::string_view text, Diagnosis& diagnosis) noexcept : text_(text), diagnosis_(diagnosis) {}
   PositionTracker(const PositionTracker&) = delete;

@@ -60,12 +60,21 @@ inline Outcome ApplyInfix(double a, TokenKind op, double b) noexcept {
   return {Ok, std::pow(a, b)};
 }
 
+// The arithmetic of every evaluation. Preparing a program stands in for it
+// with a recorder of the operations, since the parse's course never depends
+// on the values.
+struct Arithmetic {
+  static Outcome Prefix(TokenKind k, double y) noexcept { return ApplyPrefix(k, y); }
+  static Outcome Infix(double a, TokenKind op, double b) noexcept { return ApplyInfix(a, op, b); }
+};
+
 // Folds the entries from start to the top, which the parser hands over as one
 // handle, by the rule that matches them whole: a number; a sign or function
 // with its operand; "(" E ")"; E op E. The parser's handles never hold more
 // than one rule (see Priority.h), so a stretch that no rule matches whole is
 // malformed. On a failure depth is cut to start.
-[[gnu::always_inline]] inline ResultCode Reduce(std::size_t start, EvalStack& stack) noexcept {
+template <typename Maths>
+[[gnu::always_inline]] inline ResultCode Reduce(std::size_t start, EvalStack& stack, Maths& maths) noexcept {
   const TokenKind* kinds = stack.kind + start;
   double* top = stack.operand + stack.operandCount;  // one past the topmost number
   Outcome outcome{Malformed, 0.0};
@@ -74,11 +83,11 @@ inline Outcome ApplyInfix(double a, TokenKind op, double b) noexcept {
       if (kinds[0] == kind::Number) outcome = {Ok, top[-1]};
       break;
     case 2:
-      if (IsPrefixKind(kinds[0]) && kinds[1] == kind::Operand) outcome = ApplyPrefix(kinds[0], top[-1]);
+      if (IsPrefixKind(kinds[0]) && kinds[1] == kind::Operand) outcome = maths.Prefix(kinds[0], top[-1]);
       break;
     case 3:
       if (kinds[0] == kind::Operand && IsInfixOperator(kinds[1]) && kinds[2] == kind::Operand) {
-        outcome = ApplyInfix(top[-2], kinds[1], top[-1]);
+        outcome = maths.Infix(top[-2], kinds[1], top[-1]);
         if (outcome.code == Ok) --stack.operandCount;
       } else if (kinds[0] == '(' && kinds[1] == kind::Operand && kinds[2] == ')') {
         outcome = {Ok, top[-1]};
