@@ -121,7 +121,7 @@ ResultCode Parse(std::string_view expression, TokenReader& input, double& result
       const std::size_t at = stack.depth++;
       stack.kind[at] = shifted;
       if (shifted == kind::Number) stack.operand[stack.operandCount++] = next.value;
-      observer.Shifted(at);
+      observer.Shifted(at, next);
       next = fetch();
       // A number or ")" is the top of a handle at once (see Priority.h), so
       // the reduction that the next step would choose is done right here.

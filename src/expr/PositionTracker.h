@@ -16,7 +16,7 @@ namespace exprcalc {
 struct Silent : Arithmetic {
   bool Prepare(std::size_t /*room*/) noexcept { return true; }
   void Fetching(std::size_t /*position*/) noexcept {}
-  void Shifted(std::size_t /*entry*/) noexcept {}
+  void Shifted(std::size_t /*entry*/, const Token&) noexcept {}
   // A reduction of the handle from start failed with code; onArrival: the
   // handle's top entry was shifted just now, top: the handle's top terminal.
   void Failed(ResultCode, std::size_t /*start*/, std::size_t /*top*/, bool /*onArrival*/,
@@ -49,7 +49,7 @@ class PositionTracker : public Arithmetic {
     nextOffset_ = position;
   }
 
-  void Shifted(std::size_t entry) noexcept {
+  void Shifted(std::size_t entry, const Token&) noexcept {
     if (offsets_ != nullptr) offsets_[entry] = nextOffset_;
   }
 
