@@ -160,6 +160,7 @@ TerminalSession::TerminalSession(const std::string& calculatorPath) {
     dup2(slave, STDERR_FILENO);
     close(master_);
     setenv("TERM", "dumb", 1);
+    setenv("LC_ALL", "C.UTF-8", 1);  // a terminal that shows UTF-8, whatever the test runner's locale
     signal(SIGINT, SIG_DFL);  // as a shell starts a program, whatever the test runner does
     execv(calculatorPath.c_str(), argv.data());
     _exit(ExecFailed);
