@@ -216,18 +216,4 @@ int TerminalSession::Finish() {
   return read == Read::Closed && reaped ? ExitStatusOf(status) : -1;
 }
 
-std::optional<Outcome> RunOnTerminal(const std::vector<std::string>& typedLines, const std::string& prompt) {
-  TerminalSession session(CalculatorPath);
-  if (!session.Started()) return std::nullopt;
-  bool responsive = true;
-  std::size_t prompts = 1;
-  for (const std::string& line : typedLines) {
-    responsive = responsive && session.WaitFor(prompt, prompts++) && session.Type(line + "\n");
-  }
-  Outcome outcome;
-  outcome.exitStatus = responsive ? session.Finish() : -1;
-  outcome.output = session.Transcript();
-  return outcome;
-}
-
 }  // namespace calculatortest

@@ -84,9 +84,4 @@ class TerminalSession {
   std::string transcript_;
 };
 
-// Runs the calculator without arguments on a pseudo-terminal: waits for the
-// prompt before typing each line. nullopt when this machine offers no
-// pseudo-terminal. output holds everything the terminal showed.
-std::optional<Outcome> RunOnTerminal(const std::vector<std::string>& typedLines, const std::string& prompt);
-
 }  // namespace calculatortest
