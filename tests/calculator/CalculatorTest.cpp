@@ -273,12 +273,6 @@ std::vector<std::string> LinesOf(const std::string& text) {
   return lines;
 }
 
-std::string JoinLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\n";
-  return text;
-}
-
 double Parsed(const std::string& text) {
   double value = std::numeric_limits<double>::quiet_NaN();
   std::from_chars(text.data(), text.data() + text.size(), value);
@@ -287,25 +281,42 @@ double Parsed(const std::string& text) {
 
 bool SameBits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
 
+// What the calculator printed for each value with arguments, and what it
+// printed for each of those texts read back as an expression.
+struct PrintedAndReadBack {
+  std::vector<std::string> numerals;
+  std::vector<std::string> printed;
+  std::vector<std::string> readBack;
+};
+
+PrintedAndReadBack PrintAndReadBack(const std::vector<double>& values, const std::vector<std::string>& arguments) {
+  PrintedAndReadBack result;
+  std::string input;
+  for (const double value : values) {
+    result.numerals.push_back(ExactNumeral(value));
+    input += result.numerals.back() + "\n";
+  }
+  const Outcome printed = RunCalculator(arguments, input);
+  EXPECT_EQ(printed.exitStatus, Success) << printed.errors.substr(0, 500);
+  const Outcome readBack = RunCalculator({}, printed.output);
+  EXPECT_EQ(readBack.exitStatus, Success) << readBack.errors.substr(0, 500);
+  result.printed = LinesOf(printed.output);
+  result.readBack = LinesOf(readBack.output);
+  result.printed.resize(values.size());
+  result.readBack.resize(values.size());
+  return result;
+}
+
 // Every printed value is a numeral, without an exponent, that the calculator
 // reads back to the same double: printed again, it gives the same text.
 TEST(Calculator, PrintsValuesThatReadBack) {
   const std::vector<double> values = ValuesOfEveryMagnitude();
-  std::vector<std::string> numerals;
-  for (const double value : values) numerals.push_back(ExactNumeral(value));
-  const Outcome printed = RunCalculator({}, JoinLines(numerals));
-  ASSERT_EQ(printed.exitStatus, Success) << printed.errors.substr(0, 500);
-  const Outcome reprinted = RunCalculator({}, printed.output);
-  ASSERT_EQ(reprinted.exitStatus, Success) << reprinted.errors.substr(0, 500);
-
-  const std::vector<std::string> texts = LinesOf(printed.output);
-  const std::vector<std::string> again = LinesOf(reprinted.output);
-  ASSERT_EQ(texts.size(), values.size());
-  ASSERT_EQ(again.size(), values.size());
+  const PrintedAndReadBack run = PrintAndReadBack(values, {});
   for (std::size_t i = 0; i < values.size(); ++i) {
-    EXPECT_EQ(texts[i].find_first_of("eE"), std::string::npos) << numerals[i] << " printed as " << texts[i];
-    EXPECT_TRUE(SameBits(Parsed(texts[i]), values[i])) << numerals[i] << " printed as " << texts[i];
-    EXPECT_EQ(again[i], texts[i]) << numerals[i] << ": " << texts[i] << " reads back as " << again[i];
+    const std::string& text = run.printed[i];
+    EXPECT_EQ(text.find_first_of("eE"), std::string::npos) << run.numerals[i] << " printed as " << text;
+    EXPECT_TRUE(SameBits(Parsed(text), values[i])) << run.numerals[i] << " printed as " << text;
+    EXPECT_EQ(run.readBack[i], text) << run.numerals[i] << ": " << text << " reads back as " << run.readBack[i];
   }
 }
 
@@ -313,25 +324,14 @@ TEST(Calculator, PrintsValuesThatReadBack) {
 // 2^53 degrees on, where no such text exists, the value prints in decimal.
 TEST(Calculator, DegreesMinutesSecondsReadBackAtEveryMagnitude) {
   const std::vector<double> values = ValuesOfEveryMagnitude();
-  std::vector<std::string> numerals;
-  for (const double value : values) numerals.push_back(ExactNumeral(value));
-  const Outcome dms = RunCalculator({"--dms"}, JoinLines(numerals));
-  ASSERT_EQ(dms.exitStatus, Success) << dms.errors.substr(0, 500);
-  const Outcome readBack = RunCalculator({}, dms.output);
-  ASSERT_EQ(readBack.exitStatus, Success) << readBack.errors.substr(0, 500);
-
-  const std::vector<std::string> texts = LinesOf(dms.output);
-  const std::vector<std::string> read = LinesOf(readBack.output);
-  ASSERT_EQ(texts.size(), values.size());
-  ASSERT_EQ(read.size(), values.size());
+  const PrintedAndReadBack run = PrintAndReadBack(values, {"--dms"});
   for (std::size_t i = 0; i < values.size(); ++i) {
     const double want = values[i];
-    const double got = Parsed(read[i]);
+    const double got = Parsed(run.readBack[i]);
     EXPECT_TRUE(SameBits(got, want) || got == std::nextafter(want, got))
-        << numerals[i] << " printed as " << texts[i] << " reads back as " << read[i];
-    const bool inDecimal = texts[i].find(':') == std::string::npos;
+        << run.numerals[i] << " printed as " << run.printed[i] << " reads back as " << run.readBack[i];
     if (std::fabs(want) >= 9007199254740992.0) {
-      EXPECT_TRUE(inDecimal) << numerals[i] << " printed as " << texts[i];
+      EXPECT_EQ(run.printed[i].find(':'), std::string::npos) << run.numerals[i] << " printed as " << run.printed[i];
     }
   }
 }
