@@ -3,6 +3,10 @@
 // guard ends a silent child so that a hang fails the test instead of blocking it.
 #include "CalculatorProcess.h"
 
+#include <gtest/gtest.h>
+
+#include "exprcalc.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -215,5 +219,27 @@ int TerminalSession::Finish() {
   child_ = -1;
   return read == Read::Closed && reaped ? ExitStatusOf(status) : -1;
 }
+
+void ExpectRuns(const std::vector<Run>& runs) {
+  for (const Run& run : runs) {
+    const Outcome outcome = RunCalculator(run.arguments, run.input);
+    EXPECT_EQ(outcome.output, run.output) << run.name;
+    EXPECT_EQ(outcome.errors, run.errors) << run.name;
+    EXPECT_EQ(outcome.exitStatus, run.exitStatus) << run.name;
+  }
+}
+
+std::string Reported(const std::string& place, const std::string& message, const std::string& line,
+                     const std::vector<std::string>& hints) {
+  const std::size_t columnAt = place.find_last_not_of("0123456789") + 1;
+  const std::size_t column = std::stoul(place.substr(columnAt));
+  std::string report = "exprcalc: " + place + ": " + message + "\n  " + line + "\n  " + std::string(column - 1, ' ') + "^\n";
+  for (const std::string& hint : hints) report += "  hint: " + hint + "\n";
+  return report;
+}
+
+std::string Code(int code) { return exprcalc_message(code); }
+std::string Stop(int stop) { return exprcalc_stop_message(stop); }
+std::string NotCarriedOut(int reason) { return std::string("statement not carried out: ") + exprcalc_reason_message(reason); }
 
 }  // namespace calculatortest

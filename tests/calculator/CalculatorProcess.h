@@ -17,6 +17,35 @@ struct Outcome {
   std::string errors;
 };
 
+// One run of the calculator with what it must print and return.
+struct Run {
+  const char* name;
+  std::vector<std::string> arguments;
+  std::string input;
+  std::string output;  // expected standard output, exactly
+  std::string errors;  // expected standard error, exactly
+  int exitStatus;
+};
+
+// Runs each and compares output, errors and exit status, naming the run on a mismatch.
+void ExpectRuns(const std::vector<Run>& runs);
+
+// What the calculator reports about a line that it shows as it is:
+// "exprcalc: PLACE: MESSAGE", the line, a caret under the column that ends
+// place, then the hints.
+std::string Reported(const std::string& place, const std::string& message, const std::string& line,
+                     const std::vector<std::string>& hints = {});
+
+// The hint under a name that is neither built in nor stored.
+inline const std::string BuiltInNamesHint =
+    "the built-in names are SIN, COS, TAN, ASIN, ACOS, ATAN, SQR, SQRT, ABS, DEG, RAD, LOG, LOG10, EXP and PAI; "
+    "variables begin with @";
+
+// The library's words for a result code, a stop and a statement's reason.
+std::string Code(int code);
+std::string Stop(int stop);
+std::string NotCarriedOut(int reason);
+
 // A directory of its own for the files of one test program, removed at exit.
 const std::string& ScratchDirectory();
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CalculatorProcess.h"
+#include "exprcalc.h"
 
 namespace calculatortest {
 namespace {
@@ -27,9 +28,11 @@ TEST(CalculatorSession, AnswersCommandsAndGoesOnAfterErrors) {
   const std::vector<SessionRun> runs{
       {"variables listed from their records",
        "@B = 2\n@LONGER = \"hi there\n:vars\n", "0  @B       number  2\n1  @LONGER  text    \"hi there\"\n", ""},
-      {"clear empties the table", "@B = 2\n:clear\n:vars\n@B\n", "(no variables)\n0\n", ""},
+      {"clear empties the table", "@B = 2\n:clear\n:vars\n@B\n", "(no variables)\n",
+       Reported("column 1", Stop(EXPRCALC_STOP_UNKNOWN_VARIABLE), "@B")},
       {"errors do not end the session, nor fail it", "1/0\n3\n:nope\n4\n", "3\n4\n",
-       "exprcalc: 1/0: division by zero\nexprcalc: :nope: unknown command (:help lists them)\n"},
+       Reported("column 2", Code(EXPRCALC_DIVISION_BY_ZERO), "1/0") +
+           "exprcalc: :nope: unknown command (:help lists them)\n"},
       {"quit ends the session", "5\n:quit\n6\n", "5\n", ""},
       {"and so does q", "5\n:q\n6\n", "5\n", ""},
       {"a colon and a digit is a number", ":30\n  :vars  \n", "0.5\n(no variables)\n", ""},
@@ -68,8 +71,9 @@ TEST(CalculatorSession, RunsOnATerminal) {
     }
     EXPECT_EQ(session.Finish(), 0) << build.path << ":\n" << session.Transcript();
     // The text typed keeps its non-ASCII letter (the libedit build once dropped it).
-    for (const std::string text : {"42", "0  @R  number  2", "1  @N  text    \"h\u00e9llo\"",
-                                   "exprcalc: 1/0: division by zero"}) {
+    const std::vector<std::string> answers{"42", "0  @R  number  2", "1  @N  text    \"h\u00e9llo\"",
+                                           "exprcalc: column 2: " + Code(EXPRCALC_DIVISION_BY_ZERO) + "\r\n  1/0\r\n   ^"};
+    for (const std::string& text : answers) {
       EXPECT_NE(session.Transcript().find(text), std::string::npos)
           << build.path << ": " << text << " not in:\n" << session.Transcript();
     }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "CalculatorProcess.h"
+#include "exprcalc.h"
 
 namespace calculatortest {
 namespace {
@@ -24,24 +25,6 @@ constexpr int Success = 0;
 constexpr int LineFailed = 1;
 constexpr int UsageError = 2;
 const std::string ByteOrderMark = "\xEF\xBB\xBF";
-
-struct Run {
-  const char* name;
-  std::vector<std::string> arguments;
-  std::string input;
-  std::string output;  // expected standard output, exactly
-  std::string errors;  // expected standard error, exactly
-  int exitStatus;
-};
-
-void ExpectRuns(const std::vector<Run>& runs) {
-  for (const Run& run : runs) {
-    const Outcome outcome = RunCalculator(run.arguments, run.input);
-    EXPECT_EQ(outcome.output, run.output) << run.name;
-    EXPECT_EQ(outcome.errors, run.errors) << run.name;
-    EXPECT_EQ(outcome.exitStatus, run.exitStatus) << run.name;
-  }
-}
 
 TEST(Calculator, EvaluatesArgumentsInOrder) {
   ExpectRuns({
@@ -57,8 +40,10 @@ TEST(Calculator, EvaluatesArgumentsInOrder) {
       {"not-a-number and infinities", {"SQRT(0-4)", "2^1024", "0-2^1024"}, "", "nan\ninf\n-inf\n", "", Success},
       {"statement feeds a later expression", {"@RATE = 4", "2*SIN(RAD(30))+@RATE"}, "", "5\n", "", Success},
       {"statement after blanks", {"  @N = 2", "@N = @N + 1", "@N"}, "", "3\n", "", Success},
-      {"text statement reads as 0", {"@T = \"hello", "@T+1"}, "", "1\n", "", Success},
-      {"@ without = is an expression", {"@NOPE", "@A 5"}, "", "0\n0\n", "", Success},
+      {"text statement reads as 0, with a warning", {"@T = \"hello", "@T+1"}, "", "1\n",
+       "exprcalc: argument 2, column 1: warning: @T holds a text, which reads as 0\n  @T+1\n  ^\n", Success},
+      {"@ without = is an expression", {"@A = 2", "@A 5"}, "", "",
+       Reported("argument 2, column 4", Code(EXPRCALC_MALFORMED), "@A 5"), LineFailed},
       {"blank and comment arguments are skipped as in a file", {"", "  ", "# note", " \t# indented", "3"}, "",
        "3\n", "", Success},
   });
@@ -71,27 +56,32 @@ TEST(Calculator, ReadsNegativeNumbersAsExpressions) {
       {"minus and colon", {"-:30"}, "", "-0.5\n", "", Success},
       {"minus and parenthesis", {"-(2)"}, "", "-2\n", "", Success},
       {"after --, anything is an expression", {"--", "-PAI", "--dms"}, "", "-3.141592653589793\n",
-       "exprcalc: argument 2: --dms: malformed expression\n", LineFailed},
+       Reported("argument 2, column 3", Stop(EXPRCALC_STOP_UNKNOWN_NAME), "--dms", {BuiltInNamesHint}), LineFailed},
       {"options after expressions", {"1.51", "--dms"}, "", "1:30:36\n", "", Success},
   });
 }
 
 TEST(Calculator, ReportsEveryErrorWithItsLine) {
+  const std::string failedEvaluation = NotCarriedOut(EXPRCALC_REASON_EVALUATION) + ": ";
   ExpectRuns({
-      {"division by zero", {"1", "1/0", "2"}, "", "1\n2\n", "exprcalc: argument 2: 1/0: division by zero\n",
+      {"division by zero", {"1", "1/0", "2"}, "", "1\n2\n",
+       Reported("argument 2, column 2", Code(EXPRCALC_DIVISION_BY_ZERO), "1/0"), LineFailed},
+      {"domain", {"LOG(0)"}, "", "", Reported("argument 1, column 1", Code(EXPRCALC_DOMAIN_ERROR), "LOG(0)"),
        LineFailed},
-      {"domain", {"LOG(0)"}, "", "", "exprcalc: argument 1: LOG(0): argument outside the function's domain\n",
+      {"negative logarithm", {"LOG10(0-1)"}, "", "",
+       Reported("argument 1, column 1", Code(EXPRCALC_NEGATIVE_LOGARITHM), "LOG10(0-1)"), LineFailed},
+      {"malformed", {"2*-3"}, "", "",
+       Reported("argument 1, column 3", Code(EXPRCALC_MALFORMED), "2*-3",
+                {"a sign after an operator needs parentheses: 2*(-3), not 2*-3"}),
        LineFailed},
-      {"negative logarithm", {"LOG10(0-1)"}, "",
-       "", "exprcalc: argument 1: LOG10(0-1): logarithm of a negative number\n", LineFailed},
-      {"malformed", {"2*-3"}, "", "", "exprcalc: argument 1: 2*-3: malformed expression\n", LineFailed},
-      {"statement not carried out", {"@A = 1/0"}, "",
-       "", "exprcalc: argument 1: @A = 1/0: statement not carried out\n", LineFailed},
-      {"no such variable", {"@NOPE ="}, "", "", "exprcalc: argument 1: @NOPE =: no such variable\n", LineFailed},
-      {"failed statement leaves the variable", {"@A = 2", "@A = 1/0", "@A"}, "",
-       "2\n", "exprcalc: argument 2: @A = 1/0: statement not carried out\n", LineFailed},
-      {"text trimmed in the message", {"  1/0  "}, "", "", "exprcalc: argument 1: 1/0: division by zero\n",
-       LineFailed},
+      {"statement not carried out, with the column of the failure", {"@A = 1/0"}, "", "",
+       Reported("argument 1, column 7", failedEvaluation + Code(EXPRCALC_DIVISION_BY_ZERO), "@A = 1/0"), LineFailed},
+      {"no such variable", {"@NOPE ="}, "", "",
+       Reported("argument 1, column 1", NotCarriedOut(EXPRCALC_REASON_NOTHING_TO_REMOVE), "@NOPE ="), LineFailed},
+      {"failed statement leaves the variable", {"@A = 2", "@A = 1/0", "@A"}, "", "2\n",
+       Reported("argument 2, column 7", failedEvaluation + Code(EXPRCALC_DIVISION_BY_ZERO), "@A = 1/0"), LineFailed},
+      {"the line shown as given, the column counted in it", {"  1/0  "}, "", "",
+       Reported("argument 1, column 4", Code(EXPRCALC_DIVISION_BY_ZERO), "  1/0  "), LineFailed},
   });
 }
 
@@ -108,14 +98,15 @@ TEST(Calculator, ReadsStandardInputAndFiles) {
       {"- is standard input", {"-f", "-"}, "2*2\n", "4\n", "", Success},
       {"files before arguments", {"@BASE*2", "-f", definitions}, "", "20\n", "", Success},
       {"arguments, not standard input", {"5"}, "6\n", "5\n", "", Success},
-      {"stdin line numbers", {}, "1\n\n1/0\n", "1\n", "exprcalc: <stdin>:3: 1/0: division by zero\n", LineFailed},
+      {"stdin line numbers", {}, "1\n\n1/0\n", "1\n", Reported("<stdin>:3:2", Code(EXPRCALC_DIVISION_BY_ZERO), "1/0"),
+       LineFailed},
       {"- alone is standard input", {"-"}, "2*2\n", "4\n", "", Success},
       {"- alone, before the arguments", {"5", "-"}, "2*2\n", "4\n5\n", "", Success},
       {"byte-order mark on standard input", {}, ByteOrderMark + "1+1\n2\n", "2\n2\n", "", Success},
       {"byte-order mark in a file", {"-f", markedFile}, "", "6\n", "", Success},
       {"byte-order mark on a comment line", {}, ByteOrderMark + "# note\n3\n", "3\n", "", Success},
       {"file line numbers", {"-f", failingFile}, "", "1\n",
-       "exprcalc: " + failingFile + ":4: 1/0: division by zero\n", LineFailed},
+       Reported(failingFile + ":4:2", Code(EXPRCALC_DIVISION_BY_ZERO), "1/0"), LineFailed},
   });
 }
 
@@ -224,7 +215,7 @@ TEST(Calculator, ReportsWriteErrors) {
       {"a session into /dev/full", BrokenOutput::Full, {"-i"}, "1\n2\n", full, LineFailed},
       {"help into /dev/full", BrokenOutput::Full, {"--help"}, "", full, LineFailed},
       {"an error line, then the write error", BrokenOutput::Full, {"1/0", "2"}, "",
-       "exprcalc: argument 1: 1/0: division by zero\n" + full, LineFailed},
+       Reported("argument 1, column 2", Code(EXPRCALC_DIVISION_BY_ZERO), "1/0") + full, LineFailed},
       {"nothing to write, nothing to report", BrokenOutput::Full, {"@A = 1"}, "", "", Success},
       {"standard output closed", BrokenOutput::Closed, {"1", "2"}, "", closed, LineFailed},
       {"a session with standard output closed", BrokenOutput::Closed, {"-i"}, "1\n", closed, LineFailed},
@@ -353,7 +344,8 @@ TEST(Calculator, ReportsOutOfMemory) {
   const Outcome outcome = RunCalculator({}, line + "\n2\n", AddressSpace);
   EXPECT_EQ(outcome.exitStatus, LineFailed);
   EXPECT_EQ(outcome.output, "2\n");
-  EXPECT_NE(outcome.errors.find(": out of memory\n"), std::string::npos) << outcome.errors.substr(0, 200);
+  EXPECT_NE(outcome.errors.find(": " + Code(EXPRCALC_OUT_OF_MEMORY) + "\n"), std::string::npos)
+      << outcome.errors.substr(0, 200);
 }
 
 }  // namespace

@@ -1,44 +1,103 @@
-// The value goes to standard output and the error to standard error; output
-// is flushed before an error so that both keep their order on a terminal.
+// The value goes to standard output, reports to standard error; output is
+// flushed before a report so that both keep their order on a terminal, and
+// warnings come before the value they are about.
 #include "LineRunner.h"
 
-#include "LineSource.h"
-#include "Messages.h"
+#include <vector>
+
+#include "Findings.h"
+#include "NameText.h"
 #include "NumberFormat.h"
 #include "exprcalc.h"
 
 namespace calculator {
+namespace {
+
+// The right part of a statement as the library takes it: after the first "=",
+// without white space at either end. Its offset in the line and its text.
+struct RightPart {
+  std::size_t at;
+  std::string text;
+};
+
+RightPart RightPartOf(std::string_view statement) {
+  std::size_t begin = statement.find('=') + 1;
+  std::size_t end = statement.size();
+  while (begin < end && IsWhiteSpace(statement[begin])) ++begin;
+  while (end > begin && IsWhiteSpace(statement[end - 1])) --end;
+  return {begin, std::string(statement.substr(begin, end - begin))};
+}
+
+// The diagnosis of a part of a line, its offsets moved to count from the line's start.
+exprcalc_diagnosis Shifted(exprcalc_diagnosis d, std::size_t shift) {
+  d.read += shift;
+  d.dropped += shift;
+  if (d.code != EXPRCALC_OK) d.at += shift;
+  if (d.text_variable != EXPRCALC_NOWHERE) d.text_variable += shift;
+  return d;
+}
+
+}  // namespace
 
 bool IsStatement(std::string_view line) {
   const std::string_view rest = TrimLeft(line);
   return !rest.empty() && rest.front() == '@' && rest.find('=') != std::string_view::npos;
 }
 
+bool IsSessionCommand(std::string_view line) {
+  const std::string_view rest = TrimLeft(line);
+  return rest.size() >= 2 && rest[0] == ':' && IsAsciiLetter(rest[1]);
+}
+
 LineRunner::LineRunner(ValueStyle style, std::ostream& output, std::ostream& errors)
     : style_(style), output_(output), errors_(errors) {}
 
-bool LineRunner::Run(const std::string& line, std::string_view origin) {
-  if (IsStatement(line)) {
-    const int result = Substitution(line.c_str());
-    if (result == EXPRCALC_STATEMENT_DONE) return true;
-    ReportError(line, origin, StatementErrorText(result));
-    return false;
-  }
-  double value = 0.0;
-  const int code = ParseString(line.c_str(), &value);
-  if (code != EXPRCALC_OK) {
-    ReportError(line, origin, ExpressionErrorText(code));
-    return false;
-  }
-  output_ << (style_ == ValueStyle::DegreesMinutesSeconds ? FormatDms(value) : FormatNumber(value)) << '\n';
+bool LineRunner::Run(const std::string& line, const LineOrigin& origin) {
+  if (const std::size_t nul = line.find('\0'); nul != std::string::npos) return Fail(line, origin, NulByteError(nul));
+  if (IsSessionCommand(line)) return Fail(line, origin, SessionCommandError(line));
+  return IsStatement(line) ? RunStatement(line, origin) : RunExpression(line, origin);
+}
+
+bool LineRunner::RunExpression(const std::string& line, const LineOrigin& origin) {
+  exprcalc_diagnosis d{};
+  exprcalc_explain(line.c_str(), &d);
+  if (const auto error = ReadingError(line, d, 0)) return Fail(line, origin, *error);
+  if (const auto error = EvaluationError(line, d)) return Fail(line, origin, *error);
+  for (const Report& warning : ExpressionWarnings(line, d, 0)) Tell(line, origin, warning);
+  output_ << (style_ == ValueStyle::DegreesMinutesSeconds ? FormatDms(d.value) : FormatNumber(d.value)) << '\n';
   return true;
 }
 
-void LineRunner::ReportError(const std::string& line, std::string_view origin, std::string_view message) {
-  std::string_view text = TrimLeft(line);
-  while (!text.empty() && IsWhiteSpace(text.back())) text.remove_suffix(1);
+// A right part that is not read to its end is refused before the statement
+// runs: the library would store the value of what it read ("@A = 1.5e3"
+// would store 1.5).
+bool LineRunner::RunStatement(const std::string& line, const LineOrigin& origin) {
+  const RightPart right = RightPartOf(line);
+  std::vector<Report> warnings;
+  const bool evaluated = !right.text.empty() && right.text.front() != '"';
+  if (evaluated) {
+    exprcalc_diagnosis part{};
+    exprcalc_explain(right.text.c_str(), &part);
+    const exprcalc_diagnosis d = Shifted(part, right.at);
+    if (const auto error = ReadingError(line, d, right.at)) return Fail(line, origin, StatementNotCarriedOut(*error));
+    warnings = ExpressionWarnings(line, d, right.at);
+  }
+  exprcalc_statement_diagnosis d{};
+  exprcalc_explain_statement(line.c_str(), &d);
+  if (const auto error = StatementError(line, d)) return Fail(line, origin, *error);
+  if (const auto warning = UnreadableNameWarning(line, d)) warnings.push_back(*warning);
+  for (const Report& warning : warnings) Tell(line, origin, warning);
+  return true;
+}
+
+bool LineRunner::Fail(const std::string& line, const LineOrigin& origin, const Report& error) {
+  Tell(line, origin, error);
+  return false;
+}
+
+void LineRunner::Tell(const std::string& line, const LineOrigin& origin, const Report& report) {
   output_.flush();
-  errors_ << ErrorLine(origin, text, message) << std::endl;
+  errors_ << FormatReport(origin, line, report) << std::flush;
 }
 
 }  // namespace calculator

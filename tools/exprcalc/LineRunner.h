@@ -1,10 +1,14 @@
-// Runs one line through the library: a statement through Substitution, any
-// other line through ParseString, printing the value or the error in words.
+// Runs one line through the library: a statement through
+// exprcalc_explain_statement, any other line through exprcalc_explain,
+// printing the value, or what went wrong, where and why.
 #pragma once
 
 #include <ostream>
 #include <string>
 #include <string_view>
+
+#include "LineSource.h"
+#include "Messages.h"
 
 namespace calculator {
 
@@ -13,16 +17,25 @@ enum class ValueStyle { Decimal, DegreesMinutesSeconds };
 // True when the first non-blank byte is "@" and the line holds "=".
 bool IsStatement(std::string_view line);
 
+// True for a session command: ":" followed by a letter (":30" is a number).
+bool IsSessionCommand(std::string_view line);
+
 class LineRunner {
  public:
   LineRunner(ValueStyle style, std::ostream& output, std::ostream& errors);
 
   // Prints the value of an expression on output, nothing for a statement that
-  // succeeds, an error line on errors otherwise. Returns true on success.
-  bool Run(const std::string& line, std::string_view origin);
+  // succeeds, and reports on errors. A line that was not read to its end, an
+  // evaluation or statement that failed and a session command (which only
+  // the session runs, never through Run) are errors: nothing is printed on
+  // output for them and Run returns false. Warnings do not fail the line.
+  bool Run(const std::string& line, const LineOrigin& origin);
 
  private:
-  void ReportError(const std::string& line, std::string_view origin, std::string_view message);
+  bool RunExpression(const std::string& line, const LineOrigin& origin);
+  bool RunStatement(const std::string& line, const LineOrigin& origin);
+  bool Fail(const std::string& line, const LineOrigin& origin, const Report& error);
+  void Tell(const std::string& line, const LineOrigin& origin, const Report& report);
 
   ValueStyle style_;
   std::ostream& output_;

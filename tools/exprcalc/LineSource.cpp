@@ -56,7 +56,7 @@ bool StreamLines::Next(std::string& line) {
   return true;
 }
 
-std::string StreamLines::Origin() const { return name_ + ":" + std::to_string(lineNumber_); }
+LineOrigin StreamLines::Origin() const { return {name_, lineNumber_}; }
 
 DescriptorLines::DescriptorLines(int descriptor) : descriptor_(descriptor) {}
 

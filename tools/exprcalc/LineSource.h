@@ -24,6 +24,12 @@ void DropByteOrderMark(std::string& firstLine);
 // Reads one line and drops its LF or CRLF; false at the end of the stream.
 bool ReadLineWithoutEnd(std::istream& input, std::string& line);
 
+// Where a line came from, as messages name it.
+struct LineOrigin {
+  std::string name;             // "argument 2", a file name or "<stdin>"; empty in the session
+  std::size_t lineNumber = 0;   // in a file or standard input; 0 for an argument and the session
+};
+
 class StreamLines {
  public:
   // name is how errors refer to the stream ("<stdin>" or the file name).
@@ -33,8 +39,8 @@ class StreamLines {
   // byte-order mark); false at the end of the stream.
   bool Next(std::string& line);
 
-  // "NAME:N" for the line last returned.
-  std::string Origin() const;
+  // The stream's name and the number of the line last returned.
+  LineOrigin Origin() const;
 
  private:
   std::istream& input_;

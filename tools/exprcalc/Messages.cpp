@@ -1,34 +1,38 @@
-// Result codes in words. Codes the library does not document are shown as
-// numbers rather than hidden, so a new code is never reported as success.
+// Reports are formatted as compilers format theirs, so that editors and
+// people read them the same way: the place first, then the line and a caret.
 #include "Messages.h"
 
-#include "exprcalc.h"
+#include "ShownText.h"
 
 namespace calculator {
+namespace {
 
-std::string ExpressionErrorText(int code) {
-  switch (code) {
-    case EXPRCALC_DIVISION_BY_ZERO: return "division by zero";
-    case EXPRCALC_DOMAIN_ERROR: return "argument outside the function's domain";
-    case EXPRCALC_NEGATIVE_LOGARITHM: return "logarithm of a negative number";
-    case EXPRCALC_OUT_OF_MEMORY: return "out of memory";
-    case EXPRCALC_MALFORMED: return "malformed expression";
-    default: return "evaluation failed with code " + std::to_string(code);
-  }
+constexpr std::string_view Indent = "  ";
+constexpr std::size_t MaxEchoedTextBytes = 60;
+
+}  // namespace
+
+std::string Place(const LineOrigin& origin, std::size_t column) {
+  const std::string columnText = std::to_string(column);
+  if (origin.lineNumber != 0) return Shown(origin.name) + ":" + std::to_string(origin.lineNumber) + ":" + columnText;
+  if (!origin.name.empty()) return Shown(origin.name) + ", column " + columnText;
+  return "column " + columnText;
 }
 
-std::string StatementErrorText(int code) {
-  switch (code) {
-    case EXPRCALC_STATEMENT_FAILED: return "statement not carried out";
-    case EXPRCALC_STATEMENT_NO_VARIABLE: return "no such variable";
-    default: return "statement failed with code " + std::to_string(code);
-  }
+std::string FormatReport(const LineOrigin& origin, std::string_view line, const Report& report) {
+  const Excerpt excerpt = ExcerptAt(line, report.at);
+  std::string text = "exprcalc: " + Place(origin, report.at + 1) + ": ";
+  if (report.kind == Report::Kind::Warning) text += "warning: ";
+  text.append(report.message).append("\n");
+  text.append(Indent).append(excerpt.text).append("\n");
+  text.append(Indent).append(excerpt.caretColumn, ' ').append("^\n");
+  for (const std::string& hint : report.hints) text.append(Indent).append("hint: ").append(hint).append("\n");
+  return text;
 }
 
-std::string ErrorLine(std::string_view origin, std::string_view text, std::string_view message) {
+std::string ErrorLine(std::string_view text, std::string_view message) {
   std::string line = "exprcalc: ";
-  if (!origin.empty()) line.append(origin).append(": ");
-  line.append(text).append(": ").append(message);
+  line.append(ShownShort(text, MaxEchoedTextBytes)).append(": ").append(message);
   return line;
 }
 

@@ -29,8 +29,6 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
 // Runs a command; false for :quit.
 bool RunCommand(std::string_view command, const SessionSettings& settings, std::ostream& output,
                 std::ostream& errors) {
@@ -43,17 +41,12 @@ bool RunCommand(std::string_view command, const SessionSettings& settings, std::
     FreeVariable();
   } else {
     output.flush();
-    errors << ErrorLine("", command, "unknown command (:help lists them)") << std::endl;
+    errors << ErrorLine(command, "unknown command (:help lists them)") << std::endl;
   }
   return true;
 }
 
 }  // namespace
-
-bool IsSessionCommand(std::string_view line) {
-  const std::string_view rest = TrimLeft(line);
-  return rest.size() >= 2 && rest[0] == ':' && IsLetter(rest[1]);
-}
 
 void RunSession(TerminalInput& input, const SessionSettings& settings, std::ostream& output, std::ostream& errors) {
   LineRunner runner(settings.style, output, errors);
@@ -75,7 +68,7 @@ void RunSession(TerminalInput& input, const SessionSettings& settings, std::ostr
     if (!IsSkipped(line)) {
       input.Remember(line);
       if (!IsSessionCommand(line)) {
-        runner.Run(line, "");
+        runner.Run(line, LineOrigin{});
       } else if (!RunCommand(Trim(line), settings, output, errors)) {
         break;
       }

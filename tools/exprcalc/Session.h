@@ -22,7 +22,4 @@ struct SessionSettings {
 // (which the caller finds in the state of output).
 void RunSession(TerminalInput& input, const SessionSettings& settings, std::ostream& output, std::ostream& errors);
 
-// True for a session command: ":" followed by a letter (":30" is a number).
-bool IsSessionCommand(std::string_view line);
-
 }  // namespace calculator

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "NumberFormat.h"
+#include "ShownText.h"
 #include "exprcalc.h"
 
 namespace calculator {
@@ -50,23 +51,25 @@ std::vector<VariableEntry> ReadVariables() {
   return entries;
 }
 
+// Names and texts are shown with their control bytes escaped; the name
+// column is as wide as the widest name shown.
 std::string FormatVariables(const std::vector<VariableEntry>& entries, ValueStyle style) {
   if (entries.empty()) return "(no variables)\n";
   std::size_t indexWidth = 0;
   std::size_t nameWidth = 0;
   for (const VariableEntry& entry : entries) {
     indexWidth = std::max(indexWidth, std::to_string(entry.index).size());
-    nameWidth = std::max(nameWidth, entry.name.size());
+    nameWidth = std::max(nameWidth, ShownWidth(entry.name));
   }
   std::string listing;
   for (const VariableEntry& entry : entries) {
     const std::string index = std::to_string(entry.index);
-    const std::string value = entry.isText ? "\"" + entry.text + "\""
+    const std::string value = entry.isText ? "\"" + Shown(entry.text) + "\""
                               : style == ValueStyle::DegreesMinutesSeconds ? FormatDms(entry.number)
                                                                            : FormatNumber(entry.number);
-    listing += std::string(indexWidth - index.size(), ' ') + index + "  " + entry.name +
-               std::string(nameWidth - entry.name.size(), ' ') + "  " + (entry.isText ? "text  " : "number") + "  " +
-               value + "\n";
+    listing += std::string(indexWidth - index.size(), ' ') + index + "  " + Shown(entry.name) +
+               std::string(nameWidth - ShownWidth(entry.name), ' ') + "  " + (entry.isText ? "text  " : "number") +
+               "  " + value + "\n";
   }
   return listing;
 }

@@ -115,7 +115,7 @@ int Run(const CommandLine& commandLine, std::ostream& output) {
   for (std::size_t i = 0; i < options.expressions.size() && output; ++i) {
     const std::string& expression = options.expressions[i];
     if (IsSkipped(expression)) continue;  // as a blank or comment line of a file
-    if (!runner.Run(expression, "argument " + std::to_string(i + 1))) allSucceeded = false;
+    if (!runner.Run(expression, LineOrigin{"argument " + std::to_string(i + 1)})) allSucceeded = false;
   }
   return allSucceeded ? ExitSuccess : ExitLineFailed;
 }

@@ -1,0 +1,31 @@
+// Hints for the traps of the expression language that people coming from
+// other calculators fall into: exponent notation, names that are not built
+// in, a byte such as "_" in a name, a statement without "@", a sign after an
+// operator, session commands outside a session. A hint is a short phrase
+// that echoes at most a few dozen bytes of the line.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "exprcalc.h"
+
+namespace calculator {
+
+// For a line whose reading stopped before its end (d.stop is not
+// EXPRCALC_STOP_END); the offsets of d count from the line's start.
+std::vector<std::string> StopHints(std::string_view line, const exprcalc_diagnosis& d);
+
+// For a line whose evaluation failed (d.code is not 0).
+std::vector<std::string> EvaluationHints(std::string_view line, const exprcalc_diagnosis& d);
+
+// For a name as written (name) of which expressions read only the first
+// readLength bytes.
+std::string UnreadNameHint(std::string_view name, std::size_t readLength);
+
+// For a session command given where no session runs.
+std::string SessionCommandHint();
+
+}  // namespace calculator
