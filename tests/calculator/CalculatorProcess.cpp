@@ -233,13 +233,16 @@ std::string Reported(const std::string& place, const std::string& message, const
                      const std::vector<std::string>& hints) {
   const std::size_t columnAt = place.find_last_not_of("0123456789") + 1;
   const std::size_t column = std::stoul(place.substr(columnAt));
-  std::string report = "exprcalc: " + place + ": " + message + "\n  " + line + "\n  " + std::string(column - 1, ' ') + "^\n";
+  std::string report = "exprcalc: " + place + ": " + message + "\n  " + line + "\n  ";
+  report += std::string(column - 1, ' ') + "^\n";
   for (const std::string& hint : hints) report += "  hint: " + hint + "\n";
   return report;
 }
 
 std::string Code(int code) { return exprcalc_message(code); }
 std::string Stop(int stop) { return exprcalc_stop_message(stop); }
-std::string NotCarriedOut(int reason) { return std::string("statement not carried out: ") + exprcalc_reason_message(reason); }
+std::string NotCarriedOut(int reason) {
+  return std::string("statement not carried out: ") + exprcalc_reason_message(reason);
+}
 
 }  // namespace calculatortest

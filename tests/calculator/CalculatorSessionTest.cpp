@@ -71,8 +71,9 @@ TEST(CalculatorSession, RunsOnATerminal) {
     }
     EXPECT_EQ(session.Finish(), 0) << build.path << ":\n" << session.Transcript();
     // The text typed keeps its non-ASCII letter (the libedit build once dropped it).
-    const std::vector<std::string> answers{"42", "0  @R  number  2", "1  @N  text    \"h\u00e9llo\"",
-                                           "exprcalc: column 2: " + Code(EXPRCALC_DIVISION_BY_ZERO) + "\r\n  1/0\r\n   ^"};
+    const std::vector<std::string> answers{
+        "42", "0  @R  number  2", "1  @N  text    \"h\u00e9llo\"",
+        "exprcalc: column 2: " + Code(EXPRCALC_DIVISION_BY_ZERO) + "\r\n  1/0\r\n   ^"};
     for (const std::string& text : answers) {
       EXPECT_NE(session.Transcript().find(text), std::string::npos)
           << build.path << ": " << text << " not in:\n" << session.Transcript();

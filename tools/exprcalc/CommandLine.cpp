@@ -104,6 +104,15 @@ notation has no fraction of a second; the text reads back to the same value,
 or to within the last digit of a double. From 2^53 degrees on, values print
 as without --dms.
 
+A line that is not read to its end (an unknown name, "1.5e3", an unclosed
+"(" whose contents are dropped), a failed evaluation and a statement that is
+not carried out are errors: standard error shows where the line came from
+with the column (1-based, in bytes), the reason, the line with a caret under
+the column and, where one helps, a hint. Session commands (:vars) given as
+EXPR or on a pipe without -i are errors too. Warnings (digits that commas do
+not group by three, a text variable read as 0, a name stored that no
+expression can read) leave the line a success.
+
 Exit status: 0 when every line succeeded (an interactive session: when it
 ended normally, whatever errors it showed), 1 when any line failed or the
 output could not be written, 2 for a usage error (unknown option, unreadable

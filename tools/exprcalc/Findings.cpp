@@ -52,8 +52,9 @@ struct BadGrouping {
 std::optional<BadGrouping> FirstBadGrouping(std::string_view line, std::size_t begin, std::size_t end) {
   std::size_t i = begin;
   while (i < end) {
-    const bool numeralStart = IsAsciiDigit(line[i]) && (i == begin || !(IsNameByte(line[i - 1]) || line[i - 1] == '@' ||
-                                                                         line[i - 1] == '.' || line[i - 1] == ','));
+    const bool numeralStart =
+        IsAsciiDigit(line[i]) &&
+        (i == begin || !(IsNameByte(line[i - 1]) || line[i - 1] == '@' || line[i - 1] == '.' || line[i - 1] == ','));
     if (!numeralStart) {
       ++i;
       continue;
@@ -88,12 +89,14 @@ std::optional<BadGrouping> FirstBadGrouping(std::string_view line, std::size_t b
 }  // namespace
 
 std::optional<Report> ReadingError(std::string_view line, const exprcalc_diagnosis& d, std::size_t expressionAt) {
-  const bool stoppedEarly = d.stop != EXPRCALC_STOP_END &&
-                            !(d.stop == EXPRCALC_STOP_LINE_END && OnlyWhiteSpaceFrom(line, d.read));
+  const bool stoppedEarly =
+      d.stop != EXPRCALC_STOP_END && !(d.stop == EXPRCALC_STOP_LINE_END && OnlyWhiteSpaceFrom(line, d.read));
   if (stoppedEarly) return Report{Report::Kind::Error, d.read, exprcalc_stop_message(d.stop), StopHints(line, d)};
   if (d.unclosed != 0) {
-    return Report{Report::Kind::Error, UnclosedParenthesis(line, expressionAt, d.read),
-                  "this \"(\" is never closed, so what follows it is left out of the value", {}};
+    return Report{Report::Kind::Error,
+                  UnclosedParenthesis(line, expressionAt, std::min(d.read, line.size())),
+                  "this \"(\" is never closed, so what follows it is left out of the value",
+                  {}};
   }
   return std::nullopt;
 }
@@ -107,11 +110,14 @@ std::vector<Report> ExpressionWarnings(std::string_view line, const exprcalc_dia
   std::vector<Report> warnings;
   if (d.text_variable != EXPRCALC_NOWHERE && d.text_variable < line.size()) {
     const std::string_view name = line.substr(d.text_variable, NameEnd(line, d.text_variable) - d.text_variable);
-    warnings.push_back({Report::Kind::Warning, d.text_variable,
-                        ShownShort(name, MaxEchoedBytes) + " holds a text, which reads as 0", {}});
+    warnings.push_back({Report::Kind::Warning,
+                        d.text_variable,
+                        ShownShort(name, MaxEchoedBytes) + " holds a text, which reads as 0",
+                        {}});
   }
   if (const auto grouping = FirstBadGrouping(line, expressionAt, std::min(d.read, line.size()))) {
-    warnings.push_back({Report::Kind::Warning, grouping->comma,
+    warnings.push_back({Report::Kind::Warning,
+                        grouping->comma,
                         "commas group digits by three, so " + ShownShort(grouping->numeral, MaxEchoedBytes) +
                             " reads as " + ShownShort(grouping->digits, MaxEchoedBytes),
                         {"the decimal point is \".\""}});
@@ -122,10 +128,10 @@ std::vector<Report> ExpressionWarnings(std::string_view line, const exprcalc_dia
 std::optional<Report> StatementError(std::string_view line, const exprcalc_statement_diagnosis& d) {
   if (d.result == EXPRCALC_STATEMENT_DONE) return std::nullopt;
   if (d.reason == EXPRCALC_REASON_EVALUATION) {
-    return Report{Report::Kind::Error, d.expression.at,
-                  std::string(NotCarriedOut) + exprcalc_reason_message(d.reason) + ": " +
-                      exprcalc_message(d.expression.code),
-                  EvaluationHints(line, d.expression)};
+    return Report{
+        Report::Kind::Error, d.expression.at,
+        std::string(NotCarriedOut) + exprcalc_reason_message(d.reason) + ": " + exprcalc_message(d.expression.code),
+        EvaluationHints(line, d.expression)};
   }
   const std::size_t at = d.name_length != 0 ? d.name_at : FirstNonBlank(line);
   return Report{Report::Kind::Error, at, std::string(NotCarriedOut) + exprcalc_reason_message(d.reason), {}};
@@ -135,13 +141,16 @@ std::optional<Report> UnreadableNameWarning(std::string_view line, const exprcal
   if (d.result != EXPRCALC_STATEMENT_DONE || d.unreadable_name == 0 || d.name_at >= line.size()) return std::nullopt;
   const std::string_view name = line.substr(d.name_at, d.name_length);
   const std::size_t readLength = NameEnd(name, 0);
-  return Report{Report::Kind::Warning, d.name_at + readLength,
+  return Report{Report::Kind::Warning,
+                d.name_at + readLength,
                 ShownShort(name, MaxEchoedBytes) + " is stored, but expressions cannot read this name",
                 {UnreadNameHint(name, readLength)}};
 }
 
 Report SessionCommandError(std::string_view line) {
-  return {Report::Kind::Error, FirstNonBlank(line), "a session command, which only the interactive session runs",
+  return {Report::Kind::Error,
+          FirstNonBlank(line),
+          "a session command, which only the interactive session runs",
           {SessionCommandHint()}};
 }
 

@@ -26,12 +26,9 @@ struct Alias {
   std::string_view hint;
 };
 constexpr Alias Aliases[] = {
-    {"PI", "write PAI for pi"},
-    {"LN", "LOG is the natural logarithm"},
-    {"E", "write EXP(1) for e"},
-    {"MOD", "% is the integer remainder: 10 % 3"},
-    {"X", "* multiplies: 3 * 4"},
-    {"POW", "^ raises to a power: 2^10"},
+    {"PI", "write PAI for pi"},   {"LN", "LOG is the natural logarithm"},
+    {"E", "write EXP(1) for e"},  {"MOD", "% is the integer remainder: 10 % 3"},
+    {"X", "* multiplies: 3 * 4"}, {"POW", "^ raises to a power: 2^10"},
 };
 
 std::string UpperCase(std::string_view text) {
@@ -49,7 +46,8 @@ std::optional<std::string> MissingAtHint(std::string_view line) {
   const std::size_t first = FirstNonBlank(line);
   if (equals == std::string_view::npos || first >= equals || !IsAsciiLetter(line[first])) return std::nullopt;
   if (!TrimLeft(line.substr(WrittenNameEnd(line, first))).starts_with('=')) return std::nullopt;
-  return "a statement's name begins with @: " + ShownShort("@" + std::string(line.substr(first)), MaxEchoedStatementBytes);
+  return std::string(exprcalc_reason_message(EXPRCALC_REASON_NO_NAME)) + ": " +
+         ShownShort("@" + std::string(line.substr(first)), MaxEchoedStatementBytes);
 }
 
 // "1.5e3": a number, then "e" or "E", an optional sign and digits.

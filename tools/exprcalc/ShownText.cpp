@@ -22,7 +22,7 @@ unsigned char ByteAt(std::string_view text, std::size_t i) { return static_cast<
 std::size_t SequenceLength(std::string_view text) {
   const unsigned char lead = ByteAt(text, 0);
   std::size_t length = 0;
-  unsigned char low = 0x80;   // the bounds of the second byte
+  unsigned char low = 0x80;  // the bounds of the second byte
   unsigned char high = 0xBF;
   if (lead >= 0xC2 && lead <= 0xDF) {
     length = 2;
@@ -74,8 +74,8 @@ std::size_t AppendCharacter(std::string& out, std::string_view text) {
     AppendEscaped(out, c);
     return 1;
   }
-  const bool isC1Control = length == 2 && c == 0xC2 && ByteAt(text, 1) >= FirstC1Control &&
-                           ByteAt(text, 1) <= LastC1Control;
+  const bool isC1Control =
+      length == 2 && c == 0xC2 && ByteAt(text, 1) >= FirstC1Control && ByteAt(text, 1) <= LastC1Control;
   if (isC1Control) {
     AppendHex(out, c);
     AppendHex(out, ByteAt(text, 1));
