@@ -14,15 +14,12 @@
 namespace calculator {
 namespace {
 
-constexpr std::size_t MaxEchoedBytes = 40;
 constexpr std::size_t DigitsPerGroup = 3;
 constexpr std::string_view NotCarriedOut = "statement not carried out: ";
 
 bool OnlyWhiteSpaceFrom(std::string_view line, std::size_t at) {
   return at >= line.size() || TrimLeft(line.substr(at)).empty();
 }
-
-std::size_t FirstNonBlank(std::string_view line) { return line.size() - TrimLeft(line).size(); }
 
 // The "(" whose contents were dropped: the first one never closed that
 // follows something (the value of "(2+3" keeps its contents); end when none.
@@ -112,15 +109,14 @@ std::vector<Report> ExpressionWarnings(std::string_view line, const exprcalc_dia
     const std::string_view name = line.substr(d.text_variable, NameEnd(line, d.text_variable) - d.text_variable);
     warnings.push_back({Report::Kind::Warning,
                         d.text_variable,
-                        ShownShort(name, MaxEchoedBytes) + " holds a text, which reads as 0",
+                        ShownShort(name, MaxEchoedNameBytes) + " holds a text, which reads as 0",
                         {}});
   }
   if (const auto grouping = FirstBadGrouping(line, expressionAt, std::min(d.read, line.size()))) {
-    warnings.push_back({Report::Kind::Warning,
-                        grouping->comma,
-                        "commas group digits by three, so " + ShownShort(grouping->numeral, MaxEchoedBytes) +
-                            " reads as " + ShownShort(grouping->digits, MaxEchoedBytes),
-                        {"the decimal point is \".\""}});
+    const std::string message = "commas group digits by three, so " +
+                                ShownShort(grouping->numeral, MaxEchoedNameBytes) + " reads as " +
+                                ShownShort(grouping->digits, MaxEchoedNameBytes);
+    warnings.push_back({Report::Kind::Warning, grouping->comma, message, {"the decimal point is \".\""}});
   }
   return warnings;
 }
@@ -143,7 +139,7 @@ std::optional<Report> UnreadableNameWarning(std::string_view line, const exprcal
   const std::size_t readLength = NameEnd(name, 0);
   return Report{Report::Kind::Warning,
                 d.name_at + readLength,
-                ShownShort(name, MaxEchoedBytes) + " is stored, but expressions cannot read this name",
+                ShownShort(name, MaxEchoedNameBytes) + " is stored, but expressions cannot read this name",
                 {UnreadNameHint(name, readLength)}};
 }
 

@@ -13,7 +13,6 @@
 namespace calculator {
 namespace {
 
-constexpr std::size_t MaxEchoedBytes = 40;
 constexpr std::size_t MaxEchoedStatementBytes = 60;
 
 constexpr std::string_view BuiltInNamesHint =
@@ -38,8 +37,6 @@ std::string UpperCase(std::string_view text) {
   return upper;
 }
 
-std::size_t FirstNonBlank(std::string_view line) { return line.size() - TrimLeft(line).size(); }
-
 // "RATE = 4": a line that would be a statement but for the "@" before its name.
 std::optional<std::string> MissingAtHint(std::string_view line) {
   const std::size_t equals = line.find('=');
@@ -62,7 +59,9 @@ std::optional<std::string> ExponentHint(std::string_view line, std::size_t at) {
   if (begin == at || end == digits) return std::nullopt;
   const std::string_view mantissa = line.substr(begin, at - begin);
   const std::string_view exponent = line.substr(at + 1, end - at - 1);
-  if (mantissa.size() + exponent.size() > MaxEchoedBytes) return "there is no exponent notation: write a*10^b for aEb";
+  if (mantissa.size() + exponent.size() > MaxEchoedNameBytes) {
+    return "there is no exponent notation: write a*10^b for aEb";
+  }
   const std::string power = exponent.front() == '-' ? "(" + std::string(exponent) + ")" : std::string(exponent);
   return "there is no exponent notation: write " + std::string(mantissa) + "*10^" + power + " for " +
          std::string(line.substr(begin, end - begin));
@@ -133,8 +132,8 @@ std::vector<std::string> EvaluationHints(std::string_view line, const exprcalc_d
 }
 
 std::string UnreadNameHint(std::string_view name, std::size_t readLength) {
-  return "names hold only letters and digits: " + ShownShort(name, MaxEchoedBytes) + " reads as " +
-         ShownShort(name.substr(0, readLength), MaxEchoedBytes);
+  return "names hold only letters and digits: " + ShownShort(name, MaxEchoedNameBytes) + " reads as " +
+         ShownShort(name.substr(0, readLength), MaxEchoedNameBytes);
 }
 
 std::string SessionCommandHint() {

@@ -29,6 +29,8 @@ std::string_view TrimLeft(std::string_view text) {
   return text.substr(first);
 }
 
+std::size_t FirstNonBlank(std::string_view text) { return text.size() - TrimLeft(text).size(); }
+
 bool IsSkipped(std::string_view line) {
   const std::string_view rest = TrimLeft(line);
   return rest.empty() || rest.front() == '#';

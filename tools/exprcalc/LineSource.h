@@ -11,6 +11,7 @@ namespace calculator {
 // Blank, tab, LF, VT, FF and CR: the white space of the library's names and statements.
 bool IsWhiteSpace(char c);
 std::string_view TrimLeft(std::string_view text);
+std::size_t FirstNonBlank(std::string_view text);  // the text's length when it is all white space
 
 // A blank line, or one whose first non-blank character is "#".
 bool IsSkipped(std::string_view line);

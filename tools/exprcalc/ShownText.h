@@ -22,6 +22,9 @@ std::size_t ShownWidth(std::string_view text);
 // bytes (never half a character) shown and "...".
 std::string ShownShort(std::string_view text, std::size_t maxBytes);
 
+// The most bytes of a name or a numeral that a message or hint echoes.
+inline constexpr std::size_t MaxEchoedNameBytes = 40;
+
 // An echo of a line with a caret under one of its bytes: the whole line when
 // it has at most MaxExcerptBytes bytes, else about that many bytes around the
 // caret with "..." where the line was cut.
