@@ -45,12 +45,24 @@ inline Outcome ApplyPrefix(TokenKind k, double y) noexcept {
   return {Ok, function.maths(y)};
 }
 
+// When both operands of + or * are NaN, the hardware gives the first one's
+// NaN, but a compiler may swap the operands of these two (they commute), so
+// one text could give NaNs of different sign or payload on different paths.
+// Sum and Product pin it to the first operand's NaN, quieted, everywhere.
+inline double FirstNaN(double a, double b, double result) noexcept {
+  if (result == result) return result;
+  if (a != a) return a * 1.0;
+  return b != b ? b * 1.0 : result;
+}
+inline double Sum(double a, double b) noexcept { return FirstNaN(a, b, a + b); }
+inline double Product(double a, double b) noexcept { return FirstNaN(a, b, a * b); }
+
 // a op b for the six infix operators, with their tests. Plain comparisons
 // rather than a switch: a jump table's one indirect branch predicts worse.
 inline Outcome ApplyInfix(double a, TokenKind op, double b) noexcept {
-  if (op == '+') return {Ok, a + b};
+  if (op == '+') return {Ok, Sum(a, b)};
   if (op == '-') return {Ok, a - b};
-  if (op == '*') return {Ok, a * b};
+  if (op == '*') return {Ok, Product(a, b)};
   if (op == '/') {
     if (std::fabs(b) < ZeroThreshold) return {DivisionByZero, 0.0};
     return {Ok, a / b};
