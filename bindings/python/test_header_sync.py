@@ -375,7 +375,7 @@ class HeaderSyncTest(unittest.TestCase):
             ("a bound export without a prototype", header, exports + "exprcalc_limits\n",
              {"SIGNATURES": {**exprcalc.SIGNATURES, "exprcalc_limits": (ctypes.c_int, ())}},
              "exprcalc_limits is bound but the header declares no"),
-            ("an export that the list drops", header, exports.replace("VarString\n", ""), {},
+            ("an export that the list drops", header, re.sub(r"^VarString\b.*\n", "", exports, flags=re.M), {},
              "the binding binds VarString, which the export list does not name"),
             ("a stale mark", header, exports, {"NOT_YET_BOUND": frozenset({"exprcalc_gone"})},
              "NOT_YET_BOUND names exprcalc_gone"),
