@@ -81,19 +81,17 @@ struct Arithmetic {
 };
 
 // Folds the entries from start to the top, which the parser hands over as one
-// handle, by the rule that matches them whole: a number; a sign or function
-// with its operand; "(" E ")"; E op E. The parser's handles never hold more
-// than one rule (see Priority.h), so a stretch that no rule matches whole is
-// malformed. On a failure depth is cut to start.
+// handle, by the rule that matches them whole: a sign or function with its
+// operand; "(" E ")"; E op E. (A number becomes an operand as it is shifted,
+// see Parse.h.) The parser's handles never hold more than one rule (see
+// Priority.h), so a stretch that no rule matches whole is malformed. On a
+// failure depth is cut to start.
 template <typename Maths>
 [[gnu::always_inline]] inline ResultCode Reduce(std::size_t start, EvalStack& stack, Maths& maths) noexcept {
   const TokenKind* kinds = stack.kind + start;
   double* top = stack.operand + stack.operandCount;  // one past the topmost number
   Outcome outcome{Malformed, 0.0};
   switch (stack.depth - start) {
-    case 1:
-      if (kinds[0] == kind::Number) outcome = {Ok, top[-1]};
-      break;
     case 2:
       if (IsPrefixKind(kinds[0]) && kinds[1] == kind::Operand) outcome = maths.Prefix(kinds[0], top[-1]);
       break;
