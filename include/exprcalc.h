@@ -187,7 +187,9 @@ EXPRCALC_API int EXPRCALC_CALL VarString(int index, char *buffer);
 #define EXPRCALC_NOWHERE ((size_t)-1)
 
 /* Where and why an evaluation stopped. All offsets count bytes from the
- * start of the text. Members are only ever added at the end. */
+ * start of the text. The library writes exactly this struct as declared
+ * here; should it ever grow, that comes with a new function, so a host built
+ * against this header is never written past its struct. */
 typedef struct exprcalc_diagnosis {
   int code;        /* what ParseString returns for the text */
   double value;    /* what ParseString delivers, bit for bit (0.0 unless code is 0) */
@@ -204,6 +206,7 @@ typedef struct exprcalc_diagnosis {
   size_t text_variable; /* the first variable read that holds a text, which reads as 0;
                            EXPRCALC_NOWHERE when there is none */
   size_t length;   /* the text's length in bytes */
+  size_t unclosed_at; /* with unclosed 1: the "(" left open (the first such); else EXPRCALC_NOWHERE */
 } exprcalc_diagnosis;
 
 /* Why a statement was or was not carried out (exprcalc_statement_diagnosis.reason). */
@@ -216,7 +219,8 @@ typedef struct exprcalc_diagnosis {
 #define EXPRCALC_REASON_NOTHING_TO_REMOVE 6 /* the right part is empty and no variable has the name */
 
 /* What exprcalc_explain_statement did. Offsets count bytes from the start of
- * the statement. Members are only ever added at the end. */
+ * the statement. As for exprcalc_diagnosis, it never grows under the same
+ * function. */
 typedef struct exprcalc_statement_diagnosis {
   int result;          /* what Substitution returns: 0, 1 or -1 */
   int reason;          /* EXPRCALC_REASON_* */

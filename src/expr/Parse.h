@@ -119,20 +119,27 @@ ResultCode Parse(std::string_view expression, TokenReader& input, double& result
       assert(stack.depth < room);
       const TokenKind shifted = next.kind;
       const std::size_t at = stack.depth++;
-      stack.kind[at] = shifted;
-      if (shifted == kind::Number) stack.operand[stack.operandCount++] = next.value;
       observer.Shifted(at, next);
-      next = fetch();
-      // A number or ")" is the top of a handle at once (see Priority.h), so
-      // the reduction that the next step would choose is done right here.
-      if (ReducedOnArrival(shifted) && InputPriority(next.kind) >= 0) {
-        if (shifted == kind::Number && at - 1 == topTerminal) {
-          Reduce(at, stack, observer);  // on a terminal, the number alone is the handle; it cannot fail
+      if (shifted == kind::Number) {
+        stack.operand[stack.operandCount++] = next.value;
+        next = fetch();
+        // A number is an operand by itself (the one rule it begins) as soon as
+        // it lands on a terminal: every kind that can follow it ranks lower
+        // (see Priority.h), so the next step would fold it and nothing else.
+        if (at - 1 == topTerminal) {
+          stack.kind[at] = kind::Operand;
           continue;
         }
+        stack.kind[at] = shifted;  // on an operand, as in 2 3: the handle E i below matches no rule
       } else {
-        topTerminal = at;
-        continue;
+        stack.kind[at] = shifted;
+        next = fetch();
+        // A ")" is the top of a handle at once: reduce it here, unless the text
+        // ran out of memory behind it (then the parse ends as it would next step).
+        if (shifted != ')' || InputPriority(next.kind) < 0) {
+          topTerminal = at;
+          continue;
+        }
       }
       topTerminal = at;
       onArrival = true;

@@ -71,6 +71,7 @@ class PositionTracker : public Arithmetic {
     for (std::size_t i = 1; i < stack.depth && !diagnosis_.unclosed; ++i) {
       if (stack.kind[i] == kind::Operand) operandBelow = true;
       if (stack.kind[i] == '(') diagnosis_.unclosed = operandBelow || !OperandAbove(stack, i);
+      if (diagnosis_.unclosed && offsets_ != nullptr) diagnosis_.unclosedAt = offsets_[i];
     }
   }
 

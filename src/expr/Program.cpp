@@ -58,10 +58,10 @@ class ProgramRecorder {
 
   Outcome Prefix(TokenKind k, double) noexcept {
     if (k == '+') return {Ok, 0.0};  // the operand as it is
-    if (LastIsConstant(1)) {
-      const Outcome folded = ApplyPrefix(k, program_.constants_[ConstantOf(1)]);
+    if (LastIs(Program::PushConstant, 1)) {
+      const Outcome folded = ApplyPrefix(k, program_.constants_[OperandOf(1)]);
       if (folded.code == Ok) {
-        program_.constants_[ConstantOf(1)] = folded.value;
+        program_.constants_[OperandOf(1)] = folded.value;
         return {Ok, 0.0};
       }
     }
@@ -74,17 +74,27 @@ class ProgramRecorder {
   }
 
   Outcome Infix(double, TokenKind op, double) noexcept {
-    if (LastIsConstant(1) && LastIsConstant(2)) {
-      const Outcome folded = ApplyInfix(program_.constants_[ConstantOf(2)], op, program_.constants_[ConstantOf(1)]);
+    if (LastIs(Program::PushConstant, 1) && LastIs(Program::PushConstant, 2)) {
+      const Outcome folded = ApplyInfix(program_.constants_[OperandOf(2)], op, program_.constants_[OperandOf(1)]);
       if (folded.code == Ok) {
-        program_.constants_[ConstantOf(2)] = folded.value;
+        program_.constants_[OperandOf(2)] = folded.value;
         --program_.constantCount_;  // the right operand's, the last one added
         --program_.operationCount_;
         --depth_;
         return {Ok, 0.0};
       }
     }
-    Emit(InfixCode(op), 0, -1);
+    // A right operand that is one constant or variable is read by the operation itself.
+    const Program::Code code = InfixCode(op);
+    if (LastIs(Program::PushConstant, 1) || LastIs(Program::PushVariable, 1)) {
+      const int form = LastIs(Program::PushConstant, 1) ? 1 : 2;
+      const std::uint32_t operand = OperandOf(1);
+      --program_.operationCount_;
+      --depth_;
+      Emit(static_cast<Program::Code>(code + form), operand, 0);
+    } else {
+      Emit(code, 0, -1);
+    }
     return {Ok, 0.0};
   }
 
@@ -119,13 +129,13 @@ class ProgramRecorder {
     if (depth_ > Program::MostNumbers) program_.usable_ = false;
   }
 
-  // True when the back-th operation from the end pushes a constant: then the
-  // back-th number from the top is that constant.
-  bool LastIsConstant(std::size_t back) const noexcept {
+  // True when the back-th operation from the end is code: for a push, the
+  // back-th number from the top is then that constant or variable.
+  bool LastIs(Program::Code code, std::size_t back) const noexcept {
     return program_.operationCount_ >= back &&
-           (program_.operations_[program_.operationCount_ - back] & 0xFF) == Program::PushConstant;
+           (program_.operations_[program_.operationCount_ - back] & 0xFF) == code;
   }
-  std::uint32_t ConstantOf(std::size_t back) const noexcept {
+  std::uint32_t OperandOf(std::size_t back) const noexcept {
     return program_.operations_[program_.operationCount_ - back] >> Program::OperandShift;
   }
 
@@ -182,29 +192,48 @@ exprcalc::ResultCode exprcalc_expr::Run(const VariableTable& table, double& resu
   using namespace exprcalc;
   if (!Current(table)) return Evaluate(Text(), table, result);
   result = 0.0;
-  double numbers[MostNumbers];
+  // The top number is kept apart from the ones below it (numbers[0..depth)),
+  // so that most operations touch no memory but their operand.
+  double numbers[MostNumbers + 1];
   std::size_t depth = 0;
+  double top = 0.0;
   Outcome outcome{Ok, 0.0};
-  for (std::size_t i = 0; i < operationCount_; ++i) {
-    const std::uint32_t operation = operations_[i];
-    const std::uint32_t operand = operation >> OperandShift;
-    switch (static_cast<Code>(operation & 0xFF)) {
-      case PushConstant: numbers[depth++] = constants_[operand]; continue;
-      case PushVariable: numbers[depth++] = table.NumberAt(static_cast<int>(operand)); continue;
-      case Negate: numbers[depth - 1] = numbers[depth - 1] * -1.0; continue;
-      case Add: --depth; numbers[depth - 1] = numbers[depth - 1] + numbers[depth]; continue;
-      case Subtract: --depth; numbers[depth - 1] = numbers[depth - 1] - numbers[depth]; continue;
-      case Multiply: --depth; numbers[depth - 1] = numbers[depth - 1] * numbers[depth]; continue;
-      case Function: outcome = ApplyPrefix(static_cast<TokenKind>(operand), numbers[depth - 1]); break;
-      case Divide: --depth; outcome = ApplyInfix(numbers[depth - 1], '/', numbers[depth]); break;
-      case Remainder: --depth; outcome = ApplyInfix(numbers[depth - 1], '%', numbers[depth]); break;
-      case Power: --depth; outcome = ApplyInfix(numbers[depth - 1], '^', numbers[depth]); break;
+  auto variable = [&](std::uint32_t index) { return table.NumberAt(static_cast<int>(index)); };
+  auto pop = [&] { return numbers[--depth]; };
+  const std::uint32_t* const end = operations_ + operationCount_;
+  for (const std::uint32_t* next = operations_; next != end; ++next) {
+    const std::uint32_t operand = *next >> OperandShift;
+    switch (static_cast<Code>(*next & 0xFF)) {
+      case PushConstant: numbers[depth++] = top; top = constants_[operand]; continue;
+      case PushVariable: numbers[depth++] = top; top = variable(operand); continue;
+      case Negate: top = top * -1.0; continue;
+      case Function: outcome = ApplyPrefix(static_cast<TokenKind>(operand), top); break;
       case Malformed: return exprcalc::Malformed;
+      case Add: top = Sum(pop(), top); continue;
+      case AddC: top = Sum(top, constants_[operand]); continue;
+      case AddV: top = Sum(top, variable(operand)); continue;
+      case Subtract: top = pop() - top; continue;
+      case SubtractC: top = top - constants_[operand]; continue;
+      case SubtractV: top = top - variable(operand); continue;
+      case Multiply: top = Product(pop(), top); continue;
+      case MultiplyC: top = Product(top, constants_[operand]); continue;
+      case MultiplyV: top = Product(top, variable(operand)); continue;
+      case Divide: outcome = ApplyInfix(pop(), '/', top); break;
+      case DivideC: outcome = ApplyInfix(top, '/', constants_[operand]); break;
+      case DivideV: outcome = ApplyInfix(top, '/', variable(operand)); break;
+      case Remainder: outcome = ApplyInfix(pop(), '%', top); break;
+      case RemainderC: outcome = ApplyInfix(top, '%', constants_[operand]); break;
+      case RemainderV: outcome = ApplyInfix(top, '%', variable(operand)); break;
+      case Power: outcome = ApplyInfix(pop(), '^', top); break;
+      case PowerC: outcome = ApplyInfix(top, '^', constants_[operand]); break;
+      case PowerV: outcome = ApplyInfix(top, '^', variable(operand)); break;
     }
     if (outcome.code != Ok) return outcome.code;
-    numbers[depth - 1] = outcome.value;
+    top = outcome.value;
   }
-  result = resultSlot_ == NoOperand ? 0.0 : numbers[resultSlot_];
+  // numbers[0] holds the value below the first one pushed; the first number is numbers[1].
+  numbers[depth] = top;
+  if (resultSlot_ != NoOperand) result = numbers[resultSlot_ + 1];
   return Ok;
 }
 

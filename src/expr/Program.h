@@ -35,9 +35,14 @@ struct exprcalc_expr {
   }
 
   // Operation codes, in the low byte of each operation; the high 24 bits hold
-  // a constant's index, a record's index or a function's kind.
-  enum Code : std::uint8_t { PushConstant, PushVariable, Negate, Function, Add, Subtract, Multiply, Divide,
-                             Remainder, Power, Malformed };
+  // a constant's index, a record's index or a function's kind. An infix
+  // operation takes its right operand from the stack, or straight from a
+  // constant (C) or a variable (V) when that is all the right operand is.
+  enum Code : std::uint8_t {
+    PushConstant, PushVariable, Negate, Function, Malformed,
+    Add, AddC, AddV, Subtract, SubtractC, SubtractV, Multiply, MultiplyC, MultiplyV,
+    Divide, DivideC, DivideV, Remainder, RemainderC, RemainderV, Power, PowerC, PowerV,
+  };
   static constexpr unsigned OperandShift = 8;
   static constexpr std::uint32_t LargestOperand = (std::uint32_t{1} << 24) - 1;
   // Deepest stack of numbers a program may use; a deeper one runs the text.
