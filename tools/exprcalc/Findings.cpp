@@ -21,22 +21,6 @@ bool OnlyWhiteSpaceFrom(std::string_view line, std::size_t at) {
   return at >= line.size() || TrimLeft(line.substr(at)).empty();
 }
 
-// The "(" whose contents were dropped: the first one never closed that
-// follows something (the value of "(2+3" keeps its contents); end when none.
-std::size_t UnclosedParenthesis(std::string_view line, std::size_t begin, std::size_t end) {
-  std::vector<std::size_t> open;
-  for (std::size_t i = begin; i < end; ++i) {
-    if (line[i] == '(') open.push_back(i);
-    if (line[i] == ')' && !open.empty()) open.pop_back();
-  }
-  for (const std::size_t at : open) {
-    std::size_t before = at;
-    while (before > begin && IsWhiteSpace(line[before - 1])) --before;
-    if (before > begin && line[before - 1] != '(') return at;
-  }
-  return end;
-}
-
 // The first comma of a numeral in [begin, end) whose digits are not grouped by
 // three (a first group of one to three digits, then groups of three), with
 // what the numeral reads as.
@@ -85,15 +69,14 @@ std::optional<BadGrouping> FirstBadGrouping(std::string_view line, std::size_t b
 
 }  // namespace
 
-std::optional<Report> ReadingError(std::string_view line, const exprcalc_diagnosis& d, std::size_t expressionAt) {
+std::optional<Report> ReadingError(std::string_view line, const exprcalc_diagnosis& d) {
   const bool stoppedEarly =
       d.stop != EXPRCALC_STOP_END && !(d.stop == EXPRCALC_STOP_LINE_END && OnlyWhiteSpaceFrom(line, d.read));
   if (stoppedEarly) return Report{Report::Kind::Error, d.read, exprcalc_stop_message(d.stop), StopHints(line, d)};
   if (d.unclosed != 0) {
-    return Report{Report::Kind::Error,
-                  UnclosedParenthesis(line, expressionAt, std::min(d.read, line.size())),
-                  "this \"(\" is never closed, so what follows it is left out of the value",
-                  {}};
+    // The caret goes after the expression when the library cannot say which "(" it was.
+    const std::size_t at = d.unclosed_at != EXPRCALC_NOWHERE ? d.unclosed_at : d.read;
+    return Report{Report::Kind::Error, at, "this \"(\" is never closed, so what follows it is left out of the value", {}};
   }
   return std::nullopt;
 }

@@ -14,10 +14,10 @@
 
 namespace calculator {
 
-// The expression that begins at expressionAt was not read to its end:
-// reading stopped before it (a line end followed by white space only counts
-// as the end), or a "(" was never closed and what follows it was dropped.
-std::optional<Report> ReadingError(std::string_view line, const exprcalc_diagnosis& d, std::size_t expressionAt);
+// The expression was not read to its end: reading stopped before it (a line
+// end followed by white space only counts as the end), or a "(" was never
+// closed and what follows it was dropped.
+std::optional<Report> ReadingError(std::string_view line, const exprcalc_diagnosis& d);
 
 // The evaluation failed (d.code is not 0).
 std::optional<Report> EvaluationError(std::string_view line, const exprcalc_diagnosis& d);

@@ -34,6 +34,7 @@ exprcalc_diagnosis Shifted(exprcalc_diagnosis d, std::size_t shift) {
   d.dropped += shift;
   if (d.code != EXPRCALC_OK) d.at += shift;
   if (d.text_variable != EXPRCALC_NOWHERE) d.text_variable += shift;
+  if (d.unclosed_at != EXPRCALC_NOWHERE) d.unclosed_at += shift;
   return d;
 }
 
@@ -61,7 +62,7 @@ bool LineRunner::Run(const std::string& line, const LineOrigin& origin) {
 bool LineRunner::RunExpression(const std::string& line, const LineOrigin& origin) {
   exprcalc_diagnosis d{};
   exprcalc_explain(line.c_str(), &d);
-  if (const auto error = ReadingError(line, d, 0)) return Fail(line, origin, *error);
+  if (const auto error = ReadingError(line, d)) return Fail(line, origin, *error);
   if (const auto error = EvaluationError(line, d)) return Fail(line, origin, *error);
   for (const Report& warning : ExpressionWarnings(line, d, 0)) Tell(line, origin, warning);
   output_ << (style_ == ValueStyle::DegreesMinutesSeconds ? FormatDms(d.value) : FormatNumber(d.value)) << '\n';
@@ -79,7 +80,7 @@ bool LineRunner::RunStatement(const std::string& line, const LineOrigin& origin)
     exprcalc_diagnosis part{};
     exprcalc_explain(right.text.c_str(), &part);
     const exprcalc_diagnosis d = Shifted(part, right.at);
-    if (const auto error = ReadingError(line, d, right.at)) return Fail(line, origin, StatementNotCarriedOut(*error));
+    if (const auto error = ReadingError(line, d)) return Fail(line, origin, StatementNotCarriedOut(*error));
     warnings = ExpressionWarnings(line, d, right.at);
   }
   exprcalc_statement_diagnosis d{};
