@@ -140,22 +140,12 @@ class CDiagnosis(ctypes.Structure):
                 ("at", _c_size_t), ("dropped", _c_size_t), ("unclosed", _c_int),
                 ("text_variable", _c_size_t), ("length", _c_size_t), ("unclosed_at", _c_size_t)]
 
-    @classmethod
-    def unfilled(cls) -> "CDiagnosis":
-        # unclosed_at starts out NOWHERE, so that a library that predates it never leaves a
-        # place (0) behind.
-        return cls(unclosed_at=NOWHERE)
-
 
 class CStatementDiagnosis(ctypes.Structure):
     """exprcalc_statement_diagnosis; Library.explain_statement gives it as a StatementDiagnosis."""
 
     _fields_ = [("result", _c_int), ("reason", _c_int), ("name_at", _c_size_t), ("name_length", _c_size_t),
                 ("unreadable_name", _c_int), ("right_at", _c_size_t), ("expression", CDiagnosis)]
-
-    @classmethod
-    def unfilled(cls) -> "CStatementDiagnosis":
-        return cls(expression=CDiagnosis.unfilled())
 
 
 class CExpr(ctypes.Structure):
@@ -566,13 +556,13 @@ class Library:
 
     def explain(self, expression: Text) -> Diagnosis:
         """Evaluates expression as ParseString does and says where and why reading and evaluation stopped."""
-        diagnosis = CDiagnosis.unfilled()
+        diagnosis = CDiagnosis()
         self.functions.exprcalc_explain(self.encode(expression, "an expression"), ctypes.byref(diagnosis))
         return Diagnosis.from_c(diagnosis)
 
     def explain_statement(self, statement: Text) -> StatementDiagnosis:
         """Carries out statement as execute does, and says what it did and why, without raising or warning."""
-        diagnosis = CStatementDiagnosis.unfilled()
+        diagnosis = CStatementDiagnosis()
         self.functions.exprcalc_explain_statement(self.encode(statement, "a statement"), ctypes.byref(diagnosis))
         return StatementDiagnosis.from_c(diagnosis)
 

@@ -5,7 +5,6 @@ import ctypes
 import struct
 import unittest
 import warnings
-from unittest import mock
 
 import exprcalc
 from exprcalc import caret_lines
@@ -104,22 +103,6 @@ class DiagnosticsTest(unittest.TestCase):
                 ("1 +\r\n2", 3, "  1 +\n     ^")]
         for text, position, expected in rows:
             self.assertEqual(caret_lines(text, position), expected, text)
-
-    def test_a_library_that_leaves_unclosed_at_unwritten(self):
-        # A library built before unclosed_at writes the members before it only: the caret for an
-        # unclosed "(" then falls back to where reading stopped, never to offset 0.
-        explain, prefix = self.calc.functions.exprcalc_explain, exprcalc.CDiagnosis.unclosed_at.offset
-
-        def older_library(text, out):
-            filled = exprcalc.CDiagnosis()
-            code = explain(text, ctypes.byref(filled))
-            ctypes.memmove(ctypes.addressof(out._obj), ctypes.addressof(filled), prefix)
-            return code
-
-        with mock.patch.object(self.calc.functions, "exprcalc_explain", side_effect=older_library), \
-                self.assertRaises(exprcalc.IncompleteExpressionError) as caught:
-            self.calc.evaluate("2*(3+4", strict=True)
-        self.assertEqual((caught.exception.position, caught.exception.diagnosis.unclosed_at), (6, None))
 
     def test_the_library_fills_exactly_the_mirrored_structures(self):
         # Bytes past the mirror stay as they were, and its last member holds the library's value.
