@@ -9,6 +9,11 @@
     calc.evaluate("10 mod 3")               # 10.0: reading stops at "mod", as ParseString does
     calc.evaluate("10 mod 3", strict=True)  # IncompleteExpressionError, with position and reason
     calc.explain("2*(3+4")                  # Diagnosis(code=0, value=2.0, ..., unclosed=True, ...)
+    rate = calc.variables.index("@RATE")
+    with calc.prepare("(@RATE+1)*2") as f:  # read once, evaluated many times
+        for r in range(10):
+            calc.variables.set_at(rate, r)  # a new value that keeps the table's shape
+            print(f())                      # what calc.evaluate("(@RATE+1)*2") gives, for less
 
 The library keeps one variable table per process: every Library object loaded
 from the same file shares it. Every call into the library is made under one
@@ -40,7 +45,7 @@ __all__ = [
     "DomainError", "NegativeLogarithmError", "OutOfMemoryError", "MalformedExpressionError",
     "StatementError", "TableFullError", "find_library", "error_for_code", "LOCK",
     "Diagnosis", "StatementDiagnosis", "IncompleteExpressionError", "StatementWarning",
-    "UnreadableNameWarning", "IncompleteStatementWarning", "caret_lines",
+    "UnreadableNameWarning", "IncompleteStatementWarning", "caret_lines", "Prepared",
 ]
 
 LIBRARY_ENVIRONMENT_VARIABLE = "EXPRCALC_LIBRARY"
@@ -133,7 +138,7 @@ class CDiagnosis(ctypes.Structure):
 
     _fields_ = [("code", _c_int), ("value", _c_double), ("read", _c_size_t), ("stop", _c_int),
                 ("at", _c_size_t), ("dropped", _c_size_t), ("unclosed", _c_int),
-                ("text_variable", _c_size_t), ("length", _c_size_t)]
+                ("text_variable", _c_size_t), ("length", _c_size_t), ("unclosed_at", _c_size_t)]
 
 
 class CStatementDiagnosis(ctypes.Structure):
@@ -143,9 +148,14 @@ class CStatementDiagnosis(ctypes.Structure):
                 ("unreadable_name", _c_int), ("right_at", _c_size_t), ("expression", CDiagnosis)]
 
 
+class CExpr(ctypes.Structure):
+    """exprcalc_expr, opaque: held only through a pointer (Prepared)."""
+
+
 STRUCTURES: dict[str, type] = {
     "exprcalc_diagnosis": CDiagnosis,
     "exprcalc_statement_diagnosis": CStatementDiagnosis,
+    "exprcalc_expr": CExpr,
 }
 """The header's structures (by their C names) and their ctypes mirrors."""
 
@@ -173,6 +183,10 @@ SIGNATURES: dict[str, tuple[type, tuple[type, ...]]] = {
     "exprcalc_reason_message": (_c_char_p, (_c_int,)),
     "exprcalc_explain": (_c_int, (_c_char_p, ctypes.POINTER(CDiagnosis))),
     "exprcalc_explain_statement": (_c_int, (_c_char_p, ctypes.POINTER(CStatementDiagnosis))),
+    "exprcalc_prepare": (_c_int, (_c_char_p, ctypes.POINTER(ctypes.POINTER(CExpr)))),
+    "exprcalc_evaluate": (_c_int, (ctypes.POINTER(CExpr), _p_double)),
+    "exprcalc_release": (None, (ctypes.POINTER(CExpr),)),
+    "exprcalc_set_double": (_c_int, (_c_int, _c_double)),
 }
 """Every export this module binds."""
 
@@ -256,8 +270,9 @@ class MalformedExpressionError(ExprcalcError, ValueError):
 
 class IncompleteExpressionError(ExprcalcError, ValueError):
     """evaluate(text, strict=True) for a text that ParseString evaluates only in part (code 0): reading
-    stopped before its end, or a "(" was never closed. position: where reading stopped (Diagnosis.read);
-    reason: why; diagnosis.value: what ParseString gives for the text."""
+    stopped before its end, or a "(" was never closed. position: where reading stopped (Diagnosis.read),
+    or, for a text read whole, the "(" left open (Diagnosis.unclosed_at); reason: why; diagnosis.value:
+    what ParseString gives for the text."""
 
     code = OK
     description = "not read to its end"
@@ -331,11 +346,12 @@ class Diagnosis(NamedTuple):
     unclosed: bool        # a "(" was never closed and what follows it is not in the value
     text_variable: Optional[int]  # the first variable read that holds a text (it reads as 0), or None
     length: int           # the text's length in bytes
+    unclosed_at: Optional[int] = None  # with unclosed: the "(" left open (the first such); else None
 
     @classmethod
     def from_c(cls, c: CDiagnosis) -> "Diagnosis":
         return cls(c.code, c.value, c.read, c.stop, c.at, c.dropped, bool(c.unclosed),
-                   _offset(c.text_variable), c.length)
+                   _offset(c.text_variable), c.length, _offset(c.unclosed_at))
 
     @property
     def complete(self) -> bool:
@@ -465,13 +481,17 @@ class Functions:
     """The bound exports of one loaded library, each call made under LOCK.
 
     Attributes are named as the exports (calc.functions.ParseString(...)); the
-    arguments are those of the C functions, converted by ctypes."""
+    arguments are those of the C functions, converted by ctypes. unlocked holds
+    the same functions without the lock, for a caller that holds LOCK already
+    (taking it again costs about a third of a short call)."""
 
     def __init__(self, dll: ctypes.CDLL):
+        self.unlocked: dict[str, Callable[..., int]] = {}
         for name, (restype, argtypes) in SIGNATURES.items():
             function = getattr(dll, name)
             function.restype = restype
             function.argtypes = list(argtypes)
+            self.unlocked[name] = function
             setattr(self, name, _locked(function))
 
 
@@ -560,6 +580,11 @@ class Library:
             raise self._incomplete_error(self._shown(expression), diagnosis)
         return diagnosis.value
 
+    def prepare(self, expression: Text) -> "Prepared":
+        """expression read once, to be evaluated many times: see Prepared. OutOfMemoryError when the
+        library could not hold it."""
+        return Prepared(self, expression)
+
     def execute(self, statement: Text) -> None:
         """Runs "@NAME = expression", '@NAME = "text' or "@NAME =" (removal).
 
@@ -602,8 +627,12 @@ class Library:
                               diagnosis=diagnosis, encoding=self.encoding)
 
     def _incomplete_error(self, text: str, diagnosis: Diagnosis) -> IncompleteExpressionError:
-        reason = UNCLOSED_MESSAGE if diagnosis.stop == STOP_END else self.stop_message(diagnosis.stop)
-        return IncompleteExpressionError(expression=text, position=diagnosis.read, reason=reason,
+        position, reason = diagnosis.read, self.stop_message(diagnosis.stop)
+        if diagnosis.stop == STOP_END:  # read whole: what is left out is a "(" never closed
+            reason = UNCLOSED_MESSAGE
+            if diagnosis.unclosed_at is not None:
+                position = diagnosis.unclosed_at
+        return IncompleteExpressionError(expression=text, position=position, reason=reason,
                                          diagnosis=diagnosis, encoding=self.encoding)
 
     def _statement_error(self, statement: str, told: StatementDiagnosis) -> StatementError:
@@ -619,6 +648,107 @@ class Library:
         if caret is not None:
             message += "\n" + caret_lines(statement, caret, self.encoding)
         return StatementError(message, statement, reason, told, code, position)
+
+
+class Prepared:
+    """An expression read once and evaluated many times (exprcalc_prepare): Library.prepare(text).
+
+    Calling it, or evaluate(), gives bit for bit what Library.evaluate(text) gives at that moment,
+    whatever happened to the table since, and raises the same exceptions, with position, reason and
+    caret line. While the table keeps its shape (new values only, as Variables.set_at stores them)
+    an evaluation is one library call that allocates nothing; the diagnosis behind an exception is
+    asked for only when one is raised. evaluate_code() gives the code and value without raising.
+
+    There is no strict mode: whether a text is read whole depends on the variables stored when it is
+    evaluated, and a prepared evaluation does not say; Library.evaluate(text, strict=True) checks it.
+
+    close(), or leaving a with block, releases the library's handle; evaluating afterwards raises
+    ValueError. An object never closed releases its handle when it is collected. A copy prepares
+    the text anew. text: the expression (bytes decoded)."""
+
+    def __init__(self, library: Library, expression: Text):
+        self._handle = None  # first, so that __del__ finds it whatever fails below
+        self._data = library.encode(expression, "an expression")
+        self._library, self._functions = library, library.functions
+        self._evaluate = library.functions.unlocked["exprcalc_evaluate"]
+        self.text = library._shown(expression)
+        # One output buffer per object, written and read under LOCK.
+        self._value = ctypes.c_double()
+        self._value_pointer = ctypes.byref(self._value)
+        handle = ctypes.POINTER(CExpr)()
+        code = self._functions.exprcalc_prepare(self._data, ctypes.byref(handle))
+        if code != OK:
+            raise error_for_code(code, self.text, reason=library.message(code), encoding=library.encoding)
+        self._handle = handle
+
+    @property
+    def closed(self) -> bool:
+        return self._handle is None
+
+    def _run(self) -> int:
+        # With LOCK held, so that close() in another thread cannot release the handle meanwhile.
+        if self._handle is None:
+            raise ValueError(f"the prepared expression {self.text!r} is closed")
+        return self._evaluate(self._handle, self._value_pointer)
+
+    def evaluate(self) -> float:
+        """The value of the text now, as Library.evaluate(text) gives it; ExprcalcError by code."""
+        with LOCK:
+            code = self._run()
+            if code == OK:
+                return self._value.value
+            # Under the same lock, so that the diagnosis sees the table this evaluation saw.
+            diagnosis = self._library.explain(self._data)
+        raise self._library._evaluation_error(self.text, diagnosis)
+
+    __call__ = evaluate
+
+    def evaluate_code(self) -> tuple[int, float]:
+        """The result code and value of the text now, as Library.evaluate_code gives them."""
+        with LOCK:
+            return self._run(), self._value.value
+
+    def close(self) -> None:
+        """Releases the library's handle; closing again does nothing."""
+        with LOCK:
+            handle, self._handle = self._handle, None
+            if handle is not None:
+                self._functions.exprcalc_release(handle)
+
+    def __enter__(self) -> "Prepared":
+        return self
+
+    def __exit__(self, *exception) -> None:
+        self.close()
+
+    def __del__(self) -> None:
+        try:
+            self.close()
+        except Exception:  # at interpreter exit the module may already be torn down
+            pass
+
+    # Copying the attributes would share the handle and release it twice.
+    def __copy__(self) -> "Prepared":
+        return Prepared(self._library, self.text)
+
+    def __deepcopy__(self, memo: dict) -> "Prepared":
+        return self.__copy__()
+
+    def __repr__(self) -> str:
+        return f"<exprcalc.Prepared {self.text!r}{' (closed)' if self.closed else ''}>"
+
+
+def _number(value: object, refusal: str) -> float:
+    """value (any real number but bool) as a float; TypeError with refusal otherwise."""
+    if type(value) is float:  # the common case, without the slower check below
+        return value  # type: ignore[return-value]
+    if isinstance(value, numbers.Real) and not isinstance(value, bool):
+        return float(value)
+    raise TypeError(f"{refusal}, not {type(value).__name__}")
+
+
+# The largest index the library's int parameters take.
+_INT_MAX = 2 ** (8 * ctypes.sizeof(ctypes.c_int) - 1) - 1
 
 
 def _whole_characters(text: str, encoding: str, limit: int) -> bytes:
@@ -650,7 +780,7 @@ class Variables(MutableMapping):
     another host) reads back with surrogate escapes, so that encoding it with
     errors="surrogateescape" gives its bytes exactly.
 
-    Indexes (record, value_at, remove_at) count from 0 in table order, or from
+    Indexes (record, value_at, set_at, remove_at) count from 0 in table order, or from
     the end when negative; IndexError outside the table, TypeError for a
     non-integer.
     """
@@ -703,10 +833,8 @@ class Variables(MutableMapping):
             if isinstance(value, str) and len(text) > RECORD_TEXT_SIZE:
                 text = _whole_characters(value, self._library.encoding, RECORD_TEXT_SIZE)
             result = self._functions.EnterVarString(key, text)
-        elif isinstance(value, numbers.Real) and not isinstance(value, bool):
-            result = self._functions.EnterVarDouble(key, float(value))
         else:
-            raise TypeError(f"a variable holds a number or a text, not {type(value).__name__}")
+            result = self._functions.EnterVarDouble(key, _number(value, "a variable holds a number or a text"))
         if result < 0:
             raise TableFullError(f"no room for variable {name!r}")
 
@@ -772,6 +900,20 @@ class Variables(MutableMapping):
             if self._functions.VarString(position, buffer) != position:
                 raise IndexError(f"variable index {index} out of range")
         return self._library.decode(buffer.value)
+
+    def set_at(self, index: int, value: float) -> None:
+        """Stores a number (any real number but bool) into the number variable at index (negative counts
+        from the end) through exprcalc_set_double: one library call that keeps the table's shape, so
+        prepared expressions stay on their fast path. IndexError outside the table, TypeError for a
+        variable that holds a text."""
+        number = _number(value, "set_at stores a number")
+        position = operator.index(index)  # TypeError for None, floats, strings
+        with LOCK:
+            if not 0 <= position <= _INT_MAX:  # from the end, or beyond any table: _index decides
+                position = self._index(index)
+            if self._functions.unlocked["exprcalc_set_double"](position, number) != position:
+                self._index(position)  # IndexError outside the table
+                raise TypeError(f"the variable at index {index} holds a text; set_at stores numbers only")
 
     def remove_at(self, index: int) -> None:
         """Removes the record at index (negative counts from the end); later records move down by one."""

@@ -31,7 +31,9 @@ class DiagnosticsTest(unittest.TestCase):
             ("@MY_RATE * 2", None, incomplete, 0, stop(exprcalc.STOP_UNKNOWN_VARIABLE)),
             ("1.5e3", None, incomplete, 3, stop(exprcalc.STOP_UNKNOWN_NAME)),
             ("ln(2)", None, incomplete, 0, stop(exprcalc.STOP_UNKNOWN_NAME)),
-            ("2*(3+4", None, incomplete, 6, exprcalc.UNCLOSED_MESSAGE),
+            ("2*(3+4", None, incomplete, 2, exprcalc.UNCLOSED_MESSAGE),
+            ("1 + (2 * (3 + 4", None, incomplete, 4, exprcalc.UNCLOSED_MESSAGE),
+            ("2*(3+4 mod 2", None, incomplete, 7, stop(exprcalc.STOP_UNKNOWN_NAME)),  # reading stopped first
             ("10 mod 3", None, incomplete, 3, stop(exprcalc.STOP_UNKNOWN_NAME)),
             ("1.5,3", None, incomplete, 3, stop(exprcalc.STOP_COMMA_IN_FRACTION)),
             ("(2+3", None, None, None, None),
@@ -68,7 +70,7 @@ class DiagnosticsTest(unittest.TestCase):
             ("@A 5", refused, exprcalc.REASON_NOT_A_STATEMENT, None, None, None, None, None),
             ("@MY_RATE = 5", None, None, None, None, None, unreadable, 5.0),
             ("@B = 1.5e3", None, None, None, None, 8, partly, 1.5),
-            ("@C = 2*(3+4", None, None, None, None, 11, partly, 2.0),
+            ("@C = 2*(3+4", None, None, None, None, 7, partly, 2.0),
             ('@D = "ln(2)', None, None, None, None, None, None, "ln(2)"),
         ]
         for statement, error, reason, code, position, caret, warning, stored in rows:
@@ -104,15 +106,15 @@ class DiagnosticsTest(unittest.TestCase):
 
     def test_the_library_fills_exactly_the_mirrored_structures(self):
         # Bytes past the mirror stay as they were, and its last member holds the library's value.
-        rows = [(exprcalc.CDiagnosis, self.calc.functions.exprcalc_explain, b"12+3", lambda d: d.length),
-                (exprcalc.CStatementDiagnosis, self.calc.functions.exprcalc_explain_statement, b"@ABC = 12+3",
-                 lambda d: d.expression.length)]
-        for structure, function, text, last_member in rows:
+        rows = [(exprcalc.CDiagnosis, self.calc.functions.exprcalc_explain, b"2*(3+4", lambda d: d.unclosed_at, 2),
+                (exprcalc.CStatementDiagnosis, self.calc.functions.exprcalc_explain_statement, b"@ABC = 2*(3+4",
+                 lambda d: d.expression.unclosed_at, 9)]
+        for structure, function, text, last_member, expected in rows:
             size = ctypes.sizeof(structure)
             buffer = (ctypes.c_ubyte * (size + 16))(*[0xA5] * (size + 16))
             filled = structure.from_buffer(buffer)
             function(text, ctypes.byref(filled))
-            self.assertEqual((bytes(buffer[size:]), last_member(filled)), (b"\xa5" * 16, 4), structure.__name__)
+            self.assertEqual((bytes(buffer[size:]), last_member(filled)), (b"\xa5" * 16, expected), structure.__name__)
         self.assertEqual(self.calc.version, exprcalc.VERSION_NUMBER)
 
 

@@ -309,6 +309,8 @@ class ThreadTest(LibraryTestCase):
             "exprcalc_stop_message": (1,), "exprcalc_reason_message": (1,),
             "exprcalc_explain": (b"1+1", ctypes.byref(exprcalc.CDiagnosis())),
             "exprcalc_explain_statement": (b"@W = 1", ctypes.byref(exprcalc.CStatementDiagnosis())),
+            "exprcalc_prepare": (b"1+1", None), "exprcalc_evaluate": (None, ctypes.byref(number)),
+            "exprcalc_release": (None,), "exprcalc_set_double": (99, 1.0),
         }
         self.assertEqual(set(arguments), set(exprcalc.SIGNATURES))
         for name, call_arguments in arguments.items():

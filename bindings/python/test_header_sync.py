@@ -11,7 +11,8 @@ change without the other:
   the binding, with the same value, and the binding mirrors no other name;
 - every code in the header's "Result codes" block is OK or has its exception;
 - every typedef struct of the header is mirrored in STRUCTURES by a ctypes
-  Structure with the same members, in the same order, of the same types;
+  Structure with the same members, in the same order, of the same types (an
+  opaque one, typedef struct NAME NAME, by a Structure without members);
 - every name of the export list (the first field of each line) is bound with
   the ctypes types of its prototype, or named in NOT_YET_BOUND;
 - the binding binds, and marks as not yet bound, only names of the export list.
@@ -144,12 +145,15 @@ def result_code_names(text):
 
 
 _STRUCTURE = re.compile(r"typedef\s+struct\s+(\w+)\s*\{([^{}]*)\}\s*(\w+)\s*;")
+_OPAQUE_STRUCTURE = re.compile(r"typedef\s+struct\s+(\w+)\s+(\w+)\s*;")
 
 
 def header_structures(text):
-    """{name: [(member, its declaration)]} for every typedef struct NAME {...} NAME of the header."""
-    structures = {}
-    for match in _STRUCTURE.finditer(" ".join(_logical_lines(text))):
+    """{name: [(member, its declaration)]} for every typedef struct NAME {...} NAME of the header, and
+    {name: []} for every opaque typedef struct NAME NAME."""
+    code = " ".join(_logical_lines(text))
+    structures = {match.group(2): [] for match in _OPAQUE_STRUCTURE.finditer(code)}
+    for match in _STRUCTURE.finditer(code):
         members = [part.strip() for part in match.group(2).split(";") if part.strip()]
         structures[match.group(3)] = [(re.findall(r"\w+", member)[-1], member) for member in members]
     return structures
@@ -192,8 +196,9 @@ def c_type(declaration, structures=None):
     """The ctypes type for a C parameter, member or result declaration (a name, if any, is dropped).
 
     char * (const or not) is c_char_p, void * is c_void_p, a pointer to any other
-    known type T is POINTER(T); structures maps the names of C structures to their
-    ctypes mirrors. Raises KeyError for a type with no mapping."""
+    known type T is POINTER(T), and a pointer to any of these pointers POINTER of
+    it; structures maps the names of C structures to their ctypes mirrors. Raises
+    KeyError for a type with no mapping."""
     known = {**_BASE_TYPES, **(structures or {})}
     tokens = [token for token in re.findall(r"\w+|\*", declaration) if token not in _QUALIFIERS]
     # A trailing identifier after a type is the parameter's name.
@@ -201,15 +206,14 @@ def c_type(declaration, structures=None):
         tokens.pop()
     stars = tokens.count("*")
     base = " ".join(token for token in tokens if token != "*")
-    if base not in known or stars > 1 or (stars == 0 and base == "void" and declaration.strip() != "void"):
+    if base not in known or (stars == 0 and base == "void" and declaration.strip() != "void"):
         raise KeyError(declaration)
     if stars == 0:
         return known[base]
-    if base == "char":
-        return ctypes.c_char_p
-    if base == "void":
-        return ctypes.c_void_p
-    return ctypes.POINTER(known[base])
+    pointer = {"char": ctypes.c_char_p, "void": ctypes.c_void_p}.get(base) or ctypes.POINTER(known[base])
+    for _ in range(stars - 1):
+        pointer = ctypes.POINTER(pointer)
+    return pointer
 
 
 def _type_name(ctype):
@@ -264,7 +268,7 @@ def check(header_text, export_list_text, binding):
         except KeyError as unknown:
             problems.append(f"{name}: no ctypes type for the C member {unknown.args[0]!r}: extend c_type")
             continue
-        declared = [tuple(field) for field in mirrors[name]._fields_]
+        declared = [tuple(field) for field in getattr(mirrors[name], "_fields_", ())]
         if declared != expected:
             problems.append(f"{name}: the header gives {{{_spell_members(expected)}}}, "
                             f"the binding {{{_spell_members(declared)}}}")
@@ -420,6 +424,14 @@ class HeaderSyncTest(unittest.TestCase):
             ("a mirror without a structure", header.replace("} exprcalc_statement_diagnosis;", "} renamed;"),
              exports, {},
              "the binding mirrors the structure exprcalc_statement_diagnosis, which the header does not declare"),
+            ("an opaque structure without a mirror", header, exports,
+             {"STRUCTURES": {**{name: exprcalc.STRUCTURES[name] for name in
+                                ("exprcalc_diagnosis", "exprcalc_statement_diagnosis")}}},
+             "the header declares the structure exprcalc_expr; the binding has no mirror"),
+            ("an opaque structure given members",
+             header.replace("typedef struct exprcalc_expr exprcalc_expr;",
+                            "typedef struct exprcalc_expr { int kind; } exprcalc_expr;"), exports, {},
+             "exprcalc_expr: the header gives {c_int kind}, the binding {}"),
             ("a cast constant",
              header.replace("((size_t)-1)", "((size_t)-2)"), exports, {},
              f"EXPRCALC_NOWHERE is {ctypes.c_size_t(-2).value} in the header"),
@@ -444,11 +456,14 @@ class HeaderSyncTest(unittest.TestCase):
             ("const int64_t *values", ctypes.POINTER(ctypes.c_int64)), ("void", None),
             ("exprcalc_diagnosis *out", ctypes.POINTER(exprcalc.CDiagnosis)),
             ("exprcalc_diagnosis expression", exprcalc.CDiagnosis),
+            ("char **names", ctypes.POINTER(ctypes.c_char_p)),
+            ("const exprcalc_expr *expr", ctypes.POINTER(exprcalc.CExpr)),
+            ("exprcalc_expr **out", ctypes.POINTER(ctypes.POINTER(exprcalc.CExpr))),
         ]
         for declaration, expected in rows:
             with self.subTest(declaration):
                 self.assertIs(c_type(declaration, exprcalc.STRUCTURES), expected)
-        for declaration in ("char **names", "struct point p", "void name", "exprcalc_other *out"):
+        for declaration in ("struct point p", "void name", "exprcalc_other *out", "exprcalc_other **out"):
             with self.subTest(declaration), self.assertRaises(KeyError):
                 c_type(declaration)
 

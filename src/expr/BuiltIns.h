@@ -39,6 +39,7 @@ inline ResultCode LogarithmDomain(double y) noexcept {
   return y < 0.0 ? NegativeLogarithm : Ok;
 }
 inline ResultCode UnitInterval(double y) noexcept { return std::fabs(y) > 1.0 ? DomainError : Ok; }
+inline double SquareRoot(double y) noexcept { return std::sqrt(y); }  // SQR and SQRT alike
 
 }  // namespace builtin
 
@@ -47,8 +48,8 @@ inline constexpr BuiltIn BuiltIns[] = {
     {"SIN", 'S', [](double y) noexcept { return std::sin(y); }, nullptr},
     {"COS", 'C', [](double y) noexcept { return std::cos(y); }, nullptr},
     {"TAN", 'T', [](double y) noexcept { return std::tan(y); }, nullptr},
-    {"SQR", 'Q', [](double y) noexcept { return std::sqrt(y); }, nullptr},
-    {"SQRT", 'Q', [](double y) noexcept { return std::sqrt(y); }, nullptr},
+    {"SQR", 'Q', builtin::SquareRoot, nullptr},
+    {"SQRT", 'Q', builtin::SquareRoot, nullptr},
     {"ABS", 'A', [](double y) noexcept { return std::fabs(y); }, nullptr},
     {"PAI", kind::Number, nullptr, nullptr, Pi},
     {"DEG", 'D', [](double y) noexcept { return (180.0 * y) / Pi; }, nullptr},

@@ -143,6 +143,14 @@ ResultCode Parse(std::string_view expression, TokenReader& input, double& result
       }
       topTerminal = at;
       onArrival = true;
+      // The commonest ")" closes "( E" that stands on a terminal: its handle is
+      // known without the walk (see Priority.h for why it starts at the "(").
+      if (shifted == ')' && stack.kind[at - 1] == kind::Operand && stack.kind[at - 2] == '(' &&
+          stack.kind[at - 3] != kind::Operand) {
+        Reduce(at - 2, stack, observer);  // "( E )": it cannot fail
+        topTerminal = at - 3;
+        continue;
+      }
     }
 
     // Reduce: walk down the terminals from the top to the handle's lower entry.
