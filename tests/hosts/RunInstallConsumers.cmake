@@ -30,6 +30,7 @@ if(KIND STREQUAL "static")
     ${CMAKE_COMMAND} -S "${SOURCE_DIR}" -B "${BUILD_DIR}" -G "${GENERATOR}" "-DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM}"
     "-DCMAKE_C_COMPILER=${C_COMPILER}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}" "-DCMAKE_BUILD_TYPE=${CONFIG}"
     -DBUILD_SHARED_LIBS=OFF -DEXPRCALC_BUILD_TESTS=OFF -DEXPRCALC_BUILD_TOOLS=OFF -DEXPRCALC_INSTALL_PYTHON=OFF
+    "-DCMAKE_INSTALL_LIBDIR=${LIBDIR}" "-DCMAKE_INSTALL_BINDIR=${BINDIR}" "-DCMAKE_INSTALL_MANDIR=${MANDIR}"
     "-DEXPRCALC_SANITIZE=${SANITIZE}")
   RunStep("build the static library" ${CMAKE_COMMAND} --build "${BUILD_DIR}" --config "${CONFIG}")
   set(PYTHON "")
@@ -107,7 +108,14 @@ if(MAN_PAGE AND NOT EXISTS "${prefix}/${MANDIR}/man1/exprcalc.1")
   message(FATAL_ERROR "not installed: ${MANDIR}/man1/exprcalc.1")
 endif()
 if(CALCULATOR)
-  execute_process(COMMAND "${prefix}/${BINDIR}/exprcalc" "1+2*3" RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  # It finds the library through its run path, unless the build left that out
+  # (CMAKE_SKIP_INSTALL_RPATH, as the Debian packages do).
+  set(calculator_environment "")
+  if(SKIP_INSTALL_RPATH)
+    set(calculator_environment "LD_LIBRARY_PATH=${libdir}")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env ${calculator_environment} "${prefix}/${BINDIR}/exprcalc" "1+2*3"
+    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
   if(NOT result EQUAL 0 OR NOT output MATCHES "(^|[^0-9.])7([^0-9.]|$)")
     message(FATAL_ERROR "installed calculator on '1+2*3' gave (${result}): ${output}")
   endif()
