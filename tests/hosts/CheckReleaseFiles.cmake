@@ -65,7 +65,8 @@ foreach(line IN LISTS exports)
   if(name MATCHES "^exprcalc_")
     if(version VERSION_LESS first_extension_version OR version VERSION_LESS previous OR version VERSION_GREATER VERSION)
       message(FATAL_ERROR "${symbols_file}: ${name} (ordinal ${ordinal}) came with ${version}; an exprcalc_* "
-                          "function comes with ${first_extension_version} to ${VERSION}, not before one listed before it (${previous})")
+                          "function comes with a version from ${first_extension_version} to the header's ${VERSION}, "
+                          "and not before a function of a lower ordinal (${previous})")
     endif()
     set(previous "${version}")
   elseif(NOT version STREQUAL classic_version)
