@@ -18,9 +18,29 @@ run_quietly() {
   fi
 }
 
+# True when libedit's development files can be found the way CMake looks for
+# them: through pkg-config when there is one, else by its header.
+libedit_installed() {
+  if command -v pkg-config >/dev/null 2>&1; then
+    pkg-config --exists libedit
+  else
+    [ -e /usr/include/editline/readline.h ] || [ -e /usr/local/include/editline/readline.h ]
+  fi
+}
+
+# The line reader the build uses (libedit, plain, off), empty when the build
+# directory predates that record.
+line_reader() {
+  sed -n 's/^EXPRCALC_LINE_READER:INTERNAL=//p' "$build/CMakeCache.txt"
+}
+
 mkdir -p "$build"
-# Configure on first use, and again when an older build/ lacks the calculator.
+# Configure on first use, again when an older build/ lacks the calculator, and
+# again when libedit was installed after build/ settled on the plain reader
+# (EXPRCALC_USE_LIBEDIT=OFF, recorded as "off", is left alone).
 if [ ! -f "$build/CMakeCache.txt" ] || [ ! -d "$build/tools/exprcalc" ]; then
+  (cd "$root" && run_quietly cmake --preset default)
+elif reader="$(line_reader)" && [ "$reader" != libedit ] && [ "$reader" != off ] && libedit_installed; then
   (cd "$root" && run_quietly cmake --preset default)
 fi
 (cd "$root" && run_quietly cmake --build build --target exprcalc_cli -j2)

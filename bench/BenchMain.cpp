@@ -4,6 +4,7 @@
 
 #include "CorpusBenchmarks.h"
 #include "LookupBenchmarks.h"
+#include "PreparedBenchmarks.h"
 #include "ScalingBenchmarks.h"
 #ifdef EXPRCALC_BENCH_HAVE_PEER
 #include <muParserDef.h>
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
   exprcalc::bench::RegisterCorpusBenchmarks();
   exprcalc::bench::RegisterScalingBenchmarks();
   exprcalc::bench::RegisterLookupBenchmarks();
+  exprcalc::bench::RegisterPreparedBenchmarks();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

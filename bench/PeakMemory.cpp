@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "CountingMalloc.h"
 #include "Corpus.h"
@@ -97,6 +98,23 @@ int main() {
                 "\"heap_extra\": %zu, \"resident_extra\": %ld}",
                 first ? "" : ",\n", std::string(exprcalc::bench::ShapeName(shape)).c_str(), bytes, figures.code,
                 figures.requests, figures.heapExtra, figures.residentExtra);
+    first = false;
+  }
+  // What a prepared expression holds while it lives, per byte of its text:
+  // the corpus rows and the long texts.
+  std::printf("\n  ],\n  \"prepared\": [\n");
+  first = true;
+  std::vector<std::string> texts;
+  for (const auto& row : exprcalc::bench::Corpus()) texts.emplace_back(row.text);
+  for (const auto shape : exprcalc::bench::AllShapes) texts.push_back(exprcalc::bench::ScalingText(shape, bytes));
+  for (const std::string& text : texts) {
+    const auto before = CurrentHeapFigures();
+    exprcalc_expr* expr = nullptr;
+    exprcalc_prepare(text.c_str(), &expr);
+    const auto after = CurrentHeapFigures();
+    exprcalc_release(expr);
+    std::printf("%s    {\"bytes\": %zu, \"held\": %zu}", first ? "" : ",\n", text.size(),
+                after.liveBytes - before.liveBytes);
     first = false;
   }
   std::printf("\n  ]\n}\n");

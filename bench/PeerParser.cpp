@@ -53,4 +53,26 @@ std::optional<double> PeerParser::Evaluate(const std::string& text) {
   }
 }
 
+bool PeerParser::Prepare(const std::string& text) {
+  try {
+    state_->parser.SetExpr(text);
+    state_->parser.Eval();  // the first Eval builds the bytecode
+    return true;
+  } catch (const mu::Parser::exception_type&) {
+    return false;
+  }
+}
+
+double PeerParser::EvaluatePrepared() { return state_->parser.Eval(); }
+
+double* PeerParser::Variable(std::string_view peerName) {
+  std::size_t slot = 0;
+  for (const CorpusVariable& variable : CorpusVariables()) {
+    if (slot == std::size(state_->values)) break;
+    if (variable.peerName == peerName) return &state_->values[slot];
+    ++slot;
+  }
+  return nullptr;
+}
+
 }  // namespace exprcalc::bench

@@ -19,13 +19,18 @@
  *    is never written or read: the call does everything else and returns its
  *    usual result, except GetVar, whose only work is the copy: it returns -1.
  *    (Earlier releases wrote through such pointers and crashed.)
- *  - There is one table per process and no lock. These calls only read it and
- *    may run at the same time on several threads while no call writes:
- *    ParseString, GetIndexByKey, GetVar, GetVarCount, LookupVarDouble,
- *    LookupVarString, VarDouble and VarString. Every other call writes the
- *    table (EnterVarDouble, EnterVarString, FreeVariable, RemoveVarIndex,
- *    RemoveVariable, Substitution): the host must make sure that no other
- *    call runs while one of them does.
+ *  - There is one table per process and it takes no lock. ParseString,
+ *    GetIndexByKey, GetVar, GetVarCount, LookupVarDouble, LookupVarString,
+ *    VarDouble, VarString, exprcalc_explain, exprcalc_prepare and
+ *    exprcalc_evaluate only read it: any number of threads may make these
+ *    calls at the same time, each with its own output buffers, as long as no
+ *    call that writes runs meanwhile. EnterVarDouble, EnterVarString,
+ *    FreeVariable, RemoveVarIndex, RemoveVariable, Substitution,
+ *    exprcalc_explain_statement and exprcalc_set_double write it: a host must
+ *    make each of them while no other call of this library runs in any
+ *    thread, and order it before the calls that follow (a mutex, a read-write
+ *    lock held for writing, or joining the writing thread does both).
+ *    Unloading the library also writes.
  */
 #ifndef EXPRCALC_H
 #define EXPRCALC_H
@@ -185,7 +190,9 @@ EXPRCALC_API int EXPRCALC_CALL VarString(int index, char *buffer);
 #define EXPRCALC_NOWHERE ((size_t)-1)
 
 /* Where and why an evaluation stopped. All offsets count bytes from the
- * start of the text. Members are only ever added at the end. */
+ * start of the text. The library writes exactly this struct as declared
+ * here; should it ever grow, that comes with a new function, so a host built
+ * against this header is never written past its struct. */
 typedef struct exprcalc_diagnosis {
   int code;        /* what ParseString returns for the text */
   double value;    /* what ParseString delivers, bit for bit (0.0 unless code is 0) */
@@ -202,6 +209,7 @@ typedef struct exprcalc_diagnosis {
   size_t text_variable; /* the first variable read that holds a text, which reads as 0;
                            EXPRCALC_NOWHERE when there is none */
   size_t length;   /* the text's length in bytes */
+  size_t unclosed_at; /* with unclosed 1: the "(" left open (the first such); else EXPRCALC_NOWHERE */
 } exprcalc_diagnosis;
 
 /* Why a statement was or was not carried out (exprcalc_statement_diagnosis.reason). */
@@ -214,7 +222,8 @@ typedef struct exprcalc_diagnosis {
 #define EXPRCALC_REASON_NOTHING_TO_REMOVE 6 /* the right part is empty and no variable has the name */
 
 /* What exprcalc_explain_statement did. Offsets count bytes from the start of
- * the statement. Members are only ever added at the end. */
+ * the statement. As for exprcalc_diagnosis, it never grows under the same
+ * function. */
 typedef struct exprcalc_statement_diagnosis {
   int result;          /* what Substitution returns: 0, 1 or -1 */
   int reason;          /* EXPRCALC_REASON_* */
@@ -253,6 +262,45 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_explain(const char *text, exprcalc_diagn
  * table, same result) and says why it was or was not carried out. */
 EXPRCALC_API int EXPRCALC_CALL exprcalc_explain_statement(const char *statement,
                                                           exprcalc_statement_diagnosis *out);
+
+/* ------------------------------------------------------------------------
+ * Prepared expressions: a text read once and evaluated many times, with
+ * exactly the code and value bits that ParseString gives for it at that
+ * moment, whatever happened to the table in between.
+ * ------------------------------------------------------------------------ */
+
+/* A prepared expression; opaque. */
+typedef struct exprcalc_expr exprcalc_expr;
+
+/* Reads and prepares text (a null text is the empty text) under the table as
+ * it is now, and stores the handle in *out. Returns 0, or 257 when memory ran
+ * out; *out is then null. A text that is malformed is prepared all the same:
+ * evaluating it gives what ParseString gives. Release the handle with
+ * exprcalc_release. Only reads the table. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_prepare(const char *text, exprcalc_expr **out);
+
+/* Evaluates a prepared expression: returns the code, and stores in *value the
+ * value bits, that ParseString would give for its text now. While the table
+ * keeps its shape (no variable added, removed or turned into the other type,
+ * no FreeVariable; new values are fine) it runs the prepared operations and
+ * allocates nothing; after a change of shape it evaluates the text as
+ * ParseString does, until the expression is prepared again. It never runs out
+ * of memory where the text fits in 256 bytes. A null handle evaluates as the
+ * empty text (0 and 0.0).
+ * Threads: it only reads the handle and the table, and never writes either,
+ * so any number of threads may evaluate one handle at the same time while no
+ * call writes the table. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate(const exprcalc_expr *expr, double *value);
+
+/* Releases a prepared expression; null is allowed. */
+EXPRCALC_API void EXPRCALC_CALL exprcalc_release(exprcalc_expr *expr);
+
+/* Stores value in the existing number variable at index (the writing
+ * counterpart of VarDouble). Returns index, or -1 for an index outside 0 to
+ * count-1 or a text variable. It never changes the table's shape, so
+ * prepared expressions keep running their prepared operations. It writes
+ * the table. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_set_double(int index, double value);
 
 #ifdef __cplusplus
 }

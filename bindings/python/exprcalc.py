@@ -6,6 +6,14 @@
     calc.evaluate("2*SIN(RAD(30))+@RATE")   # 5.0
     calc.execute('@NOTE = "hello')
     calc.variables["@note"]                 # 'hello'
+    calc.evaluate("10 mod 3")               # 10.0: reading stops at "mod", as ParseString does
+    calc.evaluate("10 mod 3", strict=True)  # IncompleteExpressionError, with position and reason
+    calc.explain("2*(3+4")                  # Diagnosis(code=0, value=2.0, ..., unclosed=True, ...)
+    rate = calc.variables.index("@RATE")
+    with calc.prepare("(@RATE+1)*2") as f:  # read once, evaluated many times
+        for r in range(10):
+            calc.variables.set_at(rate, r)  # a new value that keeps the table's shape
+            print(f())                      # what calc.evaluate("(@RATE+1)*2") gives, for less
 
 The library keeps one variable table per process: every Library object loaded
 from the same file shares it. Every call into the library is made under one
@@ -28,6 +36,7 @@ import os
 import struct
 import sys
 import threading
+import warnings
 from collections.abc import Iterator, MutableMapping
 from typing import Callable, NamedTuple, Optional, Union
 
@@ -35,6 +44,8 @@ __all__ = [
     "Library", "Variables", "VariableRecord", "ExprcalcError", "DivisionByZeroError",
     "DomainError", "NegativeLogarithmError", "OutOfMemoryError", "MalformedExpressionError",
     "StatementError", "TableFullError", "find_library", "error_for_code", "LOCK",
+    "Diagnosis", "StatementDiagnosis", "IncompleteExpressionError", "StatementWarning",
+    "UnreadableNameWarning", "IncompleteStatementWarning", "caret_lines", "Prepared",
 ]
 
 LIBRARY_ENVIRONMENT_VARIABLE = "EXPRCALC_LIBRARY"
@@ -75,6 +86,30 @@ RECORD_NUMBER_OFFSET = 40
 RECORD_NUMBER_SIZE = 8
 # A text buffer that holds every text the library writes.
 TEXT_BUFFER_SIZE = 223
+# The version of the header this module mirrors (exprcalc_version() gives the loaded library's).
+VERSION_NUMBER = 1001000
+VERSION = "1.1.0"
+# Why reading an expression stopped (Diagnosis.stop).
+STOP_END = 0
+STOP_LINE_END = 1
+STOP_UNKNOWN_VARIABLE = 2
+STOP_UNKNOWN_NAME = 3
+STOP_UNREADABLE_BYTE = 4
+STOP_SECOND_POINT = 5
+STOP_COMMA_IN_FRACTION = 6
+STOP_POINT_AFTER_COLON = 7
+STOP_THIRD_COLON = 8
+STOP_OUT_OF_MEMORY = 9
+# An offset that points nowhere ((size_t)-1); the named structures give None instead.
+NOWHERE = ctypes.c_size_t(-1).value
+# Why a statement was or was not carried out (StatementDiagnosis.reason).
+REASON_STORED = 0
+REASON_REMOVED = 1
+REASON_NOT_A_STATEMENT = 2
+REASON_NO_NAME = 3
+REASON_EVALUATION = 4
+REASON_NO_ROOM = 5
+REASON_NOTHING_TO_REMOVE = 6
 
 HEADER_CONSTANTS = (
     "OK", "DIVISION_BY_ZERO", "DOMAIN_ERROR", "NEGATIVE_LOGARITHM", "OUT_OF_MEMORY", "MALFORMED",
@@ -82,15 +117,50 @@ HEADER_CONSTANTS = (
     "TYPE_NONE", "TYPE_NUMBER", "TYPE_TEXT",
     "RECORD_SIZE", "RECORD_TYPE_OFFSET", "RECORD_RESERVED_OFFSET", "RECORD_NAME_OFFSET",
     "RECORD_NAME_SIZE", "RECORD_TEXT_OFFSET", "RECORD_TEXT_SIZE", "RECORD_NUMBER_OFFSET",
-    "RECORD_NUMBER_SIZE", "TEXT_BUFFER_SIZE",
+    "RECORD_NUMBER_SIZE", "TEXT_BUFFER_SIZE", "VERSION_NUMBER", "VERSION",
+    "STOP_END", "STOP_LINE_END", "STOP_UNKNOWN_VARIABLE", "STOP_UNKNOWN_NAME", "STOP_UNREADABLE_BYTE",
+    "STOP_SECOND_POINT", "STOP_COMMA_IN_FRACTION", "STOP_POINT_AFTER_COLON", "STOP_THIRD_COLON",
+    "STOP_OUT_OF_MEMORY", "NOWHERE", "REASON_STORED", "REASON_REMOVED", "REASON_NOT_A_STATEMENT",
+    "REASON_NO_NAME", "REASON_EVALUATION", "REASON_NO_ROOM", "REASON_NOTHING_TO_REMOVE",
 )
 """The names above, each EXPRCALC_<name> in the header."""
 
 # ---------------------------------------------------------------------------
-# The exports: name -> (return type, argument types), as the header declares them.
+# The structures the diagnostic exports fill, member for member as the header declares them.
 
 _c_int, _c_double, _c_char_p, _c_void_p = ctypes.c_int, ctypes.c_double, ctypes.c_char_p, ctypes.c_void_p
+_c_size_t = ctypes.c_size_t
 _p_int, _p_double = ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_double)
+
+
+class CDiagnosis(ctypes.Structure):
+    """exprcalc_diagnosis; Library.explain gives it as a Diagnosis."""
+
+    _fields_ = [("code", _c_int), ("value", _c_double), ("read", _c_size_t), ("stop", _c_int),
+                ("at", _c_size_t), ("dropped", _c_size_t), ("unclosed", _c_int),
+                ("text_variable", _c_size_t), ("length", _c_size_t), ("unclosed_at", _c_size_t)]
+
+
+class CStatementDiagnosis(ctypes.Structure):
+    """exprcalc_statement_diagnosis; Library.explain_statement gives it as a StatementDiagnosis."""
+
+    _fields_ = [("result", _c_int), ("reason", _c_int), ("name_at", _c_size_t), ("name_length", _c_size_t),
+                ("unreadable_name", _c_int), ("right_at", _c_size_t), ("expression", CDiagnosis)]
+
+
+class CExpr(ctypes.Structure):
+    """exprcalc_expr, opaque: held only through a pointer (Prepared)."""
+
+
+STRUCTURES: dict[str, type] = {
+    "exprcalc_diagnosis": CDiagnosis,
+    "exprcalc_statement_diagnosis": CStatementDiagnosis,
+    "exprcalc_expr": CExpr,
+}
+"""The header's structures (by their C names) and their ctypes mirrors."""
+
+# ---------------------------------------------------------------------------
+# The exports: name -> (return type, argument types), as the header declares them.
 
 SIGNATURES: dict[str, tuple[type, tuple[type, ...]]] = {
     "EnterVarDouble": (_c_int, (_c_char_p, _c_double)),
@@ -107,6 +177,16 @@ SIGNATURES: dict[str, tuple[type, tuple[type, ...]]] = {
     "Substitution": (_c_int, (_c_char_p,)),
     "VarDouble": (_c_int, (_c_int, _p_double)),
     "VarString": (_c_int, (_c_int, _c_char_p)),
+    "exprcalc_version": (_c_int, ()),
+    "exprcalc_message": (_c_char_p, (_c_int,)),
+    "exprcalc_stop_message": (_c_char_p, (_c_int,)),
+    "exprcalc_reason_message": (_c_char_p, (_c_int,)),
+    "exprcalc_explain": (_c_int, (_c_char_p, ctypes.POINTER(CDiagnosis))),
+    "exprcalc_explain_statement": (_c_int, (_c_char_p, ctypes.POINTER(CStatementDiagnosis))),
+    "exprcalc_prepare": (_c_int, (_c_char_p, ctypes.POINTER(ctypes.POINTER(CExpr)))),
+    "exprcalc_evaluate": (_c_int, (ctypes.POINTER(CExpr), _p_double)),
+    "exprcalc_release": (None, (ctypes.POINTER(CExpr),)),
+    "exprcalc_set_double": (_c_int, (_c_int, _c_double)),
 }
 """Every export this module binds."""
 
@@ -118,23 +198,49 @@ LOCK = threading.RLock()
 
 Value = Union[float, str]
 Text = Union[str, bytes, bytearray]
-_WHITE_SPACE = " \t\n\v\f\r"
+
+
+def caret_lines(text: str, position: int, encoding: str = "utf-8") -> str:
+    """The line of text that holds byte offset position (counted in text encoded), and under it a
+    caret at that byte, both indented by two blanks. An offset at the line's end marks its end."""
+    data = text.encode(encoding, errors="surrogateescape")
+    column = len(_decode(data[:position], encoding))
+    start = max(text.rfind("\n", 0, column), text.rfind("\r", 0, column)) + 1
+    ends = [end for end in (text.find("\n", column), text.find("\r", column)) if end >= 0]
+    # Tabs stay tabs under the text, so that the caret lines up however a terminal sets its tab stops.
+    padding = "".join("\t" if character == "\t" else " " for character in text[start:column])
+    return f"  {text[start:min(ends, default=len(text))]}\n  {padding}^"
 
 
 class ExprcalcError(Exception):
-    """An evaluation the library refused; `code` is its result code."""
+    """An evaluation the library refused.
+
+    code: its result code. position: the byte where evaluation failed (Diagnosis.at), None when
+    unknown. reason: the library's message (the cause where reading stopped, when that broke the
+    expression). expression: the text (bytes decoded). diagnosis: the whole Diagnosis, or None.
+    str() gives the reason, the code and the text, with a caret line under the position."""
 
     code = -1
     description = "evaluation failed"
 
-    def __init__(self, code: Optional[int] = None, expression: Optional[str] = None):
+    def __init__(self, code: Optional[int] = None, expression: Optional[str] = None, *,
+                 position: Optional[int] = None, reason: Optional[str] = None,
+                 diagnosis: Optional["Diagnosis"] = None, encoding: str = "utf-8"):
         if code is not None:
             self.code = code
         self.expression = expression
-        message = f"{self.description} (code {self.code})"
+        self.position = position
+        self.reason = self.description if reason is None else reason
+        self.diagnosis = diagnosis
+        message = self._summary()
         if expression is not None:
             message += f": {expression!r}"
+            if position is not None:
+                message += "\n" + caret_lines(expression, position, encoding)
         super().__init__(message)
+
+    def _summary(self) -> str:
+        return f"{self.reason} (code {self.code})"
 
 
 class DivisionByZeroError(ExprcalcError, ZeroDivisionError):
@@ -162,8 +268,49 @@ class MalformedExpressionError(ExprcalcError, ValueError):
     description = "malformed expression"
 
 
+class IncompleteExpressionError(ExprcalcError, ValueError):
+    """evaluate(text, strict=True) for a text that ParseString evaluates only in part (code 0): reading
+    stopped before its end, or a "(" was never closed. position: where reading stopped (Diagnosis.read),
+    or, for a text read whole, the "(" left open (Diagnosis.unclosed_at); reason: why; diagnosis.value:
+    what ParseString gives for the text."""
+
+    code = OK
+    description = "not read to its end"
+
+    def _summary(self) -> str:
+        return f"{self.description}: {self.reason}"
+
+
+# The library has no message for a "(" left open (its reading did reach the text's end).
+UNCLOSED_MESSAGE = 'a "(" is never closed, and what follows it is not in the value'
+
+
 class StatementError(ValueError):
-    """An assignment statement that was not carried out (no '=', no '@', a failed evaluation, no room)."""
+    """An assignment statement that was not carried out (no '=', no '@', a failed evaluation, no room).
+
+    statement: the text (bytes decoded). reason: the library's message for diagnosis.reason.
+    code and position: for a failed evaluation of the right part, its result code and the byte
+    where it failed, counted from the statement's start (None otherwise). diagnosis: the whole
+    StatementDiagnosis."""
+
+    def __init__(self, message: str, statement: Optional[str] = None, reason: Optional[str] = None,
+                 diagnosis: Optional["StatementDiagnosis"] = None, code: Optional[int] = None,
+                 position: Optional[int] = None):
+        super().__init__(message)
+        self.statement, self.reason, self.diagnosis = statement, reason, diagnosis
+        self.code, self.position = code, position
+
+
+class StatementWarning(UserWarning):
+    """A statement was carried out, but likely not as meant."""
+
+
+class UnreadableNameWarning(StatementWarning):
+    """A variable was stored under a name that no expression can read (such as @MY_RATE)."""
+
+
+class IncompleteStatementWarning(StatementWarning):
+    """A number was stored from a right part that was evaluated only in part (such as @A = 1.5e3)."""
 
 
 class TableFullError(MemoryError):
@@ -174,10 +321,61 @@ _ERRORS_BY_CODE = {cls.code: cls for cls in (
     DivisionByZeroError, DomainError, NegativeLogarithmError, OutOfMemoryError, MalformedExpressionError)}
 
 
-def error_for_code(code: int, expression: Optional[str] = None) -> ExprcalcError:
-    """The exception for a non-zero result code (ExprcalcError itself for an unknown code)."""
+def error_for_code(code: int, expression: Optional[str] = None, **details) -> ExprcalcError:
+    """The exception for a non-zero result code (ExprcalcError itself for an unknown code); details are
+    ExprcalcError's keyword arguments (position, reason, diagnosis, encoding)."""
     cls = _ERRORS_BY_CODE.get(code)
-    return cls(expression=expression) if cls else ExprcalcError(code, expression)
+    return cls(expression=expression, **details) if cls else ExprcalcError(code, expression, **details)
+
+
+def _offset(value: int) -> Optional[int]:
+    return None if value == NOWHERE else value
+
+
+class Diagnosis(NamedTuple):
+    """Where and why reading and evaluation of a text stopped (exprcalc_explain). Offsets count bytes
+    of the text as the library got it (encoded), from its start; for a statement's right part, from
+    the statement's start. See exprcalc_diagnosis in the header for each member."""
+
+    code: int             # what ParseString returns
+    value: float          # what ParseString delivers
+    read: int             # where reading stopped
+    stop: int             # why: STOP_*
+    at: int               # code not 0: where evaluation failed
+    dropped: int          # where the token that stop dropped began
+    unclosed: bool        # a "(" was never closed and what follows it is not in the value
+    text_variable: Optional[int]  # the first variable read that holds a text (it reads as 0), or None
+    length: int           # the text's length in bytes
+    unclosed_at: Optional[int] = None  # with unclosed: the "(" left open (the first such); else None
+
+    @classmethod
+    def from_c(cls, c: CDiagnosis) -> "Diagnosis":
+        return cls(c.code, c.value, c.read, c.stop, c.at, c.dropped, bool(c.unclosed),
+                   _offset(c.text_variable), c.length, _offset(c.unclosed_at))
+
+    @property
+    def complete(self) -> bool:
+        """The whole text was read and all of it is in the value."""
+        return self.stop == STOP_END and not self.unclosed
+
+
+class StatementDiagnosis(NamedTuple):
+    """What a statement did and why (exprcalc_explain_statement); offsets count bytes from its start."""
+
+    result: int           # what Substitution returns: STATEMENT_DONE, STATEMENT_FAILED or STATEMENT_NO_VARIABLE
+    reason: int           # REASON_*
+    name_at: int          # the name stored or removed ("@" included)
+    name_length: int      # its length in bytes; 0 when the statement has none
+    unreadable_name: bool  # stored under a name that no expression can read
+    right_at: Optional[int]  # where the right part begins; None without "="
+    expression: Optional[Diagnosis]  # the right part's evaluation; None when it was not evaluated
+
+    @classmethod
+    def from_c(cls, c: CStatementDiagnosis) -> "StatementDiagnosis":
+        # An evaluated right part is never empty (an empty one removes the variable).
+        expression = Diagnosis.from_c(c.expression) if c.expression.length else None
+        return cls(c.result, c.reason, c.name_at, c.name_length, bool(c.unreadable_name),
+                   _offset(c.right_at), expression)
 
 
 class VariableRecord(NamedTuple):
@@ -283,13 +481,17 @@ class Functions:
     """The bound exports of one loaded library, each call made under LOCK.
 
     Attributes are named as the exports (calc.functions.ParseString(...)); the
-    arguments are those of the C functions, converted by ctypes."""
+    arguments are those of the C functions, converted by ctypes. unlocked holds
+    the same functions without the lock, for a caller that holds LOCK already
+    (taking it again costs about a third of a short call)."""
 
     def __init__(self, dll: ctypes.CDLL):
+        self.unlocked: dict[str, Callable[..., int]] = {}
         for name, (restype, argtypes) in SIGNATURES.items():
             function = getattr(dll, name)
             function.restype = restype
             function.argtypes = list(argtypes)
+            self.unlocked[name] = function
             setattr(self, name, _locked(function))
 
 
@@ -335,27 +537,218 @@ class Library:
         code = self.functions.ParseString(data, ctypes.byref(value))
         return code, value.value
 
-    def evaluate(self, expression: Text) -> float:
-        """The value of expression; raises an ExprcalcError subclass for a non-zero result code."""
-        code, value = self.evaluate_code(expression)
-        if code != OK:
-            raise error_for_code(code, expression if isinstance(expression, str) else None)
-        return value
+    @property
+    def version(self) -> int:
+        """VERSION_NUMBER of the loaded library (major * 1000000 + minor * 1000 + patch)."""
+        return self.functions.exprcalc_version()
+
+    def message(self, code: int) -> str:
+        """The library's message for a result code."""
+        return self.decode(self.functions.exprcalc_message(code))
+
+    def stop_message(self, stop: int) -> str:
+        """The library's message for a reason why reading stopped (STOP_*)."""
+        return self.decode(self.functions.exprcalc_stop_message(stop))
+
+    def reason_message(self, reason: int) -> str:
+        """The library's message for a reason why a statement was or was not carried out (REASON_*)."""
+        return self.decode(self.functions.exprcalc_reason_message(reason))
+
+    def explain(self, expression: Text) -> Diagnosis:
+        """Evaluates expression as ParseString does and says where and why reading and evaluation stopped."""
+        diagnosis = CDiagnosis()
+        self.functions.exprcalc_explain(self.encode(expression, "an expression"), ctypes.byref(diagnosis))
+        return Diagnosis.from_c(diagnosis)
+
+    def explain_statement(self, statement: Text) -> StatementDiagnosis:
+        """Carries out statement as execute does, and says what it did and why, without raising or warning."""
+        diagnosis = CStatementDiagnosis()
+        self.functions.exprcalc_explain_statement(self.encode(statement, "a statement"), ctypes.byref(diagnosis))
+        return StatementDiagnosis.from_c(diagnosis)
+
+    def evaluate(self, expression: Text, *, strict: bool = False) -> float:
+        """The value of expression, bit for bit what ParseString gives.
+
+        A non-zero result code raises its ExprcalcError subclass, with position,
+        reason and a caret line. Like ParseString, evaluate reads up to what the
+        language cannot read and evaluates what came before ("10 mod 3" is 10,
+        "2*(3+4" is 2); with strict=True such a text raises IncompleteExpressionError."""
+        diagnosis = self.explain(expression)
+        if diagnosis.code != OK:
+            raise self._evaluation_error(self._shown(expression), diagnosis)
+        if strict and not diagnosis.complete:
+            raise self._incomplete_error(self._shown(expression), diagnosis)
+        return diagnosis.value
+
+    def prepare(self, expression: Text) -> "Prepared":
+        """expression read once, to be evaluated many times: see Prepared. OutOfMemoryError when the
+        library could not hold it."""
+        return Prepared(self, expression)
 
     def execute(self, statement: Text) -> None:
         """Runs "@NAME = expression", '@NAME = "text' or "@NAME =" (removal).
 
         Raises KeyError with the variable's name (as written, trimmed) when the
-        variable to remove does not exist, StatementError when the statement
-        was not carried out. The library keeps the first 222 bytes of a text
-        given this way, which may end inside a character (see Variables)."""
-        data = self.encode(statement, "a statement")
-        result = self.functions.Substitution(data)
-        if result == STATEMENT_NO_VARIABLE:
-            name = data.partition(b"=")[0].strip(_WHITE_SPACE.encode("ascii"))
-            raise KeyError(self.decode(name))
-        if result != STATEMENT_DONE:
-            raise StatementError(f"statement not carried out: {statement!r}")
+        variable to remove does not exist, StatementError (saying why, with a
+        caret line) when the statement was not carried out. Warns with
+        UnreadableNameWarning when the name stored is one that expressions cannot
+        read, and with IncompleteStatementWarning when the number stored comes from
+        a right part evaluated only in part (strict evaluation would refuse it).
+        The library keeps the first 222 bytes of a text given this way, which may
+        end inside a character (see Variables)."""
+        told = self.explain_statement(statement)
+        shown = self._shown(statement)
+        name = self._part(shown, told.name_at, told.name_length)
+        if told.result == STATEMENT_NO_VARIABLE:
+            raise KeyError(name)
+        if told.result != STATEMENT_DONE:
+            raise self._statement_error(shown, told)
+        if told.unreadable_name:
+            warnings.warn(UnreadableNameWarning(
+                f"{name} was stored, but expressions cannot read it: after the \"@\" they read letters and "
+                f"digits only"), stacklevel=2)
+        if told.expression is not None and not told.expression.complete:
+            why = self._incomplete_error(shown, told.expression)
+            warnings.warn(IncompleteStatementWarning(
+                f"{name} = {told.expression.value!r} was stored; its right part was {why}"), stacklevel=2)
+
+    # How the diagnoses become exceptions. The words are the library's (see UNCLOSED_MESSAGE).
+    def _shown(self, text: Text) -> str:
+        return text if isinstance(text, str) else self.decode(bytes(text))
+
+    def _part(self, text: str, start: int, length: int) -> str:
+        return self.decode(self.encode(text)[start:start + length])
+
+    def _evaluation_error(self, text: str, diagnosis: Diagnosis) -> ExprcalcError:
+        # A failure where reading stopped (3*@NOPE, 2*1.2.3) is caused by what made reading stop.
+        by_stop = diagnosis.stop != STOP_END and diagnosis.at >= diagnosis.dropped
+        reason = self.stop_message(diagnosis.stop) if by_stop else self.message(diagnosis.code)
+        return error_for_code(diagnosis.code, text, position=diagnosis.at, reason=reason,
+                              diagnosis=diagnosis, encoding=self.encoding)
+
+    def _incomplete_error(self, text: str, diagnosis: Diagnosis) -> IncompleteExpressionError:
+        position, reason = diagnosis.read, self.stop_message(diagnosis.stop)
+        if diagnosis.stop == STOP_END:  # read whole: what is left out is a "(" never closed
+            reason = UNCLOSED_MESSAGE
+            if diagnosis.unclosed_at is not None:
+                position = diagnosis.unclosed_at
+        return IncompleteExpressionError(expression=text, position=position, reason=reason,
+                                         diagnosis=diagnosis, encoding=self.encoding)
+
+    def _statement_error(self, statement: str, told: StatementDiagnosis) -> StatementError:
+        reason = self.reason_message(told.reason)
+        message = f"statement not carried out: {reason}"
+        code = position = None
+        if told.expression is not None and told.expression.code != OK:
+            cause = self._evaluation_error(statement, told.expression)
+            code, position = cause.code, cause.position
+            message += f": {cause.reason} (code {code})"
+        message += f": {statement!r}"
+        caret = told.name_at if told.reason == REASON_NO_NAME else position
+        if caret is not None:
+            message += "\n" + caret_lines(statement, caret, self.encoding)
+        return StatementError(message, statement, reason, told, code, position)
+
+
+class Prepared:
+    """An expression read once and evaluated many times (exprcalc_prepare): Library.prepare(text).
+
+    Calling it, or evaluate(), gives bit for bit what Library.evaluate(text) gives at that moment,
+    whatever happened to the table since, and raises the same exceptions, with position, reason and
+    caret line. While the table keeps its shape (new values only, as Variables.set_at stores them)
+    an evaluation is one library call that allocates nothing; the diagnosis behind an exception is
+    asked for only when one is raised. evaluate_code() gives the code and value without raising.
+
+    There is no strict mode: whether a text is read whole depends on the variables stored when it is
+    evaluated, and a prepared evaluation does not say; Library.evaluate(text, strict=True) checks it.
+
+    close(), or leaving a with block, releases the library's handle; evaluating afterwards raises
+    ValueError. An object never closed releases its handle when it is collected. A copy prepares
+    the text anew. text: the expression (bytes decoded)."""
+
+    def __init__(self, library: Library, expression: Text):
+        self._handle = None  # first, so that __del__ finds it whatever fails below
+        self._data = library.encode(expression, "an expression")
+        self._library, self._functions = library, library.functions
+        self._evaluate = library.functions.unlocked["exprcalc_evaluate"]
+        self.text = library._shown(expression)
+        # One output buffer per object, written and read under LOCK.
+        self._value = ctypes.c_double()
+        self._value_pointer = ctypes.byref(self._value)
+        handle = ctypes.POINTER(CExpr)()
+        code = self._functions.exprcalc_prepare(self._data, ctypes.byref(handle))
+        if code != OK:
+            raise error_for_code(code, self.text, reason=library.message(code), encoding=library.encoding)
+        self._handle = handle
+
+    @property
+    def closed(self) -> bool:
+        return self._handle is None
+
+    def _run(self) -> int:
+        # With LOCK held, so that close() in another thread cannot release the handle meanwhile.
+        if self._handle is None:
+            raise ValueError(f"the prepared expression {self.text!r} is closed")
+        return self._evaluate(self._handle, self._value_pointer)
+
+    def evaluate(self) -> float:
+        """The value of the text now, as Library.evaluate(text) gives it; ExprcalcError by code."""
+        with LOCK:
+            code = self._run()
+            if code == OK:
+                return self._value.value
+            # Under the same lock, so that the diagnosis sees the table this evaluation saw.
+            diagnosis = self._library.explain(self._data)
+        raise self._library._evaluation_error(self.text, diagnosis)
+
+    __call__ = evaluate
+
+    def evaluate_code(self) -> tuple[int, float]:
+        """The result code and value of the text now, as Library.evaluate_code gives them."""
+        with LOCK:
+            return self._run(), self._value.value
+
+    def close(self) -> None:
+        """Releases the library's handle; closing again does nothing."""
+        with LOCK:
+            handle, self._handle = self._handle, None
+            if handle is not None:
+                self._functions.exprcalc_release(handle)
+
+    def __enter__(self) -> "Prepared":
+        return self
+
+    def __exit__(self, *exception) -> None:
+        self.close()
+
+    def __del__(self) -> None:
+        try:
+            self.close()
+        except Exception:  # at interpreter exit the module may already be torn down
+            pass
+
+    # Copying the attributes would share the handle and release it twice.
+    def __copy__(self) -> "Prepared":
+        return Prepared(self._library, self.text)
+
+    def __deepcopy__(self, memo: dict) -> "Prepared":
+        return self.__copy__()
+
+    def __repr__(self) -> str:
+        return f"<exprcalc.Prepared {self.text!r}{' (closed)' if self.closed else ''}>"
+
+
+def _number(value: object, refusal: str) -> float:
+    """value (any real number but bool) as a float; TypeError with refusal otherwise."""
+    if type(value) is float:  # the common case, without the slower check below
+        return value  # type: ignore[return-value]
+    if isinstance(value, numbers.Real) and not isinstance(value, bool):
+        return float(value)
+    raise TypeError(f"{refusal}, not {type(value).__name__}")
+
+
+# The largest index the library's int parameters take.
+_INT_MAX = 2 ** (8 * ctypes.sizeof(ctypes.c_int) - 1) - 1
 
 
 def _whole_characters(text: str, encoding: str, limit: int) -> bytes:
@@ -387,7 +780,7 @@ class Variables(MutableMapping):
     another host) reads back with surrogate escapes, so that encoding it with
     errors="surrogateescape" gives its bytes exactly.
 
-    Indexes (record, value_at, remove_at) count from 0 in table order, or from
+    Indexes (record, value_at, set_at, remove_at) count from 0 in table order, or from
     the end when negative; IndexError outside the table, TypeError for a
     non-integer.
     """
@@ -440,10 +833,8 @@ class Variables(MutableMapping):
             if isinstance(value, str) and len(text) > RECORD_TEXT_SIZE:
                 text = _whole_characters(value, self._library.encoding, RECORD_TEXT_SIZE)
             result = self._functions.EnterVarString(key, text)
-        elif isinstance(value, numbers.Real) and not isinstance(value, bool):
-            result = self._functions.EnterVarDouble(key, float(value))
         else:
-            raise TypeError(f"a variable holds a number or a text, not {type(value).__name__}")
+            result = self._functions.EnterVarDouble(key, _number(value, "a variable holds a number or a text"))
         if result < 0:
             raise TableFullError(f"no room for variable {name!r}")
 
@@ -509,6 +900,20 @@ class Variables(MutableMapping):
             if self._functions.VarString(position, buffer) != position:
                 raise IndexError(f"variable index {index} out of range")
         return self._library.decode(buffer.value)
+
+    def set_at(self, index: int, value: float) -> None:
+        """Stores a number (any real number but bool) into the number variable at index (negative counts
+        from the end) through exprcalc_set_double: one library call that keeps the table's shape, so
+        prepared expressions stay on their fast path. IndexError outside the table, TypeError for a
+        variable that holds a text."""
+        number = _number(value, "set_at stores a number")
+        position = operator.index(index)  # TypeError for None, floats, strings
+        with LOCK:
+            if not 0 <= position <= _INT_MAX:  # from the end, or beyond any table: _index decides
+                position = self._index(index)
+            if self._functions.unlocked["exprcalc_set_double"](position, number) != position:
+                self._index(position)  # IndexError outside the table
+                raise TypeError(f"the variable at index {index} holds a text; set_at stores numbers only")
 
     def remove_at(self, index: int) -> None:
         """Removes the record at index (negative counts from the end); later records move down by one."""

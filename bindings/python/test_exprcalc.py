@@ -305,7 +305,12 @@ class ThreadTest(LibraryTestCase):
             "LookupVarDouble": (b"@X", ctypes.byref(number)), "LookupVarString": (b"@Y", text),
             "ParseString": (b"1+1", ctypes.byref(number)), "RemoveVarIndex": (5,),
             "RemoveVariable": (b"@NONE",), "Substitution": (b"@Z = 3",), "VarDouble": (0, ctypes.byref(number)),
-            "VarString": (1, text),
+            "VarString": (1, text), "exprcalc_version": (), "exprcalc_message": (1,),
+            "exprcalc_stop_message": (1,), "exprcalc_reason_message": (1,),
+            "exprcalc_explain": (b"1+1", ctypes.byref(exprcalc.CDiagnosis())),
+            "exprcalc_explain_statement": (b"@W = 1", ctypes.byref(exprcalc.CStatementDiagnosis())),
+            "exprcalc_prepare": (b"1+1", None), "exprcalc_evaluate": (None, ctypes.byref(number)),
+            "exprcalc_release": (None,), "exprcalc_set_double": (99, 1.0),
         }
         self.assertEqual(set(arguments), set(exprcalc.SIGNATURES))
         for name, call_arguments in arguments.items():

@@ -1,14 +1,18 @@
 """Ties the binding to include/exprcalc.h and src/module/exports.list.
 
-The binding copies the header's constants (result codes, record layout, types)
-and the exports' signatures by hand. This test reads the header's #define
-constants and prototypes and the export list's names and compares them with
-what exprcalc.py declares (HEADER_CONSTANTS, SIGNATURES, NOT_YET_BOUND and the
-exception classes), so that neither side can change without the other:
+The binding copies the header's constants (result codes, record layout, types),
+structures and the exports' signatures by hand. This test reads the header's
+#define constants, structures and prototypes and the export list's names and
+compares them with what exprcalc.py declares (HEADER_CONSTANTS, STRUCTURES,
+SIGNATURES, NOT_YET_BOUND and the exception classes), so that neither side can
+change without the other:
 
 - every numeric or string #define EXPRCALC_<NAME> of the header is <NAME> in
   the binding, with the same value, and the binding mirrors no other name;
 - every code in the header's "Result codes" block is OK or has its exception;
+- every typedef struct of the header is mirrored in STRUCTURES by a ctypes
+  Structure with the same members, in the same order, of the same types (an
+  opaque one, typedef struct NAME NAME, by a Structure without members);
 - every name of the export list (the first field of each line) is bound with
   the ctypes types of its prototype, or named in NOT_YET_BOUND;
 - the binding binds, and marks as not yet bound, only names of the export list.
@@ -62,6 +66,9 @@ def _logical_lines(text):
     return _without_comments(text).replace("\\\n", " ").splitlines()
 
 
+# A cast to size_t, as in ((size_t)-1): its operand is taken modulo 2 to the power of size_t's bits.
+_SIZE_T_CAST = re.compile(r"\(\s*size_t\s*\)\s*(-?\s*\w+)")
+_SIZE_T_MODULUS = 2 ** (8 * ctypes.sizeof(ctypes.c_size_t))
 _DEFINE = re.compile(r"^\s*#\s*define\s+EXPRCALC_(\w+)(?:\s+(.*?))?\s*$")
 _C_INTEGER = re.compile(r"\b(0[xX][0-9a-fA-F]+|[0-9]+)[uUlL]*\b(?!\.)")
 _ALLOWED_NODES = (ast.Expression, ast.Constant, ast.UnaryOp, ast.BinOp, ast.USub, ast.UAdd, ast.Invert,
@@ -91,6 +98,7 @@ def constant_value(expression, known):
         return None
     if re.fullmatch(r'"(?:[^"\\]|\\.)*"', expression):
         return ast.literal_eval(expression)
+    expression = _SIZE_T_CAST.sub(lambda match: f"(({match.group(1)}) % {_SIZE_T_MODULUS})", expression)
     for identifier in re.findall(r"(?<![\w.])[A-Za-z_]\w*", _C_INTEGER.sub("", expression)):
         if not identifier.startswith("EXPRCALC_"):
             return None
@@ -136,6 +144,21 @@ def result_code_names(text):
     return None
 
 
+_STRUCTURE = re.compile(r"typedef\s+struct\s+(\w+)\s*\{([^{}]*)\}\s*(\w+)\s*;")
+_OPAQUE_STRUCTURE = re.compile(r"typedef\s+struct\s+(\w+)\s+(\w+)\s*;")
+
+
+def header_structures(text):
+    """{name: [(member, its declaration)]} for every typedef struct NAME {...} NAME of the header, and
+    {name: []} for every opaque typedef struct NAME NAME."""
+    code = " ".join(_logical_lines(text))
+    structures = {match.group(2): [] for match in _OPAQUE_STRUCTURE.finditer(code)}
+    for match in _STRUCTURE.finditer(code):
+        members = [part.strip() for part in match.group(2).split(";") if part.strip()]
+        structures[match.group(3)] = [(re.findall(r"\w+", member)[-1], member) for member in members]
+    return structures
+
+
 _PROTOTYPE = re.compile(
     r"EXPRCALC_API\s+(?P<result>[\w\s*]+?)\s*EXPRCALC_CALL\s+(?P<name>\w+)\s*\((?P<parameters>[^()]*)\)\s*;")
 
@@ -169,30 +192,36 @@ _KEYWORDS = {"void", "char", "short", "int", "long", "signed", "unsigned", "floa
 _QUALIFIERS = {"const", "volatile", "restrict"}
 
 
-def c_type(declaration):
-    """The ctypes type for a C parameter or result declaration (a name, if any, is dropped).
+def c_type(declaration, structures=None):
+    """The ctypes type for a C parameter, member or result declaration (a name, if any, is dropped).
 
     char * (const or not) is c_char_p, void * is c_void_p, a pointer to any other
-    known type T is POINTER(T). Raises KeyError for a type with no mapping."""
+    known type T is POINTER(T), and a pointer to any of these pointers POINTER of
+    it; structures maps the names of C structures to their ctypes mirrors. Raises
+    KeyError for a type with no mapping."""
+    known = {**_BASE_TYPES, **(structures or {})}
     tokens = [token for token in re.findall(r"\w+|\*", declaration) if token not in _QUALIFIERS]
     # A trailing identifier after a type is the parameter's name.
     if len(tokens) > 1 and tokens[-1] != "*" and tokens[-1] not in _KEYWORDS:
         tokens.pop()
     stars = tokens.count("*")
     base = " ".join(token for token in tokens if token != "*")
-    if base not in _BASE_TYPES or stars > 1 or (stars == 0 and base == "void" and declaration.strip() != "void"):
+    if base not in known or (stars == 0 and base == "void" and declaration.strip() != "void"):
         raise KeyError(declaration)
     if stars == 0:
-        return _BASE_TYPES[base]
-    if base == "char":
-        return ctypes.c_char_p
-    if base == "void":
-        return ctypes.c_void_p
-    return ctypes.POINTER(_BASE_TYPES[base])
+        return known[base]
+    pointer = {"char": ctypes.c_char_p, "void": ctypes.c_void_p}.get(base) or ctypes.POINTER(known[base])
+    for _ in range(stars - 1):
+        pointer = ctypes.POINTER(pointer)
+    return pointer
 
 
 def _type_name(ctype):
     return "void" if ctype is None else ctype.__name__
+
+
+def _spell_members(members):
+    return ", ".join(f"{_type_name(ctype)} {member}" for member, ctype in members)
 
 
 # ---------------------------------------------------------------------------
@@ -227,6 +256,26 @@ def check(header_text, export_list_text, binding):
             if code not in {constants.get(name) for name in codes}:
                 problems.append(f"the binding has an exception for code {code}, which the header's result codes lack")
 
+    mirrors = dict(getattr(binding, "STRUCTURES", {}))
+    structures = header_structures(header_text)
+    for name, members in structures.items():
+        if name not in mirrors:
+            problems.append(f"the header declares the structure {name}; "
+                            "the binding has no mirror of it in STRUCTURES")
+            continue
+        try:
+            expected = [(member, c_type(declaration, mirrors)) for member, declaration in members]
+        except KeyError as unknown:
+            problems.append(f"{name}: no ctypes type for the C member {unknown.args[0]!r}: extend c_type")
+            continue
+        declared = [tuple(field) for field in getattr(mirrors[name], "_fields_", ())]
+        if declared != expected:
+            problems.append(f"{name}: the header gives {{{_spell_members(expected)}}}, "
+                            f"the binding {{{_spell_members(declared)}}}")
+    for name in mirrors:
+        if name not in structures:
+            problems.append(f"the binding mirrors the structure {name}, which the header does not declare")
+
     exports = export_names(export_list_text)
     prototypes = header_prototypes(header_text)
     bound, not_yet = dict(binding.SIGNATURES), set(binding.NOT_YET_BOUND)
@@ -245,7 +294,7 @@ def check(header_text, export_list_text, binding):
             continue
         result, parameters = prototypes[name]
         try:
-            expected = (c_type(result), tuple(c_type(parameter) for parameter in parameters))
+            expected = (c_type(result, mirrors), tuple(c_type(parameter, mirrors) for parameter in parameters))
         except KeyError as unknown:
             problems.append(f"{name}: no ctypes type for the C type {unknown.args[0]!r}: extend c_type")
             continue
@@ -310,27 +359,27 @@ class HeaderSyncTest(unittest.TestCase):
 
     def test_drift_is_reported(self):
         header, exports = self.header, self.exports
-        new_prototype = ("\nEXPRCALC_API int EXPRCALC_CALL exprcalc_version(int *major,\n"
+        new_prototype = ("\nEXPRCALC_API int EXPRCALC_CALL exprcalc_limits(int *major,\n"
                          "                                          int *minor);\n#ifdef __cplusplus")
         with_new_function = header.replace("\n#ifdef __cplusplus", new_prototype, 1)
         rows = [
             # (label, header, export list, binding overrides, expected problem or None)
             ("unchanged", header, exports, {}, None),
             ("a new export, more fields on its line", with_new_function,
-             exports + "exprcalc_version 15 since=1.1\n", {},
-             "exprcalc_version is in the export list but not bound"),
+             exports + "exprcalc_limits 15 since=1.1\n", {},
+             "exprcalc_limits is in the export list but not bound"),
             ("a new export marked as not yet bound", with_new_function,
-             exports + "exprcalc_version 15\n", {"NOT_YET_BOUND": frozenset({"exprcalc_version"})}, None),
-            ("a new export bound with its types", with_new_function, exports + "exprcalc_version\n",
-             {"SIGNATURES": {**exprcalc.SIGNATURES, "exprcalc_version": (
+             exports + "exprcalc_limits 15\n", {"NOT_YET_BOUND": frozenset({"exprcalc_limits"})}, None),
+            ("a new export bound with its types", with_new_function, exports + "exprcalc_limits\n",
+             {"SIGNATURES": {**exprcalc.SIGNATURES, "exprcalc_limits": (
                  ctypes.c_int, (ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_int)))}}, None),
-            ("a new export bound with wrong types", with_new_function, exports + "exprcalc_version\n",
-             {"SIGNATURES": {**exprcalc.SIGNATURES, "exprcalc_version": (ctypes.c_int, (ctypes.c_int,))}},
-             "exprcalc_version: the header gives c_int (LP_c_int, LP_c_int), the binding c_int (c_int)"),
-            ("a bound export without a prototype", header, exports + "exprcalc_version\n",
-             {"SIGNATURES": {**exprcalc.SIGNATURES, "exprcalc_version": (ctypes.c_int, ())}},
-             "exprcalc_version is bound but the header declares no"),
-            ("an export that the list drops", header, exports.replace("VarString\n", ""), {},
+            ("a new export bound with wrong types", with_new_function, exports + "exprcalc_limits\n",
+             {"SIGNATURES": {**exprcalc.SIGNATURES, "exprcalc_limits": (ctypes.c_int, (ctypes.c_int,))}},
+             "exprcalc_limits: the header gives c_int (LP_c_int, LP_c_int), the binding c_int (c_int)"),
+            ("a bound export without a prototype", header, exports + "exprcalc_limits\n",
+             {"SIGNATURES": {**exprcalc.SIGNATURES, "exprcalc_limits": (ctypes.c_int, ())}},
+             "exprcalc_limits is bound but the header declares no"),
+            ("an export that the list drops", header, re.sub(r"^VarString\b.*\n", "", exports, flags=re.M), {},
              "the binding binds VarString, which the export list does not name"),
             ("a stale mark", header, exports, {"NOT_YET_BOUND": frozenset({"exprcalc_gone"})},
              "NOT_YET_BOUND names exprcalc_gone"),
@@ -366,6 +415,26 @@ class HeaderSyncTest(unittest.TestCase):
              header.replace("#define EXPRCALC_NEGATIVE_LOGARITHM 3", "#define EXPRCALC_NEGATIVE_LOGARITHM (-3)"),
              exports, {"NEGATIVE_LOGARITHM": -3},
              "the binding has an exception for code 3, which the header's result codes lack"),
+            ("a structure member added",
+             header.replace("  size_t length;", "  size_t length;\n  int added;"), exports, {},
+             "exprcalc_diagnosis: the header gives {c_int code, c_double value"),
+            ("a structure without a mirror", header, exports,
+             {"STRUCTURES": {"exprcalc_diagnosis": exprcalc.CDiagnosis}},
+             "the header declares the structure exprcalc_statement_diagnosis; the binding has no mirror"),
+            ("a mirror without a structure", header.replace("} exprcalc_statement_diagnosis;", "} renamed;"),
+             exports, {},
+             "the binding mirrors the structure exprcalc_statement_diagnosis, which the header does not declare"),
+            ("an opaque structure without a mirror", header, exports,
+             {"STRUCTURES": {**{name: exprcalc.STRUCTURES[name] for name in
+                                ("exprcalc_diagnosis", "exprcalc_statement_diagnosis")}}},
+             "the header declares the structure exprcalc_expr; the binding has no mirror"),
+            ("an opaque structure given members",
+             header.replace("typedef struct exprcalc_expr exprcalc_expr;",
+                            "typedef struct exprcalc_expr { int kind; } exprcalc_expr;"), exports, {},
+             "exprcalc_expr: the header gives {c_int kind}, the binding {}"),
+            ("a cast constant",
+             header.replace("((size_t)-1)", "((size_t)-2)"), exports, {},
+             f"EXPRCALC_NOWHERE is {ctypes.c_size_t(-2).value} in the header"),
             ("a result-code block without its comment",
              header.replace("/* Result codes of ParseString.", "/* Codes of ParseString."), exports, {},
              'the header has no block that begins with the comment "Result codes"'),
@@ -385,11 +454,16 @@ class HeaderSyncTest(unittest.TestCase):
             ("double *result", ctypes.POINTER(ctypes.c_double)), ("int *", ctypes.POINTER(ctypes.c_int)),
             ("unsigned int", ctypes.c_uint), ("unsigned count", ctypes.c_uint), ("size_t length", ctypes.c_size_t),
             ("const int64_t *values", ctypes.POINTER(ctypes.c_int64)), ("void", None),
+            ("exprcalc_diagnosis *out", ctypes.POINTER(exprcalc.CDiagnosis)),
+            ("exprcalc_diagnosis expression", exprcalc.CDiagnosis),
+            ("char **names", ctypes.POINTER(ctypes.c_char_p)),
+            ("const exprcalc_expr *expr", ctypes.POINTER(exprcalc.CExpr)),
+            ("exprcalc_expr **out", ctypes.POINTER(ctypes.POINTER(exprcalc.CExpr))),
         ]
         for declaration, expected in rows:
             with self.subTest(declaration):
-                self.assertIs(c_type(declaration), expected)
-        for declaration in ("char **names", "struct point p", "void name"):
+                self.assertIs(c_type(declaration, exprcalc.STRUCTURES), expected)
+        for declaration in ("struct point p", "void name", "exprcalc_other *out", "exprcalc_other **out"):
             with self.subTest(declaration), self.assertRaises(KeyError):
                 c_type(declaration)
 

@@ -39,6 +39,7 @@ inline ResultCode LogarithmDomain(double y) noexcept {
   return y < 0.0 ? NegativeLogarithm : Ok;
 }
 inline ResultCode UnitInterval(double y) noexcept { return std::fabs(y) > 1.0 ? DomainError : Ok; }
+inline double SquareRoot(double y) noexcept { return std::sqrt(y); }  // SQR and SQRT alike
 
 }  // namespace builtin
 
@@ -47,8 +48,8 @@ inline constexpr BuiltIn BuiltIns[] = {
     {"SIN", 'S', [](double y) noexcept { return std::sin(y); }, nullptr},
     {"COS", 'C', [](double y) noexcept { return std::cos(y); }, nullptr},
     {"TAN", 'T', [](double y) noexcept { return std::tan(y); }, nullptr},
-    {"SQR", 'Q', [](double y) noexcept { return std::sqrt(y); }, nullptr},
-    {"SQRT", 'Q', [](double y) noexcept { return std::sqrt(y); }, nullptr},
+    {"SQR", 'Q', builtin::SquareRoot, nullptr},
+    {"SQRT", 'Q', builtin::SquareRoot, nullptr},
     {"ABS", 'A', [](double y) noexcept { return std::fabs(y); }, nullptr},
     {"PAI", kind::Number, nullptr, nullptr, Pi},
     {"DEG", 'D', [](double y) noexcept { return (180.0 * y) / Pi; }, nullptr},
@@ -67,12 +68,20 @@ inline constexpr std::size_t LongestBuiltInName = 5;
 inline constexpr std::array<const BuiltIn*, 256> FunctionOfKind = [] {
   std::array<const BuiltIn*, 256> functions{};
   for (const BuiltIn& builtIn : BuiltIns) {
-    if (builtIn.maths != nullptr) functions[builtIn.kind] = &builtIn;
+    if (builtIn.kind != kind::Number) functions[builtIn.kind] = &builtIn;
   }
   return functions;
 }();
 
-constexpr bool IsFunctionKind(TokenKind k) noexcept { return FunctionOfKind[k] != nullptr; }
+// The same as a plain table of flags, for the priority tables built at
+// compile time (pointer comparisons are not constant under some sanitizers).
+inline constexpr std::array<bool, 256> FunctionKinds = [] {
+  std::array<bool, 256> kinds{};
+  for (const BuiltIn& builtIn : BuiltIns) kinds[builtIn.kind] = builtIn.kind != kind::Number;
+  return kinds;
+}();
+
+constexpr bool IsFunctionKind(TokenKind k) noexcept { return FunctionKinds[k]; }
 
 // A name of up to five bytes, upper-cased and packed into one integer with
 // its length, so that matching the built-in names compares integers.
@@ -105,10 +114,9 @@ constexpr const BuiltIn* FindBuiltIn(std::string_view name) noexcept {
 static_assert([] {
   for (const BuiltIn& builtIn : BuiltIns) {
     if (builtIn.name.size() > LongestBuiltInName) return false;
-    if ((builtIn.maths == nullptr) != (builtIn.kind == kind::Number)) return false;
     if (builtIn.name.empty() || builtIn.name.front() == '@') return false;
   }
   return true;
-}(), "every built-in is a function with its own kind or a constant number, named by 1 to 5 bytes that do not begin with @");
+}(), "every built-in is named by 1 to 5 bytes that do not begin with @");
 
 }  // namespace exprcalc

@@ -22,6 +22,7 @@ struct Diagnosis {
   std::size_t dropped = 0;  // where the token dropped by the stop began (read unless a number was dropped)
   std::size_t at = 0;       // for a failure code: the token where evaluation failed
   bool unclosed = false;    // a "(" was left open and what followed it is not in the value
+  std::size_t unclosedAt = static_cast<std::size_t>(-1);  // that "(", when its place is known
   std::size_t textVariable = static_cast<std::size_t>(-1);  // the first text variable read as 0
 };
 

@@ -13,10 +13,10 @@
 
 namespace exprcalc {
 
-struct Silent {
+struct Silent : Arithmetic {
   bool Prepare(std::size_t /*room*/) noexcept { return true; }
   void Fetching(std::size_t /*position*/) noexcept {}
-  void Shifted(std::size_t /*entry*/) noexcept {}
+  void Shifted(std::size_t /*entry*/, const Token&) noexcept {}
   // A reduction of the handle from start failed with code; onArrival: the
   // handle's top entry was shifted just now, top: the handle's top terminal.
   void Failed(ResultCode, std::size_t /*start*/, std::size_t /*top*/, bool /*onArrival*/,
@@ -24,7 +24,7 @@ struct Silent {
   void Finished(const EvalStack&) noexcept {}
 };
 
-class PositionTracker {
+class PositionTracker : public Arithmetic {
  public:
   PositionTracker(std::string_view text, Diagnosis& diagnosis) noexcept : text_(text), diagnosis_(diagnosis) {}
   PositionTracker(const PositionTracker&) = delete;
@@ -49,7 +49,7 @@ class PositionTracker {
     nextOffset_ = position;
   }
 
-  void Shifted(std::size_t entry) noexcept {
+  void Shifted(std::size_t entry, const Token&) noexcept {
     if (offsets_ != nullptr) offsets_[entry] = nextOffset_;
   }
 
@@ -71,6 +71,7 @@ class PositionTracker {
     for (std::size_t i = 1; i < stack.depth && !diagnosis_.unclosed; ++i) {
       if (stack.kind[i] == kind::Operand) operandBelow = true;
       if (stack.kind[i] == '(') diagnosis_.unclosed = operandBelow || !OperandAbove(stack, i);
+      if (diagnosis_.unclosed && offsets_ != nullptr) diagnosis_.unclosedAt = offsets_[i];
     }
   }
 

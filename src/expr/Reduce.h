@@ -45,12 +45,24 @@ inline Outcome ApplyPrefix(TokenKind k, double y) noexcept {
   return {Ok, function.maths(y)};
 }
 
+// When both operands of + or * are NaN, the hardware gives the first one's
+// NaN, but a compiler may swap the operands of these two (they commute), so
+// one text could give NaNs of different sign or payload on different paths.
+// Sum and Product pin it to the first operand's NaN, quieted, everywhere.
+inline double FirstNaN(double a, double b, double result) noexcept {
+  if (result == result) return result;
+  if (a != a) return a * 1.0;
+  return b != b ? b * 1.0 : result;
+}
+inline double Sum(double a, double b) noexcept { return FirstNaN(a, b, a + b); }
+inline double Product(double a, double b) noexcept { return FirstNaN(a, b, a * b); }
+
 // a op b for the six infix operators, with their tests. Plain comparisons
 // rather than a switch: a jump table's one indirect branch predicts worse.
 inline Outcome ApplyInfix(double a, TokenKind op, double b) noexcept {
-  if (op == '+') return {Ok, a + b};
+  if (op == '+') return {Ok, Sum(a, b)};
   if (op == '-') return {Ok, a - b};
-  if (op == '*') return {Ok, a * b};
+  if (op == '*') return {Ok, Product(a, b)};
   if (op == '/') {
     if (std::fabs(b) < ZeroThreshold) return {DivisionByZero, 0.0};
     return {Ok, a / b};
@@ -60,25 +72,32 @@ inline Outcome ApplyInfix(double a, TokenKind op, double b) noexcept {
   return {Ok, std::pow(a, b)};
 }
 
+// The arithmetic of every evaluation. Preparing a program stands in for it
+// with a recorder of the operations, since the parse's course never depends
+// on the values.
+struct Arithmetic {
+  static Outcome Prefix(TokenKind k, double y) noexcept { return ApplyPrefix(k, y); }
+  static Outcome Infix(double a, TokenKind op, double b) noexcept { return ApplyInfix(a, op, b); }
+};
+
 // Folds the entries from start to the top, which the parser hands over as one
-// handle, by the rule that matches them whole: a number; a sign or function
-// with its operand; "(" E ")"; E op E. The parser's handles never hold more
-// than one rule (see Priority.h), so a stretch that no rule matches whole is
-// malformed. On a failure depth is cut to start.
-[[gnu::always_inline]] inline ResultCode Reduce(std::size_t start, EvalStack& stack) noexcept {
+// handle, by the rule that matches them whole: a sign or function with its
+// operand; "(" E ")"; E op E. (A number becomes an operand as it is shifted,
+// see Parse.h.) The parser's handles never hold more than one rule (see
+// Priority.h), so a stretch that no rule matches whole is malformed. On a
+// failure depth is cut to start.
+template <typename Maths>
+[[gnu::always_inline]] inline ResultCode Reduce(std::size_t start, EvalStack& stack, Maths& maths) noexcept {
   const TokenKind* kinds = stack.kind + start;
   double* top = stack.operand + stack.operandCount;  // one past the topmost number
   Outcome outcome{Malformed, 0.0};
   switch (stack.depth - start) {
-    case 1:
-      if (kinds[0] == kind::Number) outcome = {Ok, top[-1]};
-      break;
     case 2:
-      if (IsPrefixKind(kinds[0]) && kinds[1] == kind::Operand) outcome = ApplyPrefix(kinds[0], top[-1]);
+      if (IsPrefixKind(kinds[0]) && kinds[1] == kind::Operand) outcome = maths.Prefix(kinds[0], top[-1]);
       break;
     case 3:
       if (kinds[0] == kind::Operand && IsInfixOperator(kinds[1]) && kinds[2] == kind::Operand) {
-        outcome = ApplyInfix(top[-2], kinds[1], top[-1]);
+        outcome = maths.Infix(top[-2], kinds[1], top[-1]);
         if (outcome.code == Ok) --stack.operandCount;
       } else if (kinds[0] == '(' && kinds[1] == kind::Operand && kinds[2] == ')') {
         outcome = {Ok, top[-1]};

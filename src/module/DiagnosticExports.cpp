@@ -36,6 +36,7 @@ exprcalc_diagnosis Published(int code, double value, const Diagnosis& d, std::si
   out.unclosed = d.unclosed ? 1 : 0;
   out.text_variable = d.textVariable == EXPRCALC_NOWHERE ? EXPRCALC_NOWHERE : d.textVariable + shift;
   out.length = length;
+  out.unclosed_at = d.unclosedAt == EXPRCALC_NOWHERE ? EXPRCALC_NOWHERE : d.unclosedAt + shift;
   return out;
 }
 

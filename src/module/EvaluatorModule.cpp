@@ -2,10 +2,7 @@
 #include "module/EvaluatorModule.h"
 
 namespace exprcalc {
-namespace {
-constinit EvaluatorModule module;
-}  // namespace
 
-EvaluatorModule& TheModule() noexcept { return module; }
+constinit EvaluatorModule theModule;
 
 }  // namespace exprcalc

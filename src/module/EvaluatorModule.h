@@ -36,6 +36,7 @@ class EvaluatorModule {
 
 // The static instance. It is constant-initialised, so it exists with an empty
 // table before any code of the host (or of another library) can call an export.
-EvaluatorModule& TheModule() noexcept;
+extern EvaluatorModule theModule;
+inline EvaluatorModule& TheModule() noexcept { return theModule; }
 
 }  // namespace exprcalc

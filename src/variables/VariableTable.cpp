@@ -12,10 +12,6 @@
 
 namespace exprcalc {
 
-unsigned char* VariableTable::Slot(int index) const noexcept {
-  return records_ + static_cast<std::size_t>(index) * record::Size;
-}
-
 int VariableTable::CopyRecord(int index, void* destination) const noexcept {
   if (!InRange(index)) return NotFound;
   std::memcpy(destination, Slot(index), record::Size);
@@ -36,8 +32,15 @@ int VariableTable::StringAt(int index, std::string_view& text) const noexcept {
   return index;
 }
 
+int VariableTable::SetDouble(int index, double value) noexcept {
+  if (!InRange(index) || record::TypeOf(Slot(index)) != record::NumberType) return NotFound;
+  record::WriteNumber(Slot(index), value);
+  return index;
+}
+
 int VariableTable::RemoveAt(int index) noexcept {
   if (!InRange(index)) return NotFound;
+  ++generation_;
   keys_.Remove(records_, count_, index);
   std::size_t later = static_cast<std::size_t>(count_ - index - 1);
   if (later > 0) std::memmove(Slot(index), Slot(index + 1), later * record::Size);
@@ -78,10 +81,12 @@ int VariableTable::Store(std::string_view name, unsigned char type, unsigned cha
   int index = Find(key);
   if (index >= 0) {
     slot = Slot(index);
+    if (record::TypeOf(slot) != type) ++generation_;
     record::WriteHeader(slot, type);
     return index;
   }
   if (EnsureRoom() <= 0) return NoRoom;
+  ++generation_;
   slot = Slot(count_);
   record::WriteHeader(slot, type);
   record::WriteName(slot, key.Padded());
@@ -106,6 +111,7 @@ int VariableTable::EnterString(std::string_view name, std::string_view value) no
 int VariableTable::FreeBlock() noexcept {
   Release(records_);
   keys_.Release();
+  ++generation_;
   records_ = nullptr;
   capacity_ = 0;
   count_ = 0;

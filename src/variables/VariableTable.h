@@ -3,10 +3,13 @@
 // Indexes are positions: removing a record moves every later record down.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "variables/KeyIndex.h"
 #include "variables/NormaliseKey.h"
+#include "variables/VariableRecord.h"
 
 namespace exprcalc {
 
@@ -27,12 +30,22 @@ class VariableTable {
 
   int GetCount() const noexcept { return count_; }
   int Capacity() const noexcept { return capacity_; }
+  // Changes whenever the table's shape changes: a record added, removed or
+  // turned into the other type, or the table cleared. A new number stored in
+  // an existing number record leaves it alone, so what a text reads (which
+  // names exist, at which index, of which type) holds while it is unchanged.
+  std::uint64_t Generation() const noexcept { return generation_; }
+  // The number of the record at index, which must be a number record.
+  double NumberAt(int index) const noexcept { return record::NumberOf(Slot(index)); }
 
   // Index operations: NotFound for an index outside 0 to count-1.
   int CopyRecord(int index, void* destination) const noexcept;
   int DoubleAt(int index, double& value) const noexcept;  // NotFound also for a text record
   int StringAt(int index, std::string_view& text) const noexcept;  // NotFound also for a number record
   int RemoveAt(int index) noexcept;
+  // Stores value in the existing number record at index: index, or NotFound
+  // for an index out of range or a text record. The shape does not change.
+  int SetDouble(int index, double value) noexcept;
 
   // Name operations: the name is normalised first; NotFound when it is not stored.
   // The texts handed out point into the table and stay valid until it changes.
@@ -54,7 +67,9 @@ class VariableTable {
 
  private:
   bool InRange(int index) const noexcept { return index >= 0 && index < count_; }
-  unsigned char* Slot(int index) const noexcept;
+  unsigned char* Slot(int index) const noexcept {
+    return records_ + static_cast<std::size_t>(index) * record::Size;
+  }
   // The one lookup: the index of the record whose name is key, or NotFound.
   int Find(const NormalisedKey& key) const noexcept { return keys_.Find(key, records_); }
   // Finds or appends the record of name and writes its header; NoRoom when no room.
@@ -63,6 +78,7 @@ class VariableTable {
   int capacity_ = 0;
   int count_ = 0;
   unsigned char* records_ = nullptr;
+  std::uint64_t generation_ = 0;
   KeyIndex keys_;
 };
 

@@ -56,30 +56,53 @@ std::vector<char*> ArgumentVector(std::vector<std::string>& arguments) {
   return vector;
 }
 
-enum class ReadEnd { Wanted, Closed, Stalled };
-
-// Reads from the terminal's master side into transcript until wanted holds,
-// the child closes the terminal, or nothing arrives for the stall guard.
-template <typename Predicate>
-ReadEnd ReadUntil(int master, std::string& transcript, Predicate wanted) {
-  while (!wanted(transcript)) {
-    pollfd waiting{master, POLLIN, 0};
-    const int ready = poll(&waiting, 1, StallGuardMilliseconds);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return ReadEnd::Stalled;
-    char buffer[4096];
-    const ssize_t count = read(master, buffer, sizeof buffer);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return ReadEnd::Closed;  // EIO once the child has closed the terminal
-    transcript.append(buffer, static_cast<std::size_t>(count));
-  }
-  return ReadEnd::Wanted;
-}
-
 std::size_t CountOf(const std::string& text, const std::string& part) {
   std::size_t count = 0;
   for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
   return count;
+}
+
+// Where the child's standard output goes: a file to collect, /dev/full, or nowhere.
+struct OutputSetting {
+  std::optional<std::string> path;  // nullopt: descriptor 1 closed
+};
+
+Outcome RunChild(const std::vector<std::string>& arguments, const std::string& input, const OutputSetting& output,
+                 std::optional<unsigned long> memoryLimit) {
+  static int runs = 0;
+  const std::string stem = "run" + std::to_string(++runs);
+  const std::string inputPath = WriteScratchFile(stem + ".in", input);
+  const std::string errorPath = ScratchDirectory() + "/" + stem + ".err";
+  std::vector<std::string> command{CalculatorPath};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv = ArgumentVector(command);
+
+  const pid_t child = fork();
+  if (child == 0) {
+    const int in = open(inputPath.c_str(), O_RDONLY);
+    const int err = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int out = output.path ? open(output.path->c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600) : -1;
+    if (in < 0 || err < 0 || (output.path && out < 0)) _exit(ExecFailed);
+    dup2(in, STDIN_FILENO);
+    dup2(err, STDERR_FILENO);
+    if (output.path) {
+      dup2(out, STDOUT_FILENO);
+    } else {
+      close(STDOUT_FILENO);
+    }
+    if (memoryLimit) {
+      const rlimit limit{*memoryLimit, *memoryLimit};
+      setrlimit(RLIMIT_AS, &limit);
+    }
+    execv(CalculatorPath, argv.data());
+    _exit(ExecFailed);
+  }
+  Outcome outcome;
+  int status = 0;
+  if (child > 0 && waitpid(child, &status, 0) == child) outcome.exitStatus = ExitStatusOf(status);
+  if (output.path && output.path->starts_with(ScratchDirectory())) outcome.output = ReadFile(*output.path);
+  outcome.errors = ReadFile(errorPath);
+  return outcome;
 }
 
 }  // namespace
@@ -97,83 +120,100 @@ std::string WriteScratchFile(const std::string& name, const std::string& text) {
 
 Outcome RunCalculator(const std::vector<std::string>& arguments, const std::string& input,
                       std::optional<unsigned long> memoryLimit) {
-  static int runs = 0;
-  const std::string stem = "run" + std::to_string(++runs);
-  const std::string inputPath = WriteScratchFile(stem + ".in", input);
-  const std::string outputPath = ScratchDirectory() + "/" + stem + ".out";
-  const std::string errorPath = ScratchDirectory() + "/" + stem + ".err";
-  std::vector<std::string> command{CalculatorPath};
-  command.insert(command.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv = ArgumentVector(command);
-
-  const pid_t child = fork();
-  if (child == 0) {
-    const int in = open(inputPath.c_str(), O_RDONLY);
-    const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (in < 0 || out < 0 || err < 0) _exit(ExecFailed);
-    dup2(in, STDIN_FILENO);
-    dup2(out, STDOUT_FILENO);
-    dup2(err, STDERR_FILENO);
-    if (memoryLimit) {
-      const rlimit limit{*memoryLimit, *memoryLimit};
-      setrlimit(RLIMIT_AS, &limit);
-    }
-    execv(CalculatorPath, argv.data());
-    _exit(ExecFailed);
-  }
-  Outcome outcome;
-  int status = 0;
-  if (child > 0 && waitpid(child, &status, 0) == child) outcome.exitStatus = ExitStatusOf(status);
-  outcome.output = ReadFile(outputPath);
-  outcome.errors = ReadFile(errorPath);
-  return outcome;
+  static int outputs = 0;
+  const OutputSetting output{ScratchDirectory() + "/output" + std::to_string(++outputs) + ".out"};
+  return RunChild(arguments, input, output, memoryLimit);
 }
 
-std::optional<Outcome> RunOnTerminal(const std::vector<std::string>& typedLines, const std::string& prompt) {
-  const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0) return std::nullopt;
-  const char* slaveName = grantpt(master) == 0 && unlockpt(master) == 0 ? ptsname(master) : nullptr;
-  if (slaveName == nullptr) {
-    close(master);
-    return std::nullopt;
-  }
+Outcome RunCalculatorInto(BrokenOutput target, const std::vector<std::string>& arguments, const std::string& input) {
+  const OutputSetting output{target == BrokenOutput::Full ? std::optional<std::string>("/dev/full") : std::nullopt};
+  return RunChild(arguments, input, output, std::nullopt);
+}
+
+std::vector<CalculatorBuild> CalculatorBuilds() {
+  std::vector<CalculatorBuild> builds;
+#ifdef EXPRCALC_CLI_PLAIN_PATH
+  builds.push_back({CalculatorPath, true});
+  builds.push_back({EXPRCALC_CLI_PLAIN_PATH, false});
+#else
+  builds.push_back({CalculatorPath, false});
+#endif
+  return builds;
+}
+
+TerminalSession::TerminalSession(const std::string& calculatorPath) {
+  master_ = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master_ < 0) return;
+  const char* slaveName = grantpt(master_) == 0 && unlockpt(master_) == 0 ? ptsname(master_) : nullptr;
+  if (slaveName == nullptr) return;
   const std::string slavePath = slaveName;
-  std::vector<std::string> command{CalculatorPath};
+  std::vector<std::string> command{calculatorPath};
   std::vector<char*> argv = ArgumentVector(command);
 
-  const pid_t child = fork();
-  if (child == 0) {
+  child_ = fork();
+  if (child_ == 0) {
     setsid();  // a new session, so that the terminal becomes the controlling one
     const int slave = open(slavePath.c_str(), O_RDWR);
     if (slave < 0) _exit(ExecFailed);
     dup2(slave, STDIN_FILENO);
     dup2(slave, STDOUT_FILENO);
     dup2(slave, STDERR_FILENO);
-    close(master);
+    close(master_);
     setenv("TERM", "dumb", 1);
-    execv(CalculatorPath, argv.data());
+    setenv("LC_ALL", "C.UTF-8", 1);  // a terminal that shows UTF-8, whatever the test runner's locale
+    signal(SIGINT, SIG_DFL);  // as a shell starts a program, whatever the test runner does
+    execv(calculatorPath.c_str(), argv.data());
     _exit(ExecFailed);
   }
-  Outcome outcome;
-  bool responsive = child > 0;
-  std::size_t promptsWanted = 1;
-  for (const std::string& line : typedLines) {
-    if (!responsive) break;
-    const auto promptShown = [&](const std::string& text) { return CountOf(text, prompt) >= promptsWanted; };
-    responsive = ReadUntil(master, outcome.output, promptShown) == ReadEnd::Wanted;
-    const std::string typed = line + "\n";
-    if (responsive) responsive = write(master, typed.data(), typed.size()) == static_cast<ssize_t>(typed.size());
-    ++promptsWanted;
+}
+
+TerminalSession::~TerminalSession() {
+  if (child_ > 0) {
+    kill(child_, SIGKILL);
+    waitpid(child_, nullptr, 0);
   }
-  if (responsive) {  // read what follows the last line, until the child closes the terminal
-    responsive = ReadUntil(master, outcome.output, [](const std::string&) { return false; }) == ReadEnd::Closed;
+  if (master_ >= 0) close(master_);
+}
+
+TerminalSession::Read TerminalSession::ReadMore() {
+  for (;;) {
+    pollfd waiting{master_, POLLIN, 0};
+    const int ready = poll(&waiting, 1, StallGuardMilliseconds);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return Read::Stalled;
+    char buffer[4096];
+    const ssize_t count = read(master_, buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return Read::Closed;  // EIO once the child has closed the terminal
+    transcript_.append(buffer, static_cast<std::size_t>(count));
+    return Read::Data;
   }
-  if (!responsive && child > 0) kill(child, SIGKILL);
+}
+
+bool TerminalSession::WaitFor(const std::string& text, std::size_t count) {
+  while (CountOf(transcript_, text) < count) {
+    if (!Started() || ReadMore() != Read::Data) return false;
+  }
+  return true;
+}
+
+bool TerminalSession::Type(const std::string& bytes) {
+  return Started() && write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+}
+
+void TerminalSession::Signal(int number) {
+  if (Started()) kill(child_, number);
+}
+
+int TerminalSession::Finish() {
+  if (!Started()) return -1;
+  Read read = Read::Data;
+  while (read == Read::Data) read = ReadMore();
+  if (read == Read::Stalled) kill(child_, SIGKILL);
   int status = 0;
-  if (child > 0 && waitpid(child, &status, 0) == child && responsive) outcome.exitStatus = ExitStatusOf(status);
-  close(master);
-  return outcome;
+  const bool reaped = waitpid(child_, &status, 0) == child_;
+  child_ = -1;
+  return read == Read::Closed && reaped ? ExitStatusOf(status) : -1;
 }
 
 }  // namespace calculatortest

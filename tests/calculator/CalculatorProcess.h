@@ -3,6 +3,8 @@
 // collecting its output, its error lines and its exit status.
 #pragma once
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,9 +28,60 @@ std::string WriteScratchFile(const std::string& name, const std::string& text);
 Outcome RunCalculator(const std::vector<std::string>& arguments, const std::string& input = "",
                       std::optional<unsigned long> memoryLimit = std::nullopt);
 
-// Runs the calculator without arguments on a pseudo-terminal: waits for the
-// prompt before typing each line. nullopt when this machine offers no
-// pseudo-terminal. output holds everything the terminal showed.
-std::optional<Outcome> RunOnTerminal(const std::vector<std::string>& typedLines, const std::string& prompt);
+// Where standard output goes when it is not collected.
+enum class BrokenOutput {
+  Full,    // /dev/full: every write fails with ENOSPC
+  Closed,  // no descriptor 1 at all
+};
+
+// As RunCalculator, with a standard output that cannot be written (output
+// stays empty).
+Outcome RunCalculatorInto(BrokenOutput target, const std::vector<std::string>& arguments,
+                          const std::string& input = "");
+
+// A calculator build that the terminal tests drive: the calculator itself,
+// and the same calculator with the plain line reader when the first edits
+// lines through libedit, so that both readers are tried.
+struct CalculatorBuild {
+  std::string path;
+  bool editsLines;  // libedit, rather than the plain reader
+};
+std::vector<CalculatorBuild> CalculatorBuilds();
+
+// The calculator without arguments on a new pseudo-terminal of its own.
+class TerminalSession {
+ public:
+  explicit TerminalSession(const std::string& calculatorPath);
+  ~TerminalSession();
+  TerminalSession(const TerminalSession&) = delete;
+  TerminalSession& operator=(const TerminalSession&) = delete;
+
+  // False when this machine offers no pseudo-terminal.
+  bool Started() const { return child_ > 0; }
+
+  // Reads what the terminal shows until it holds text count times; false when
+  // the child closes the terminal first or shows nothing for a long while.
+  bool WaitFor(const std::string& text, std::size_t count = 1);
+
+  // Types bytes at the terminal, control characters included ("\x03" is Ctrl-C).
+  bool Type(const std::string& bytes);
+
+  // Sends a signal to the calculator.
+  void Signal(int number);
+
+  // Reads until the child closes the terminal and returns its exit status:
+  // -1 when it was ended by a signal or had to be killed as stalled.
+  int Finish();
+
+  const std::string& Transcript() const { return transcript_; }
+
+ private:
+  enum class Read { Data, Closed, Stalled };
+  Read ReadMore();
+
+  int master_ = -1;
+  pid_t child_ = -1;
+  std::string transcript_;
+};
 
 }  // namespace calculatortest

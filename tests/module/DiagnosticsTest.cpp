@@ -68,6 +68,10 @@ TEST(Diagnostics, SayWhereAndWhyTheTextStopped) {
     EXPECT_EQ(d.text_variable, EXPRCALC_NOWHERE) << row.text;
   }
   exprcalc_diagnosis d;
+  EXPECT_EQ(exprcalc_explain("1 + (2 * (3 + 4", &d), 0);
+  EXPECT_EQ(d.unclosed_at, 4u) << "the first \"(\" left open";
+  EXPECT_EQ(exprcalc_explain("(2+3", &d), 0);
+  EXPECT_EQ(d.unclosed_at, EXPRCALC_NOWHERE);
   EXPECT_EQ(exprcalc_explain("1.2.3 + 1", &d), 0);
   EXPECT_EQ(d.dropped, 0u) << "the dropped number begins at 0";
   EXPECT_EQ(exprcalc_explain("2 + @note", &d), 0);

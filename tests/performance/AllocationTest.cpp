@@ -96,6 +96,31 @@ TEST_F(Allocation, CorpusEvaluatesWithoutHeap) {
   }
 }
 
+// A prepared expression evaluates without the heap, while its values change
+// and after the table grew (when it follows its text, which fits inline).
+TEST_F(Allocation, PreparedExpressionsEvaluateWithoutHeap) {
+  for (const auto& row : exprcalc::bench::Corpus()) {
+    exprcalc_expr* expr = nullptr;
+    ASSERT_EQ(exprcalc_prepare(std::string(row.text).c_str(), &expr), EXPRCALC_OK) << row.name;
+    for (int round = 0; round < 2; ++round) {
+      const HeapCounts before = CurrentHeapCounts();
+      double value = 0.0;
+      for (int i = 0; i < 10; ++i) {
+        exprcalc_set_double(i % 3, 1.0 + i);
+        exprcalc_evaluate(expr, &value);
+      }
+      const HeapCounts after = CurrentHeapCounts();
+      EXPECT_EQ((after.newCalls - before.newCalls) + (after.libraryRequests - before.libraryRequests) +
+                    (after.mallocRequests - before.mallocRequests),
+                0u)
+          << row.name << (round == 0 ? "" : ", after the table's shape changed");
+      EnterVarDouble("@ANOTHER", 1.0);
+    }
+    RemoveVariable("@ANOTHER");
+    exprcalc_release(expr);
+  }
+}
+
 struct ShortShape {
   const char* name;
   std::function<std::string(std::size_t)> build;

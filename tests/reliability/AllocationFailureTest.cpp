@@ -77,6 +77,17 @@ Outcome Evaluate(const std::string& text) {
 
 Outcome Statement(const std::string& text) { return {Substitution(text.c_str()), 0.0}; }
 
+// Prepares text and evaluates it once: a failed preparation gives 257 and no handle.
+Outcome Prepared(const std::string& text) {
+  exprcalc_expr* expr = nullptr;
+  const int code = exprcalc_prepare(text.c_str(), &expr);
+  if (code != EXPRCALC_OK) return {expr == nullptr ? code : -1, 0.0};
+  double value = -1.0;
+  const int evaluated = exprcalc_evaluate(expr, &value);
+  exprcalc_release(expr);
+  return {evaluated, value};
+}
+
 // Long texts take the evaluator's stack from the heap; a fraction of more
 // than 320 bytes with grouping commas takes a second block for its digits.
 const std::string LongSum = Repeat("1+", 200) + "1";
@@ -94,6 +105,10 @@ std::vector<Operation> Operations() {
       {"long malformed text", 0, Kind::Evaluation, true, [] { return Evaluate(Repeat("(", 300) + Repeat(")", 301)); },
        {EXPRCALC_MALFORMED, 0.0}},
       {"text of 256 bytes", 0, Kind::Evaluation, false, [] { return Evaluate(Repeat("1+", 127) + "10"); }, {0, 137.0}},
+      {"prepared short text", 3, Kind::Evaluation, true, [] { return Prepared("@V2*(1+@V1)"); }, {0, 4.0}},
+      {"prepared long sum", 0, Kind::Evaluation, true, [] { return Prepared(LongSum); }, {0, 201.0}},
+      {"prepared long grouped fraction", 0, Kind::Evaluation, true, [] { return Prepared(GroupedDigits); },
+       {0, GroupedValue}},
       {"statement of a long sum, first variable", 0, Kind::Statement, true,
        [] { return Statement("@X = " + LongSum); }, {0, 0.0}},
       {"statement of a grouped fraction, 18th variable", 17, Kind::Statement, true,

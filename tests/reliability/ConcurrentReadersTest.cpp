@@ -2,7 +2,8 @@
 // allows while no call writes: each phase, the main thread (alone) rebuilds
 // the table with every kind of writing call, then reader threads started
 // together check every variable, record and expression against what was
-// written. Built on the shared library through the public header; CI runs it
+// written, through ParseString, exprcalc_explain and prepared expressions
+// that all readers evaluate at once. Built on the shared library through the public header; CI runs it
 // under ThreadSanitizer (.ci/stages/60-threads.sh), where a write hidden in a
 // read path, or state shared between two evaluations, shows up as a race.
 #include <gtest/gtest.h>
@@ -38,6 +39,7 @@ struct Expression {
 struct Table {
   std::vector<Variable> variables;  // in index order
   std::vector<Expression> expressions;
+  std::vector<exprcalc_expr*> prepared;  // one per expression, shared by every reader
 };
 
 std::string Name(int index) { return "@V" + std::to_string(index); }
@@ -140,11 +142,20 @@ Findings Read(const Table& table, int reader) {
       const int index = (step + reader * 7 + round) % count;
       CheckVariable(table.variables[index], index, findings);
     }
-    for (const Expression& expression : table.expressions) {
+    for (std::size_t i = 0; i < table.expressions.size(); ++i) {
+      const Expression& expression = table.expressions[i];
+      const std::string shown = expression.text.substr(0, 40);
       double value = -1.0;
       const int code = ParseString(expression.text.c_str(), &value);
       findings.Check(code == expression.code && value == expression.value,
-                     "ParseString(" + expression.text.substr(0, 40) + ") gave " + std::to_string(code));
+                     "ParseString(" + shown + ") gave " + std::to_string(code));
+      exprcalc_diagnosis diagnosis;
+      findings.Check(exprcalc_explain(expression.text.c_str(), &diagnosis) == expression.code &&
+                         diagnosis.value == expression.value,
+                     "exprcalc_explain(" + shown + ")");
+      value = -1.0;
+      findings.Check(exprcalc_evaluate(table.prepared[i], &value) == expression.code && value == expression.value,
+                     "exprcalc_evaluate(" + shown + ")");
     }
     int type = -1;
     double number = -1.0;
@@ -160,8 +171,12 @@ Findings Read(const Table& table, int reader) {
 
 TEST(ConcurrentReaders, ReadOnlyCallsAgreeWhileNoCallWrites) {
   for (int phase = 0; phase < PhaseCount; ++phase) {
-    const Table table = WritePhase(phase);
+    Table table = WritePhase(phase);
     ASSERT_FALSE(HasFailure()) << "phase " << phase << ": the writes themselves failed";
+    for (const Expression& expression : table.expressions) {
+      table.prepared.push_back(nullptr);
+      ASSERT_EQ(exprcalc_prepare(expression.text.c_str(), &table.prepared.back()), EXPRCALC_OK);
+    }
 
     std::vector<Findings> findings(ReaderCount);
     std::latch start(ReaderCount);
@@ -173,6 +188,7 @@ TEST(ConcurrentReaders, ReadOnlyCallsAgreeWhileNoCallWrites) {
       });
     }
     for (std::thread& reader : readers) reader.join();
+    for (exprcalc_expr* expr : table.prepared) exprcalc_release(expr);
 
     for (int reader = 0; reader < ReaderCount; ++reader) {
       EXPECT_EQ(findings[reader].failures, 0)

@@ -7,6 +7,7 @@ namespace calculator {
 namespace {
 
 constexpr std::string_view FileOption = "--file";
+constexpr std::string_view StandardInputName = "-";
 
 bool TakesFileName(std::string_view argument) { return argument == "-f" || argument == FileOption; }
 
@@ -26,6 +27,8 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
     const std::string_view argument = arguments[i];
     if (optionsEnded || argument.empty() || argument[0] != '-' || IsNegativeExpression(argument)) {
       options.expressions.emplace_back(argument);
+    } else if (argument == StandardInputName) {
+      options.files.emplace_back(argument);
     } else if (argument == "--") {
       optionsEnded = true;
     } else if (argument == "--dms") {
@@ -52,6 +55,9 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
       return result;
     }
   }
+  if (options.interactive && !(options.expressions.empty() && options.files.empty())) {
+    result.usageError = "option -i reads standard input: it takes no EXPR and no -f";
+  }
   return result;
 }
 
@@ -63,14 +69,16 @@ Each EXPR is evaluated in order and its value printed on a line of its own.
 An argument whose first non-blank character is "@" and that holds "=" is a
 statement (@RATE = 0.5*@BASE) and prints nothing when it succeeds. Without
 EXPR and -f, lines are read from standard input; when that is a terminal an
-interactive session starts (type :help there).
+interactive session starts (type :help there; Ctrl-C cancels a line, Ctrl-D
+or :quit ends the session).
 
 Options:
   -f, --file FILE    read lines from FILE ("-" is standard input); may be
                      repeated; files are read before any EXPR
+  -                  the same as -f -
       --dms          print values as degrees:minutes:seconds
   -i, --interactive  run the interactive session even when standard input
-                     is not a terminal
+                     is not a terminal (with no EXPR and no -f)
   -h, --help         print this help and exit
   -V, --version      print the version and exit
       --             end of options: every later argument is an EXPR
@@ -78,20 +86,28 @@ Options:
 An argument that begins with "-" and a digit, ".", ":" or "(" is an EXPR,
 not an option: exprcalc -5+2 prints -3.
 
-Lines that are blank or whose first non-blank character is "#" are skipped;
-lines may end in LF or CRLF.
+Lines and arguments that are blank or whose first non-blank character is "#"
+are skipped; lines may end in LF or CRLF, and a UTF-8 byte-order mark before
+the first line is ignored.
 
-Numbers print with the fewest digits that read back to the same double,
-without an exponent from 1e-6 up to 1e21 (with one beyond: 1e+300), and as
-nan, inf or -inf. With --dms a value prints as D:MM:SS with whole minutes and
-seconds (1.51 prints 1:30:36), a leading "-" for a negative value. When the
-value is not a whole number of seconds, the remaining fraction of a second is
-carried as a decimal fraction of the degrees field (1.5101 prints
-1.0001:30:36), since the notation has no fraction of a second; the text reads
-back to the same value, or to within the last digit of a double.
+Values print in plain decimal notation with the fewest digits that read back
+to the same double (0.1+0.2 prints 0.30000000000000004); from 2^53 on, where
+integers are no longer read back exactly, with a decimal point (2^60 prints
+1152921504606847000.0). Not-a-number and infinities print as nan, inf and
+-inf, which no expression can write.
 
-Exit status: 0 when every line succeeded, 1 when any failed, 2 for a usage
-error (unknown option, unreadable file).
+With --dms a value prints as D:MM:SS with whole minutes and seconds (1.51
+prints 1:30:36), a leading "-" for a negative value. When the value is not a
+whole number of seconds, the remaining fraction of a second is carried as a
+decimal fraction of the degrees field (1.5101 prints 1.0001:30:36), since the
+notation has no fraction of a second; the text reads back to the same value,
+or to within the last digit of a double. From 2^53 degrees on, values print
+as without --dms.
+
+Exit status: 0 when every line succeeded (an interactive session: when it
+ended normally, whatever errors it showed), 1 when any line failed or the
+output could not be written, 2 for a usage error (unknown option, unreadable
+file).
 )";
 }
 

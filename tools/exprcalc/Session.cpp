@@ -16,10 +16,11 @@ constexpr std::string_view SessionHelp = R"(Type an expression to see its value,
   @NOTE = "some text     statement: stores a text
   @RATE =                statement: removes the variable
 Commands:
-  :vars    list every variable (index, name, type, value)
-  :clear   remove every variable
-  :help    show this help
-  :quit    end the session (so does end of input, Ctrl-D)
+  :vars      list every variable (index, name, type, value)
+  :clear     remove every variable
+  :help      show this help
+  :quit, :q  end the session (so does Ctrl-D at the start of a line)
+Ctrl-C cancels the line being typed; the variables stay.
 )";
 
 std::string_view Trim(std::string_view text) {
@@ -30,11 +31,10 @@ std::string_view Trim(std::string_view text) {
 
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-enum class CommandOutcome { Continue, Failed, Quit };
-
-CommandOutcome RunCommand(std::string_view command, const SessionSettings& settings, std::ostream& output,
-                          std::ostream& errors) {
-  if (command == ":quit" || command == ":q") return CommandOutcome::Quit;
+// Runs a command; false for :quit.
+bool RunCommand(std::string_view command, const SessionSettings& settings, std::ostream& output,
+                std::ostream& errors) {
+  if (command == ":quit" || command == ":q") return false;
   if (command == ":help") {
     output << SessionHelp;
   } else if (command == ":vars") {
@@ -44,9 +44,8 @@ CommandOutcome RunCommand(std::string_view command, const SessionSettings& setti
   } else {
     output.flush();
     errors << ErrorLine("", command, "unknown command (:help lists them)") << std::endl;
-    return CommandOutcome::Failed;
   }
-  return CommandOutcome::Continue;
+  return true;
 }
 
 }  // namespace
@@ -56,23 +55,35 @@ bool IsSessionCommand(std::string_view line) {
   return rest.size() >= 2 && rest[0] == ':' && IsLetter(rest[1]);
 }
 
-bool RunSession(TerminalInput& input, const SessionSettings& settings, std::ostream& output, std::ostream& errors) {
+void RunSession(TerminalInput& input, const SessionSettings& settings, std::ostream& output, std::ostream& errors) {
   LineRunner runner(settings.style, output, errors);
-  bool allSucceeded = true;
-  while (const std::optional<std::string> line = input.ReadLine(settings.prompt)) {
-    if (IsSkipped(*line)) continue;
-    input.Remember(*line);
-    if (IsSessionCommand(*line)) {
-      const CommandOutcome outcome = RunCommand(Trim(*line), settings, output, errors);
-      if (outcome == CommandOutcome::Quit) return allSucceeded;
-      if (outcome == CommandOutcome::Failed) allSucceeded = false;
-    } else if (!runner.Run(*line, "")) {
-      allSucceeded = false;
+  const bool prompting = !settings.prompt.empty();
+  std::string line;
+  while (output) {
+    const Typed typed = input.ReadLine(settings.prompt, line);
+    if (typed == Typed::End) {
+      if (prompting) output << '\n';  // leave the terminal on a fresh line after Ctrl-D
+      break;
+    }
+    if (typed == Typed::Cancelled) {
+      if (prompting) output << '\n';  // the next prompt on a line of its own
+      continue;
+    }
+    // Ctrl-D after a partial line leaves the cursor behind the text typed:
+    // the value goes on the next line, not glued to the text.
+    if (typed == Typed::LastLine && prompting) output << '\n';
+    if (!IsSkipped(line)) {
+      input.Remember(line);
+      if (!IsSessionCommand(line)) {
+        runner.Run(line, "");
+      } else if (!RunCommand(Trim(line), settings, output, errors)) {
+        break;
+      }
     }
     output.flush();
+    if (typed == Typed::LastLine) break;  // no input follows it
   }
-  if (!settings.prompt.empty()) output << '\n';  // leave the terminal on a fresh line after Ctrl-D
-  return allSucceeded;
+  output.flush();
 }
 
 }  // namespace calculator

@@ -1,24 +1,27 @@
 // Lines typed at the interactive session, with a prompt. Two builds of the
 // same interface: line editing and history through libedit, or a plain
-// reader of standard input when libedit is not available.
+// reader of standard input when libedit is not available. Both tell a line
+// cancelled by Ctrl-C (while an InterruptCatcher lives) from the end of input.
 #pragma once
 
-#include <optional>
+#include <ostream>
 #include <string>
+
+#include "LineSource.h"
 
 namespace calculator {
 
 class TerminalInput {
  public:
   // editing: use line editing when this build has it (only on a terminal).
-  explicit TerminalInput(bool editing);
+  // output: where the plain reader shows the prompt, flushed before each read.
+  TerminalInput(bool editing, std::ostream& output);
   ~TerminalInput();
   TerminalInput(const TerminalInput&) = delete;
   TerminalInput& operator=(const TerminalInput&) = delete;
 
-  // Shows prompt (unless it is empty) and reads a line without its line end;
-  // nothing at the end of input.
-  std::optional<std::string> ReadLine(const std::string& prompt);
+  // Shows prompt (unless it is empty) and reads a line without its line end.
+  Typed ReadLine(const std::string& prompt, std::string& line);
 
   // Adds a line to the history that the arrow keys recall.
   void Remember(const std::string& line);
@@ -27,7 +30,12 @@ class TerminalInput {
   static const char* Kind();
 
  private:
+  // The plain reading, shared by both builds (libedit reads only a terminal).
+  Typed ReadPlainly(const std::string& prompt, std::string& line);
+
   [[maybe_unused]] bool editing_;  // the plain reader has no use for it
+  std::ostream& output_;
+  DescriptorLines standardInput_;
 };
 
 }  // namespace calculator

@@ -1,22 +1,17 @@
 // The plain line reader, used when the calculator is built without libedit:
-// prompt on standard output, std::getline on standard input, no history.
-#include <iostream>
+// prompt on standard output, lines read from standard input, no history.
+#include <unistd.h>
 
-#include "LineSource.h"
 #include "TerminalInput.h"
 
 namespace calculator {
 
-TerminalInput::TerminalInput(bool editing) : editing_(editing) {}
+TerminalInput::TerminalInput(bool editing, std::ostream& output)
+    : editing_(editing), output_(output), standardInput_(STDIN_FILENO) {}
 
 TerminalInput::~TerminalInput() = default;
 
-std::optional<std::string> TerminalInput::ReadLine(const std::string& prompt) {
-  if (!prompt.empty()) std::cout << prompt << std::flush;
-  std::string line;
-  if (!ReadLineWithoutEnd(std::cin, line)) return std::nullopt;
-  return line;
-}
+Typed TerminalInput::ReadLine(const std::string& prompt, std::string& line) { return ReadPlainly(prompt, line); }
 
 void TerminalInput::Remember(const std::string&) {}
 

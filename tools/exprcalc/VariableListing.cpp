@@ -52,15 +52,21 @@ std::vector<VariableEntry> ReadVariables() {
 
 std::string FormatVariables(const std::vector<VariableEntry>& entries, ValueStyle style) {
   if (entries.empty()) return "(no variables)\n";
+  std::size_t indexWidth = 0;
   std::size_t nameWidth = 0;
-  for (const VariableEntry& entry : entries) nameWidth = std::max(nameWidth, entry.name.size());
+  for (const VariableEntry& entry : entries) {
+    indexWidth = std::max(indexWidth, std::to_string(entry.index).size());
+    nameWidth = std::max(nameWidth, entry.name.size());
+  }
   std::string listing;
   for (const VariableEntry& entry : entries) {
+    const std::string index = std::to_string(entry.index);
     const std::string value = entry.isText ? "\"" + entry.text + "\""
                               : style == ValueStyle::DegreesMinutesSeconds ? FormatDms(entry.number)
                                                                            : FormatNumber(entry.number);
-    listing += std::to_string(entry.index) + "  " + entry.name + std::string(nameWidth - entry.name.size(), ' ') +
-               "  " + (entry.isText ? "text  " : "number") + "  " + value + "\n";
+    listing += std::string(indexWidth - index.size(), ' ') + index + "  " + entry.name +
+               std::string(nameWidth - entry.name.size(), ' ') + "  " + (entry.isText ? "text  " : "number") + "  " +
+               value + "\n";
   }
   return listing;
 }

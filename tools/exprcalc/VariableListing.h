@@ -19,8 +19,9 @@ struct VariableEntry {
 
 std::vector<VariableEntry> ReadVariables();
 
-// One line per variable: index, name, type ("number" or "text") and value
-// (texts in double quotes); "(no variables)" for an empty table.
+// One line per variable: index (right-aligned), name, type ("number" or
+// "text") and value (texts in double quotes), in aligned columns;
+// "(no variables)" for an empty table.
 std::string FormatVariables(const std::vector<VariableEntry>& entries, ValueStyle style);
 
 }  // namespace calculator

@@ -1,0 +1,84 @@
+"""Prepared expressions: Library.prepare against Library.evaluate through every kind of table change,
+the release of the handle, and Variables.set_at."""
+
+import copy
+import math
+import struct
+import unittest
+from unittest import mock
+
+import exprcalc
+from test_exprcalc import LibraryTestCase
+
+TEXTS = ["(@X+1)*(@X-1)", "8 / (@X-4)", "LOG(@X)", "ACOS(@X)", "@X%@Y", "@X+@Y*@T", "2*(3+@X", "1.5e3",
+         "3*@NOPE+1", "", b"@X + \xc3\xa9"]
+
+
+def outcome(evaluate):
+    """The value's bits, or the exception's type, code, position, reason and text with its caret line."""
+    try:
+        return struct.pack("<d", evaluate())
+    except exprcalc.ExprcalcError as error:
+        return type(error), error.code, error.position, error.reason, str(error)
+
+
+class PreparedTest(LibraryTestCase):
+    def test_agrees_with_evaluate_through_table_changes(self):
+        calc, variables = self.calc, self.variables
+        variables.update({"@X": 2, "@Y": 3, "@T": "a text"})
+        changes = [  # new values by index (the prepared operations), then changes of shape
+            lambda: None, lambda: variables.set_at(0, 4), lambda: variables.set_at(0, -1),
+            lambda: variables.set_at(0, 0), lambda: variables.set_at(-2, math.nan),
+            lambda: variables.__setitem__("@X", "text"), lambda: variables.__setitem__("@X", 7),
+            lambda: variables.__delitem__("@T"), lambda: variables.__setitem__("@NOPE", 2),
+            lambda: calc.execute("@X = @Y*2+1"), lambda: variables.update({f"@G{n}": n for n in range(40)}),
+            variables.clear, lambda: variables.update({"@Y": 0.5, "@X": 4}),
+        ]
+        prepared = [calc.prepare(text) for text in TEXTS]
+        for step, change in enumerate(changes):
+            change()
+            for text, expression in zip(TEXTS, prepared):
+                with self.subTest(step=step, text=text):
+                    self.assertEqual(outcome(expression), outcome(lambda: calc.evaluate(text)))
+                    self.assertEqual(expression.evaluate_code()[0], calc.evaluate_code(text)[0])
+        with self.assertRaises(exprcalc.DivisionByZeroError) as caught:
+            prepared[1].evaluate()
+        self.assertEqual((caught.exception.code, caught.exception.position), (1, 2))
+        self.assertTrue(str(caught.exception).endswith("'8 / (@X-4)'\n  8 / (@X-4)\n    ^"))
+
+    def test_the_handle_is_released_once_and_never_used_after(self):
+        calc = self.calc
+        with mock.patch.object(calc.functions, "exprcalc_release", wraps=calc.functions.exprcalc_release) as release:
+            with calc.prepare("1+2") as expression:
+                self.assertEqual(expression(), 3.0)
+            expression.close()
+            for evaluate in (expression, expression.evaluate, expression.evaluate_code):
+                with self.assertRaisesRegex(ValueError, "closed"):
+                    evaluate()
+            self.assertEqual(release.call_count, 1)
+            collected = calc.prepare("2*3")
+            copies = [copy.copy(collected), copy.deepcopy(collected)]  # each with a handle of its own
+            del collected  # never closed: released when collected
+            self.assertEqual((release.call_count, [duplicate() for duplicate in copies]), (2, [6.0, 6.0]))
+
+    def test_set_at(self):
+        rows = [
+            # (index, value, exception or None, what changes in the table)
+            (0, 5, None, {"@A": 5.0}), (-1, 7.5, None, {"@B": 7.5}),
+            (1, 9.0, TypeError, {}), (-2, 9.0, TypeError, {}),  # a text variable
+            (3, 9.0, IndexError, {}), (-4, 9.0, IndexError, {}), (2 ** 32, 9.0, IndexError, {}),
+            (0, True, TypeError, {}), (0, "1", TypeError, {}), (1.0, 9.0, TypeError, {}),
+        ]
+        for index, value, error, changed in rows:
+            with self.subTest(index=index, value=value):
+                self.variables.clear()
+                self.variables.update({"@A": 1, "@T": "t", "@B": 2})
+                if error is None:
+                    self.variables.set_at(index, value)
+                else:
+                    self.assertRaises(error, self.variables.set_at, index, value)
+                self.assertEqual(dict(self.variables), {"@A": 1.0, "@T": "t", "@B": 2.0, **changed})
+
+
+if __name__ == "__main__":
+    unittest.main()

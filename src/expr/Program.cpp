@@ -1,0 +1,239 @@
+// Preparing a program: the text is parsed once with a recorder standing in
+// for the arithmetic, so every reduction becomes an operation instead of a
+// value. Steps on constants are folded where the fold succeeds; a step that
+// fails stays in the program, so its code comes at the same point as in a
+// plain evaluation. Running a program is a loop over the operations with the
+// same functions in the same order, so every bit and code agrees.
+#include "expr/Program.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "base/Memory.h"
+#include "base/SingleByteText.h"
+#include "expr/BuiltIns.h"
+#include "expr/Evaluate.h"
+#include "expr/Parse.h"
+
+namespace exprcalc {
+
+class ProgramRecorder {
+ public:
+  ProgramRecorder(Program& program, std::string_view text, const VariableTable& table) noexcept
+      : program_(program), text_(text), table_(table) {}
+
+  bool Prepare(std::size_t) noexcept { return true; }
+
+  // The next token begins at the first byte that is not a blank.
+  void Fetching(std::size_t position) noexcept {
+    while (position < text_.size() && (text_[position] == ' ' || text_[position] == '\t')) ++position;
+    nextOffset_ = position;
+  }
+
+  // A number is a literal or PAI, which stays what it is, or a variable,
+  // which is read from its record each run (a text variable reads as 0).
+  void Shifted(std::size_t, const Token& token) noexcept {
+    if (token.kind != kind::Number) return;
+    const std::size_t begin = nextOffset_;
+    const unsigned char first = begin < text_.size() ? static_cast<unsigned char>(text_[begin]) : 0;
+    std::size_t end = begin;
+    if (IsLetter(first) || first == '@') {
+      ++end;
+      while (end < text_.size() && (IsLetter(static_cast<unsigned char>(text_[end])) ||
+                                    IsDigit(static_cast<unsigned char>(text_[end])))) {
+        ++end;
+      }
+    }
+    const std::string_view name = text_.substr(begin, end - begin);
+    int type = 0;
+    const int index =
+        name.empty() || FindBuiltIn(name) != nullptr ? VariableTable::NotFound : table_.IndexByKey(name, type);
+    if (index != VariableTable::NotFound && type == record::NumberType) {
+      Emit(Program::PushVariable, static_cast<std::uint32_t>(index), +1);
+    } else {
+      PushConstant(token.value);
+    }
+  }
+
+  Outcome Prefix(TokenKind k, double) noexcept {
+    if (k == '+') return {Ok, 0.0};  // the operand as it is
+    if (LastIs(Program::PushConstant, 1)) {
+      const Outcome folded = ApplyPrefix(k, program_.constants_[OperandOf(1)]);
+      if (folded.code == Ok) {
+        program_.constants_[OperandOf(1)] = folded.value;
+        return {Ok, 0.0};
+      }
+    }
+    if (k == '-') {
+      Emit(Program::Negate, 0, 0);
+    } else {
+      Emit(Program::Function, k, 0);
+    }
+    return {Ok, 0.0};
+  }
+
+  Outcome Infix(double, TokenKind op, double) noexcept {
+    if (LastIs(Program::PushConstant, 1) && LastIs(Program::PushConstant, 2)) {
+      const Outcome folded = ApplyInfix(program_.constants_[OperandOf(2)], op, program_.constants_[OperandOf(1)]);
+      if (folded.code == Ok) {
+        program_.constants_[OperandOf(2)] = folded.value;
+        --program_.constantCount_;  // the right operand's, the last one added
+        --program_.operationCount_;
+        --depth_;
+        return {Ok, 0.0};
+      }
+    }
+    // A right operand that is one constant or variable is read by the operation itself.
+    const Program::Code code = InfixCode(op);
+    if (LastIs(Program::PushConstant, 1) || LastIs(Program::PushVariable, 1)) {
+      const int form = LastIs(Program::PushConstant, 1) ? 1 : 2;
+      const std::uint32_t operand = OperandOf(1);
+      --program_.operationCount_;
+      --depth_;
+      Emit(static_cast<Program::Code>(code + form), operand, 0);
+    } else {
+      Emit(code, 0, -1);
+    }
+    return {Ok, 0.0};
+  }
+
+  // Only a malformed stretch can fail here: the recorder's arithmetic never does.
+  void Failed(ResultCode, std::size_t, std::size_t, bool, const EvalStack&) noexcept { Emit(Program::Malformed, 0, 0); }
+
+  void Finished(const EvalStack& stack) noexcept { program_.resultSlot_ = LowestOperand(stack); }
+
+ private:
+  static Program::Code InfixCode(TokenKind op) noexcept {
+    switch (op) {
+      case '+': return Program::Add;
+      case '-': return Program::Subtract;
+      case '*': return Program::Multiply;
+      case '/': return Program::Divide;
+      case '%': return Program::Remainder;
+      default: return Program::Power;
+    }
+  }
+
+  void PushConstant(double value) noexcept {
+    program_.constants_[program_.constantCount_] = value;
+    Emit(Program::PushConstant, static_cast<std::uint32_t>(program_.constantCount_++), +1);
+  }
+
+  // An operand beyond 24 bits cannot be encoded: the program is then not
+  // used, and running it evaluates the text.
+  void Emit(Program::Code code, std::uint32_t operand, int depthChange) noexcept {
+    if (operand > Program::LargestOperand) program_.usable_ = false;
+    program_.operations_[program_.operationCount_++] = (operand << Program::OperandShift) | code;
+    depth_ = static_cast<std::size_t>(static_cast<long long>(depth_) + depthChange);
+    if (depth_ > Program::MostNumbers) program_.usable_ = false;
+  }
+
+  // True when the back-th operation from the end is code: for a push, the
+  // back-th number from the top is then that constant or variable.
+  bool LastIs(Program::Code code, std::size_t back) const noexcept {
+    return program_.operationCount_ >= back &&
+           (program_.operations_[program_.operationCount_ - back] & 0xFF) == code;
+  }
+  std::uint32_t OperandOf(std::size_t back) const noexcept {
+    return program_.operations_[program_.operationCount_ - back] >> Program::OperandShift;
+  }
+
+  Program& program_;
+  std::string_view text_;
+  const VariableTable& table_;
+  std::size_t nextOffset_ = 0;
+  std::size_t depth_ = 0;
+};
+
+}  // namespace exprcalc
+
+exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable& table) noexcept {
+  using namespace exprcalc;
+  // Every token takes a byte of text, so a text of n bytes gives at most n + 1
+  // operations and as many constants (at most 13 bytes per byte of text).
+  const std::size_t most = text.size() + 2;
+  std::size_t bytes = 0;
+  if (!MultiplySize(most, sizeof(double) + sizeof(std::uint32_t), bytes) || bytes > SIZE_MAX - sizeof(Program) - most) {
+    return nullptr;
+  }
+  bytes += sizeof(Program) + most;
+  void* block = Allocate(bytes);
+  if (block == nullptr) return nullptr;
+  Program* program = new (block) Program;
+  program->constants_ = reinterpret_cast<double*>(program + 1);
+  program->operations_ = reinterpret_cast<std::uint32_t*>(program->constants_ + most);
+  program->text_ = reinterpret_cast<char*>(program->operations_ + most);
+  if (!text.empty()) std::memcpy(program->text_, text.data(), text.size());
+  program->length_ = text.size();
+  program->generation_ = table.Generation();
+
+  if (!text.empty()) {
+    TokenReader input(text, table);
+    ProgramRecorder recorder(*program, text, table);
+    double ignored = 0.0;
+    if (Parse(text, input, ignored, recorder) == OutOfMemory) {
+      Release(program);
+      return nullptr;
+    }
+  } else {
+    program->resultSlot_ = NoOperand;
+  }
+  return program;
+}
+
+void exprcalc_expr::Release(exprcalc_expr* program) noexcept {
+  if (program == nullptr) return;
+  program->~exprcalc_expr();
+  exprcalc::Release(program);
+}
+
+exprcalc::ResultCode exprcalc_expr::Run(const VariableTable& table, double& result) const noexcept {
+  using namespace exprcalc;
+  if (!Current(table)) return Evaluate(Text(), table, result);
+  result = 0.0;
+  // The top number is kept apart from the ones below it (numbers[0..depth)),
+  // so that most operations touch no memory but their operand.
+  double numbers[MostNumbers + 1];
+  std::size_t depth = 0;
+  double top = 0.0;
+  Outcome outcome{Ok, 0.0};
+  auto variable = [&](std::uint32_t index) { return table.NumberAt(static_cast<int>(index)); };
+  auto pop = [&] { return numbers[--depth]; };
+  const std::uint32_t* const end = operations_ + operationCount_;
+  for (const std::uint32_t* next = operations_; next != end; ++next) {
+    const std::uint32_t operand = *next >> OperandShift;
+    switch (static_cast<Code>(*next & 0xFF)) {
+      case PushConstant: numbers[depth++] = top; top = constants_[operand]; continue;
+      case PushVariable: numbers[depth++] = top; top = variable(operand); continue;
+      case Negate: top = top * -1.0; continue;
+      case Function: outcome = ApplyPrefix(static_cast<TokenKind>(operand), top); break;
+      case Malformed: return exprcalc::Malformed;
+      case Add: top = Sum(pop(), top); continue;
+      case AddC: top = Sum(top, constants_[operand]); continue;
+      case AddV: top = Sum(top, variable(operand)); continue;
+      case Subtract: top = pop() - top; continue;
+      case SubtractC: top = top - constants_[operand]; continue;
+      case SubtractV: top = top - variable(operand); continue;
+      case Multiply: top = Product(pop(), top); continue;
+      case MultiplyC: top = Product(top, constants_[operand]); continue;
+      case MultiplyV: top = Product(top, variable(operand)); continue;
+      case Divide: outcome = ApplyInfix(pop(), '/', top); break;
+      case DivideC: outcome = ApplyInfix(top, '/', constants_[operand]); break;
+      case DivideV: outcome = ApplyInfix(top, '/', variable(operand)); break;
+      case Remainder: outcome = ApplyInfix(pop(), '%', top); break;
+      case RemainderC: outcome = ApplyInfix(top, '%', constants_[operand]); break;
+      case RemainderV: outcome = ApplyInfix(top, '%', variable(operand)); break;
+      case Power: outcome = ApplyInfix(pop(), '^', top); break;
+      case PowerC: outcome = ApplyInfix(top, '^', constants_[operand]); break;
+      case PowerV: outcome = ApplyInfix(top, '^', variable(operand)); break;
+    }
+    if (outcome.code != Ok) return outcome.code;
+    top = outcome.value;
+  }
+  // numbers[0] holds the value below the first one pushed; the first number is numbers[1].
+  numbers[depth] = top;
+  if (resultSlot_ != NoOperand) result = numbers[resultSlot_ + 1];
+  return Ok;
+}
+

@@ -1,0 +1,70 @@
+// A prepared expression: the operations that evaluating its text performs,
+// in order, over a stack of numbers. The parse's course depends on the table
+// only through which names exist, where and of which type, so the program
+// holds while the table's generation is the one it was prepared under; after
+// a change of shape, running it evaluates the text again instead.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "exprcalc.h"
+#include "expr/ResultCode.h"
+#include "variables/VariableTable.h"
+
+namespace exprcalc {
+class ProgramRecorder;
+}  // namespace exprcalc
+
+// The handle that hosts hold (declared in exprcalc.h) is the program itself.
+struct exprcalc_expr {
+ public:
+  // Prepares text under the table as it is now; null when memory ran out.
+  static exprcalc_expr* Prepare(std::string_view text, const exprcalc::VariableTable& table) noexcept;
+  static void Release(exprcalc_expr* program) noexcept;
+
+  // The code and value that evaluating the text gives now, bit for bit. It
+  // only reads the program, so several threads may run one program at once.
+  exprcalc::ResultCode Run(const exprcalc::VariableTable& table, double& result) const noexcept;
+
+  std::string_view Text() const noexcept { return {text_, length_}; }
+  // True while running follows the prepared operations rather than the text.
+  bool Current(const exprcalc::VariableTable& table) const noexcept {
+    return usable_ && table.Generation() == generation_;
+  }
+
+  // Operation codes, in the low byte of each operation; the high 24 bits hold
+  // a constant's index, a record's index or a function's kind. An infix
+  // operation takes its right operand from the stack, or straight from a
+  // constant (C) or a variable (V) when that is all the right operand is.
+  enum Code : std::uint8_t {
+    PushConstant, PushVariable, Negate, Function, Malformed,
+    Add, AddC, AddV, Subtract, SubtractC, SubtractV, Multiply, MultiplyC, MultiplyV,
+    Divide, DivideC, DivideV, Remainder, RemainderC, RemainderV, Power, PowerC, PowerV,
+  };
+  static constexpr unsigned OperandShift = 8;
+  static constexpr std::uint32_t LargestOperand = (std::uint32_t{1} << 24) - 1;
+  // Deepest stack of numbers a program may use; a deeper one runs the text.
+  static constexpr std::size_t MostNumbers = 256;
+
+ private:
+  friend class exprcalc::ProgramRecorder;
+  exprcalc_expr() = default;
+  using ResultCode = exprcalc::ResultCode;
+  using VariableTable = exprcalc::VariableTable;
+
+  std::uint64_t generation_ = 0;
+  bool usable_ = true;
+  std::size_t resultSlot_ = 0;  // the numbers' index of the value, or NoOperand
+  std::size_t operationCount_ = 0;
+  std::size_t constantCount_ = 0;
+  double* constants_ = nullptr;
+  std::uint32_t* operations_ = nullptr;
+  char* text_ = nullptr;
+  std::size_t length_ = 0;
+};
+
+namespace exprcalc {
+using Program = ::exprcalc_expr;
+}  // namespace exprcalc

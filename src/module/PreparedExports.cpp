@@ -1,0 +1,39 @@
+// The exprcalc_* exports of prepared expressions: a handle is a Program of
+// the module's table, evaluated again and again.
+#include "exprcalc.h"
+#include "expr/Program.h"
+#include "module/EvaluatorModule.h"
+#include "module/ExportArguments.h"
+
+using exprcalc::IsAddress;
+using exprcalc::Program;
+using exprcalc::TheModule;
+
+extern "C" {
+
+EXPRCALC_API int EXPRCALC_CALL exprcalc_prepare(const char* text, exprcalc_expr** out) {
+  Program* program = Program::Prepare(exprcalc::TextArgument(text), TheModule().Table());
+  if (!IsAddress(out)) {
+    Program::Release(program);  // nowhere to hand it over
+  } else {
+    *out = program;
+  }
+  return program == nullptr ? EXPRCALC_OUT_OF_MEMORY : EXPRCALC_OK;
+}
+
+EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate(const exprcalc_expr* expr, double* value) {
+  double result = 0.0;
+  const int code = IsAddress(expr) ? expr->Run(TheModule().Table(), result) : EXPRCALC_OK;
+  exprcalc::Store(value, result);
+  return code;
+}
+
+EXPRCALC_API void EXPRCALC_CALL exprcalc_release(exprcalc_expr* expr) {
+  if (IsAddress(expr)) Program::Release(expr);
+}
+
+EXPRCALC_API int EXPRCALC_CALL exprcalc_set_double(int index, double value) {
+  return TheModule().Table().SetDouble(index, value);
+}
+
+}  // extern "C"

@@ -1,0 +1,148 @@
+// Prepared expressions against ParseString, code and value bit for bit:
+// texts over the language's alphabet and generated expressions, each
+// prepared once and evaluated after every one of a series of random table
+// changes (new values, added, removed and retyped variables, growth, a
+// cleared table, statements).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "exprcalc.h"
+
+namespace {
+
+// SplitMix64: the same sequence everywhere.
+class Random {
+ public:
+  explicit Random(std::uint64_t seed) : state_(seed) {}
+  std::uint64_t Next() {
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15u);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+    return z ^ (z >> 31);
+  }
+  std::size_t Below(std::size_t n) { return static_cast<std::size_t>(Next() % n); }
+  template <typename T, std::size_t N>
+  const T& Pick(const T (&items)[N]) { return items[Below(N)]; }
+
+ private:
+  std::uint64_t state_;
+};
+
+const char* const Names[] = {"@A", "@B", "@C", "@T", "@MISSING", "X", "@a", "QTY"};
+const double Values[] = {0.0, -0.0, 1.0, -1.0, 2.5, 0.5, 1e-15, -7.0, 1e300, 3.0,
+                         std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
+
+// A soup of tokens: malformed as often as not.
+std::string TokenSoup(Random& random) {
+  static const char* const pieces[] = {"1", "2.5", "0", ":30", "1,000", ".5", "12:30:36", "1.2.3", "@A", "@B", "@C",
+                                       "@T", "@MISSING", "X", "QTY", "PAI", "SIN", "LOG", "ACOS", "SQRT", "+", "-",
+                                       "*", "/", "%", "^", "(", ")", " ", "#", "_", "=", "e5"};
+  std::string text;
+  for (std::size_t n = 1 + random.Below(12); n > 0; --n) text += random.Pick(pieces);
+  return text;
+}
+
+// A well-formed expression over the variables, nested to the given depth.
+std::string Expression(Random& random, int depth) {
+  static const char* const leaves[] = {"@A", "@B", "@C", "@T", "X", "2", "0.5", "PAI", "@MISSING", "0"};
+  static const char* const operators[] = {"+", "-", "*", "/", "%", "^"};
+  static const char* const functions[] = {"SIN", "COS", "LOG", "LOG10", "SQRT", "ACOS", "EXP", "ABS", "DEG"};
+  if (depth == 0 || random.Below(3) == 0) return random.Pick(leaves);
+  switch (random.Below(4)) {
+    case 0: return std::string(random.Pick(functions)) + "(" + Expression(random, depth - 1) + ")";
+    case 1: return "(" + Expression(random, depth - 1) + ")";
+    case 2: return "-(" + Expression(random, depth - 1) + ")";
+    default: return Expression(random, depth - 1) + random.Pick(operators) + Expression(random, depth - 1);
+  }
+}
+
+// One random change of the table: any of the writing calls.
+void ChangeTable(Random& random) {
+  const char* name = random.Pick(Names);
+  const double value = random.Pick(Values);
+  switch (random.Below(12)) {
+    case 0: case 1: case 2: exprcalc_set_double(static_cast<int>(random.Below(10)) - 1, value); break;
+    case 3: case 4: EnterVarDouble(name, value); break;
+    case 5: EnterVarString(name, "text"); break;
+    case 6: RemoveVariable(name); break;
+    case 7: RemoveVarIndex(static_cast<int>(random.Below(4))); break;
+    case 8: for (int i = 0; i < 20; ++i) EnterVarDouble(("@G" + std::to_string(random.Below(100))).c_str(), i); break;
+    case 9: if (random.Below(4) == 0) FreeVariable(); break;
+    case 10: Substitution((std::string(name) + " = " + std::to_string(value)).c_str()); break;
+    default: break;
+  }
+}
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Prepares text and compares it with ParseString after each of several changes.
+void Compare(const std::string& text, Random& random, std::size_t& compared, std::string& firstMismatch) {
+  exprcalc_expr* expr = nullptr;
+  ASSERT_EQ(exprcalc_prepare(text.c_str(), &expr), EXPRCALC_OK) << text;
+  for (int step = 0; step < 12; ++step) {
+    double prepared = 1.0;
+    double parsed = 2.0;
+    const int preparedCode = exprcalc_evaluate(expr, &prepared);
+    const int parsedCode = ParseString(text.c_str(), &parsed);
+    ++compared;
+    if ((preparedCode != parsedCode || !SameBits(prepared, parsed)) && firstMismatch.empty()) {
+      firstMismatch = "\"" + text + "\" at step " + std::to_string(step) + ": prepared " +
+                      std::to_string(preparedCode) + " " + std::to_string(prepared) + ", ParseString " +
+                      std::to_string(parsedCode) + " " + std::to_string(parsed);
+    }
+    if (random.Below(3) == 0) {
+      exprcalc_set_double(static_cast<int>(random.Below(4)), random.Pick(Values));  // the common case: a new value
+    } else {
+      ChangeTable(random);
+    }
+  }
+  exprcalc_release(expr);
+}
+
+TEST(Prepared, AgreesWithParseStringThroughEveryKindOfTableChange) {
+  Random random(20261207);
+  std::size_t compared = 0;
+  std::string firstMismatch;
+  FreeVariable();
+  for (int i = 0; i < 6000; ++i) {
+    if (i % 50 == 0) {
+      FreeVariable();
+      for (const char* name : Names) EnterVarDouble(name, random.Pick(Values));
+      EnterVarString("@T", "text");
+    }
+    const std::string text = i % 2 == 0 ? TokenSoup(random) : Expression(random, 4);
+    Compare(text, random, compared, firstMismatch);
+  }
+  EXPECT_TRUE(firstMismatch.empty()) << firstMismatch;
+  EXPECT_GT(compared, 70000u);
+  FreeVariable();
+}
+
+TEST(Prepared, HandlesAndOutputsThatAreNullOrSmall) {
+  double value = 1.0;
+  EXPECT_EQ(exprcalc_evaluate(nullptr, &value), EXPRCALC_OK);
+  EXPECT_EQ(value, 0.0);
+  EXPECT_EQ(exprcalc_prepare("1+1", nullptr), EXPRCALC_OK);
+  exprcalc_release(nullptr);
+  exprcalc_expr* expr = nullptr;
+  ASSERT_EQ(exprcalc_prepare(nullptr, &expr), EXPRCALC_OK);
+  EXPECT_EQ(exprcalc_evaluate(expr, reinterpret_cast<double*>(16)), EXPRCALC_OK);
+  exprcalc_release(expr);
+  FreeVariable();
+  EXPECT_EQ(exprcalc_set_double(0, 1.0), -1);
+  EnterVarString("@T", "t");
+  EnterVarDouble("@N", 1.0);
+  EXPECT_EQ(exprcalc_set_double(0, 1.0), -1) << "a text record";
+  EXPECT_EQ(exprcalc_set_double(1, 5.0), 1);
+  EXPECT_EQ(LookupVarDouble("@N", &value), 1);
+  EXPECT_EQ(value, 5.0);
+  FreeVariable();
+}
+
+}  // namespace
