@@ -89,18 +89,19 @@ endif()
 message(STATUS "the packaged Python module loads the packaged library by itself: ok (${output})")
 
 # The binding's tests, run from a folder of their own so that they import the
-# packaged module. One test holds only for a module that was not installed:
-# it expects the search to skip a recorded library folder that an installed
-# module has.
+# packaged module, and checking it against the packaged header. One test
+# holds only for a module that was not installed: it expects the search to
+# skip a recorded library folder that an installed module has.
 set(only_uninstalled "test_exprcalc.LoadingTest.test_installed_module_looks_beside_its_recorded_library_folder_first")
-file(COPY "${SOURCE_DIR}/bindings/python/test_exprcalc.py" DESTINATION "${WORK_DIR}/python-tests")
+file(GLOB binding_tests "${SOURCE_DIR}/bindings/python/test_*.py")
+file(COPY ${binding_tests} DESTINATION "${WORK_DIR}/python-tests")
 set(python_runner [==[
 import sys, unittest
 def tests(suite):
     for test in suite:
         yield from tests(test) if isinstance(test, unittest.TestSuite) else [test]
 skipped = set(sys.argv[2:])
-found = list(tests(unittest.TestLoader().discover(sys.argv[1], pattern="test_exprcalc.py")))
+found = list(tests(unittest.TestLoader().discover(sys.argv[1], pattern="test_*.py")))
 chosen = [test for test in found if test.id() not in skipped]
 assert len(found) - len(chosen) == len(skipped), f"not all of {skipped} are among the tests"
 result = unittest.TextTestRunner(verbosity=1).run(unittest.TestSuite(chosen))
@@ -108,6 +109,8 @@ sys.exit(0 if result.wasSuccessful() and result.testsRun else 1)
 ]==])
 list(REMOVE_ITEM python_environment --unset=EXPRCALC_LIBRARY)
 execute_process(COMMAND ${CMAKE_COMMAND} -E env ${python_environment} "EXPRCALC_LIBRARY=${libdir}/libexprcalc.so.1"
+                        "EXPRCALC_HEADER=${prefix}/include/exprcalc.h"
+                        "EXPRCALC_EXPORT_LIST=${SOURCE_DIR}/src/module/exports.list"
                         ${python} -c "${python_runner}" "${WORK_DIR}/python-tests" ${only_uninstalled}
   WORKING_DIRECTORY "${WORK_DIR}" RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT result EQUAL 0)
