@@ -66,9 +66,10 @@ else()
     message(FATAL_ERROR "a static build installed '${shared_files}' and no ${LIBDIR}/libexprcalc.a")
   endif()
   # A host linking the archive meets its names beside its own: each is an
-  # export or lies in the exprcalc namespace. Weak definitions may also be
-  # the standard library's templates and inline functions, the same in every
-  # object that uses them (and so in the host's too).
+  # export, lies in the exprcalc namespace or is a member of a type that the
+  # header names (exprcalc_expr). Weak definitions may also be the standard
+  # library's templates and inline functions, the same in every object that
+  # uses them (and so in the host's too).
   file(STRINGS "${BUILD_DIR}/exprcalc-exports.txt" export_lines)
   list(TRANSFORM export_lines REPLACE " [0-9]+$" "")
   execute_process(COMMAND nm -g --defined-only -C "${libdir}/libexprcalc.a"
@@ -89,8 +90,9 @@ else()
     string(REGEX REPLACE ".*[ &*]" "" qualified "${qualified}")  # and without a return type
     if(name IN_LIST export_lines)
       list(APPEND exports_defined "${name}")
-    elseif(NOT name MATCHES "exprcalc::" AND NOT name STREQUAL "DW.ref.__gxx_personality_v0"
-           AND NOT (kind MATCHES "^[WV]$" AND qualified MATCHES "^(std|__gnu_cxx)::"))
+    elseif(NOT name MATCHES "exprcalc::" AND NOT qualified MATCHES "^exprcalc_[A-Za-z0-9_]*::"
+           AND NOT name MATCHES "^(DW\\.ref\\.__gxx_personality_v0|__odr_asan\\..*)$"  # made by the compiler
+           AND NOT (kind MATCHES "^[WV]$" AND (qualified MATCHES "^(std|__gnu_cxx)::" OR name MATCHES "^operator (new|delete)")))
       list(APPEND strays "${kind} ${name}")
     endif()
   endforeach()
