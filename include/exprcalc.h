@@ -35,9 +35,12 @@
 #ifndef EXPRCALC_H
 #define EXPRCALC_H
 
+/* Hosts of the static library define EXPRCALC_STATIC (its CMake target and .pc file do). */
 #if defined(_WIN32)
 #  define EXPRCALC_CALL __cdecl
-#  if defined(EXPRCALC_BUILDING)
+#  if defined(EXPRCALC_STATIC)
+#    define EXPRCALC_API
+#  elif defined(EXPRCALC_BUILDING)
 #    define EXPRCALC_API __declspec(dllexport)
 #  else
 #    define EXPRCALC_API __declspec(dllimport)

@@ -1,30 +1,40 @@
-# Installs the built tree into a scratch prefix, checks the installed layout,
-# then builds and runs consumers against that prefix alone: a CMake project
-# that uses find_package, a C program compiled with pkg-config's flags and,
+# Installs a build tree into a scratch prefix, checks the installed layout,
+# then builds and runs consumers against that prefix alone: CMake projects
+# that use find_package, a C program compiled with pkg-config's flags and,
 # when PYTHON names an interpreter, the installed Python binding: the prefix
 # is then first made a virtual environment of that interpreter, and its own
 # Python, with nothing pointing it anywhere, must import the binding from the
 # prefix and load the library installed there.
+# KIND is shared (the default: BUILD_DIR is the tree under test) or static:
+# SOURCE_DIR is then first built with BUILD_SHARED_LIBS=OFF into BUILD_DIR,
+# and hosts in C and in C++ link the archive, which must define no name
+# outside the exports and the exprcalc namespace.
 # Run with cmake -P; the variables below come from tests/hosts/CMakeLists.txt.
+cmake_minimum_required(VERSION 3.25)
 foreach(required IN ITEMS BUILD_DIR WORK_DIR CONSUMER_DIR LIBDIR BINDIR MANDIR VERSION
                           C_COMPILER CXX_COMPILER GENERATOR)
   if(NOT DEFINED ${required})
     message(FATAL_ERROR "RunInstallConsumers.cmake needs -D${required}=...")
   endif()
 endforeach()
-
-# Runs a command and stops the test with its output when it fails.
-function(RunStep what)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
-  if(NOT result EQUAL 0)
-    message(FATAL_ERROR "${what} failed (${result}):\n${output}")
-  endif()
-  message(STATUS "${what}: ok")
-endfunction()
+if(NOT DEFINED KIND)
+  set(KIND shared)
+endif()
+include(${CMAKE_CURRENT_LIST_DIR}/ConsumerChecks.cmake)
 
 set(prefix "${WORK_DIR}/prefix")
 unset(ENV{DESTDIR})
 file(REMOVE_RECURSE "${WORK_DIR}")
+if(KIND STREQUAL "static")
+  RunStep("configure the static library"
+    ${CMAKE_COMMAND} -S "${SOURCE_DIR}" -B "${BUILD_DIR}" -G "${GENERATOR}" "-DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM}"
+    "-DCMAKE_C_COMPILER=${C_COMPILER}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}" "-DCMAKE_BUILD_TYPE=${CONFIG}"
+    -DBUILD_SHARED_LIBS=OFF -DEXPRCALC_BUILD_TESTS=OFF -DEXPRCALC_BUILD_TOOLS=OFF -DEXPRCALC_INSTALL_PYTHON=OFF
+    "-DCMAKE_INSTALL_LIBDIR=${LIBDIR}" "-DCMAKE_INSTALL_BINDIR=${BINDIR}" "-DCMAKE_INSTALL_MANDIR=${MANDIR}"
+    "-DEXPRCALC_SANITIZE=${SANITIZE}")
+  RunStep("build the static library" ${CMAKE_COMMAND} --build "${BUILD_DIR}" --config "${CONFIG}")
+  set(PYTHON "")
+endif()
 if(PYTHON)
   RunStep("make the prefix a Python virtual environment" "${PYTHON}" -m venv --without-pip "${prefix}")
 endif()
@@ -33,28 +43,81 @@ RunStep("install" ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${WORK_DIR
 
 set(libdir "${prefix}/${LIBDIR}")
 foreach(file IN ITEMS "include/exprcalc.h" "${LIBDIR}/cmake/exprcalc/exprcalcConfig.cmake"
-                      "${LIBDIR}/cmake/exprcalc/exprcalcConfigVersion.cmake" "${LIBDIR}/pkgconfig/exprcalc.pc")
+                      "${LIBDIR}/cmake/exprcalc/exprcalcConfigVersion.cmake"
+                      "${LIBDIR}/cmake/exprcalc/exprcalcTargets-${KIND}.cmake" "${LIBDIR}/pkgconfig/exprcalc.pc")
   if(NOT EXISTS "${prefix}/${file}")
     message(FATAL_ERROR "not installed: ${file}")
   endif()
 endforeach()
-# The SONAME chain: libexprcalc.so -> libexprcalc.so.1 -> libexprcalc.so.1.0.0.
-string(REGEX MATCH "^[0-9]+" major "${VERSION}")
-set(link "libexprcalc.so")
-foreach(target IN ITEMS "libexprcalc.so.${major}" "libexprcalc.so.${VERSION}")
-  file(READ_SYMLINK "${libdir}/${link}" actual)
-  if(NOT actual STREQUAL target)
-    message(FATAL_ERROR "${link} points to '${actual}', expected '${target}'")
+if(KIND STREQUAL "shared")
+  # The SONAME chain: libexprcalc.so -> libexprcalc.so.1 -> libexprcalc.so.1.1.0.
+  string(REGEX MATCH "^[0-9]+" major "${VERSION}")
+  set(link "libexprcalc.so")
+  foreach(target IN ITEMS "libexprcalc.so.${major}" "libexprcalc.so.${VERSION}")
+    file(READ_SYMLINK "${libdir}/${link}" actual)
+    if(NOT actual STREQUAL target)
+      message(FATAL_ERROR "${link} points to '${actual}', expected '${target}'")
+    endif()
+    set(link "${target}")
+  endforeach()
+else()
+  file(GLOB shared_files "${libdir}/libexprcalc.so*")
+  if(shared_files OR NOT EXISTS "${libdir}/libexprcalc.a")
+    message(FATAL_ERROR "a static build installed '${shared_files}' and no ${LIBDIR}/libexprcalc.a")
   endif()
-  set(link "${target}")
-endforeach()
+  # A host linking the archive meets its names beside its own: each is an
+  # export, lies in the exprcalc namespace or is a member of a type that the
+  # header names (exprcalc_expr). Weak definitions may also be the standard
+  # library's templates and inline functions, the same in every object that
+  # uses them (and so in the host's too).
+  file(STRINGS "${BUILD_DIR}/exprcalc-exports.txt" export_lines)
+  list(TRANSFORM export_lines REPLACE " [0-9]+$" "")
+  execute_process(COMMAND nm -g --defined-only -C "${libdir}/libexprcalc.a"
+    RESULT_VARIABLE result OUTPUT_VARIABLE symbols ERROR_VARIABLE errors)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "nm on libexprcalc.a failed (${result}): ${errors}")
+  endif()
+  string(REPLACE "\n" ";" symbols "${symbols}")
+  set(strays "")
+  set(exports_defined "")
+  foreach(line IN LISTS symbols)
+    if(NOT line MATCHES "^[0-9a-fA-F]+ ([A-Za-z]) (.+)$")
+      continue()
+    endif()
+    set(kind "${CMAKE_MATCH_1}")
+    set(name "${CMAKE_MATCH_2}")
+    string(REGEX REPLACE "[<(].*" "" qualified "${name}")  # without template arguments or parameters
+    string(REGEX REPLACE ".*[ &*]" "" qualified "${qualified}")  # and without a return type
+    if(name IN_LIST export_lines)
+      list(APPEND exports_defined "${name}")
+    elseif(NOT name MATCHES "exprcalc::" AND NOT qualified MATCHES "^exprcalc_[A-Za-z0-9_]*::"
+           AND NOT name MATCHES "^(DW\\.ref\\.__gxx_personality_v0|__odr_asan\\..*)$"  # made by the compiler
+           AND NOT (kind MATCHES "^[WV]$" AND (qualified MATCHES "^(std|__gnu_cxx)::" OR name MATCHES "^operator (new|delete)")))
+      list(APPEND strays "${kind} ${name}")
+    endif()
+  endforeach()
+  list(SORT export_lines)
+  list(SORT exports_defined)
+  if(strays OR NOT exports_defined STREQUAL export_lines)
+    message(FATAL_ERROR "libexprcalc.a defines names outside the exprcalc namespace: ${strays}\n"
+                        "exports defined: ${exports_defined}\nexpected: ${export_lines}")
+  endif()
+  message(STATUS "libexprcalc.a defines the exports and names in the exprcalc namespace alone")
+endif()
 
 # The calculator and its manual page, when this build has them.
 if(MAN_PAGE AND NOT EXISTS "${prefix}/${MANDIR}/man1/exprcalc.1")
   message(FATAL_ERROR "not installed: ${MANDIR}/man1/exprcalc.1")
 endif()
 if(CALCULATOR)
-  execute_process(COMMAND "${prefix}/${BINDIR}/exprcalc" "1+2*3" RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  # It finds the library through its run path, unless the build left that out
+  # (CMAKE_SKIP_INSTALL_RPATH, as the Debian packages do).
+  set(calculator_environment "")
+  if(SKIP_INSTALL_RPATH)
+    set(calculator_environment "LD_LIBRARY_PATH=${libdir}")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env ${calculator_environment} "${prefix}/${BINDIR}/exprcalc" "1+2*3"
+    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
   if(NOT result EQUAL 0 OR NOT output MATCHES "(^|[^0-9.])7([^0-9.]|$)")
     message(FATAL_ERROR "installed calculator on '1+2*3' gave (${result}): ${output}")
   endif()
@@ -93,21 +156,13 @@ print(calc.evaluate("2*SIN(RAD(30))+@RATE"), library[len(prefix):])
   message(STATUS "import the installed Python binding and evaluate: ok (${output})")
 endif()
 
-set(strict_c -std=c99 -pedantic -Wall -Wextra -Werror)
-set(strict_cxx -Wall -Wextra -Wpedantic -Werror)
-separate_arguments(sanitize UNIX_COMMAND "${SANITIZE_FLAGS}")
-list(JOIN strict_cxx " " cxx_flags)
-string(APPEND cxx_flags " ${SANITIZE_FLAGS}")
-
-set(cmake_consumer "${WORK_DIR}/cmake-consumer")
-RunStep("configure the find_package consumer"
-  ${CMAKE_COMMAND} -S "${CONSUMER_DIR}" -B "${cmake_consumer}" -G "${GENERATOR}"
-  "-DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}"
-  "-DCMAKE_BUILD_TYPE=${CONFIG}" "-DCMAKE_PREFIX_PATH=${prefix}"
-  "-DCMAKE_CXX_FLAGS=${cxx_flags}" "-DCMAKE_EXE_LINKER_FLAGS=${SANITIZE_FLAGS}")
-RunStep("build the find_package consumer" ${CMAKE_COMMAND} --build "${cmake_consumer}" --config "${CONFIG}")
-file(GLOB_RECURSE consumer_program "${cmake_consumer}/installed_consumer" "${cmake_consumer}/installed_consumer.exe")
-RunStep("run the find_package consumer" ${consumer_program})
+if(KIND STREQUAL "static")
+  # A project in C alone links with the C driver; the C++ runtime comes from the target.
+  RunCMakeConsumer(cmake-c-consumer PREFIX "${prefix}" LANGUAGE C KIND static MISSING_KIND shared)
+  RunCMakeConsumer(cmake-cxx-consumer PREFIX "${prefix}" LANGUAGE CXX KIND static USE_STATIC ON)
+else()
+  RunCMakeConsumer(cmake-consumer PREFIX "${prefix}" LANGUAGE CXX KIND shared MISSING_KIND static)
+endif()
 
 if(NOT PKG_CONFIG)
   message(STATUS "pkg-config not found: the pkg-config consumer is not built")
@@ -118,20 +173,14 @@ execute_process(COMMAND "${PKG_CONFIG}" --modversion exprcalc OUTPUT_VARIABLE mo
 if(NOT modversion STREQUAL VERSION)
   message(FATAL_ERROR "pkg-config reports version '${modversion}', expected '${VERSION}'")
 endif()
-execute_process(COMMAND "${PKG_CONFIG}" --cflags --libs exprcalc
-  OUTPUT_VARIABLE pc_flags OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE result)
+if(KIND STREQUAL "static")
+  RunPkgConfigConsumer(pkg-config-consumer STATIC KIND static)
+  return()
+endif()
 execute_process(COMMAND "${PKG_CONFIG}" --variable=libdir exprcalc
   OUTPUT_VARIABLE pc_libdir OUTPUT_STRIP_TRAILING_WHITESPACE)
-if(NOT result EQUAL 0 OR NOT pc_flags MATCHES "-lexprcalc")
-  message(FATAL_ERROR "pkg-config --cflags --libs exprcalc gave '${pc_flags}'")
-endif()
 # libdir is the plain directory the library went to, fit for a run path.
 if(NOT pc_libdir STREQUAL libdir)
   message(FATAL_ERROR "pkg-config --variable=libdir exprcalc gave '${pc_libdir}', expected '${libdir}'")
 endif()
-separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
-set(pc_program "${WORK_DIR}/pkg-config-consumer")
-RunStep("build the pkg-config consumer"
-  "${C_COMPILER}" ${strict_c} ${sanitize} "${CONSUMER_DIR}/InstalledConsumer.c" ${pc_flags}
-  "-Wl,-rpath,${pc_libdir}" -o "${pc_program}")
-RunStep("run the pkg-config consumer" "${pc_program}")
+RunPkgConfigConsumer(pkg-config-consumer KIND shared LINK_FLAGS "-Wl,-rpath,${pc_libdir}")

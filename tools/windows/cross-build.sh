@@ -4,8 +4,9 @@
 # the names of the export list, undecorated, at the ordinals that the build
 # generated from it (exprcalc-exports.txt in the build directory, "name
 # ordinal" a line), and no MinGW runtime DLL among its imports. The C host
-# test is built for both; it runs against the 64-bit DLL under wine when wine
-# is there.
+# test is built for both, and linked with the 64-bit static library; it runs
+# against the 64-bit DLL and with the static library under wine when wine is
+# there.
 # Installs the cross compilers with apt-get when missing (as root); with
 # --with-wine, installs wine64 too and requires the test run.
 #   usage: tools/windows/cross-build.sh [--with-wine]
@@ -84,9 +85,39 @@ build_dll() {
     -o "$build_dir/CHostTest.exe"
 }
 
+# The static library (BUILD_SHARED_LIBS=OFF) for 64-bit Windows: its objects
+# carry no DLL export directives, and the C host links it into a program
+# that imports no exprcalc.dll. Hosts define EXPRCALC_STATIC, so that the
+# header declares the functions without dllimport: without it the link
+# looks for __imp_ names that no archive defines, which is checked too.
+build_static() {
+  local triplet="$1" build_dir="$2" toolchain="$3" archive host imports
+  cmake -S "$root" -B "$build_dir" --toolchain "$toolchain" -DBUILD_SHARED_LIBS=OFF \
+    -DCMAKE_BUILD_TYPE=Release -DEXPRCALC_BUILD_TESTS=OFF -DEXPRCALC_BUILD_TOOLS=OFF \
+    -DEXPRCALC_WARNINGS_AS_ERRORS=ON
+  cmake --build "$build_dir" --target exprcalc -j2
+  archive="$build_dir/libexprcalc.a"
+  [ -f "$archive" ] || fail "$archive was not built"
+  if "$triplet-strings" -a "$archive" | grep -q -- "-export:"; then
+    fail "$archive holds DLL export directives"
+  fi
+  host=(-std=c99 -pedantic -Wall -Wextra -Werror -I"$root/include" "$root/tests/hosts/CHostTest.c" "$archive"
+        -static -lstdc++)
+  if "$triplet-gcc" "${host[@]}" -o "$build_dir/CHostTestDllImport.exe" 2>/dev/null; then
+    fail "the C host linked the archive with the header's dllimport declarations"
+  fi
+  "$triplet-gcc" -DEXPRCALC_STATIC "${host[@]}" -o "$build_dir/CHostTest.exe"
+  imports="$("$triplet-objdump" -p "$build_dir/CHostTest.exe" | grep -i 'DLL Name')"
+  if grep -iE 'exprcalc|libgcc|libstdc|libwinpthread' <<<"$imports" >&2; then
+    fail "$build_dir/CHostTest.exe imports a DLL it should have linked statically"
+  fi
+  echo "cross-build: $archive links statically into the C host"
+}
+
 install_toolchains
 build_dll x86_64-w64-mingw32 "$root/build-mingw64" "$root/tools/windows/mingw-w64-x86_64.cmake"
 build_dll i686-w64-mingw32 "$root/build-mingw32" "$root/tools/windows/mingw-w64-i686.cmake"
+build_static x86_64-w64-mingw32 "$root/build-mingw64-static" "$root/tools/windows/mingw-w64-x86_64.cmake"
 
 if [ "$with_wine" = 1 ] && ! command -v wine >/dev/null; then
   echo "cross-build: installing wine64"
@@ -96,10 +127,12 @@ if command -v wine >/dev/null; then
   echo "cross-build: running the C host test against the 64-bit DLL under wine"
   export WINEDEBUG=-all WINEPREFIX="$root/build-mingw64/wineprefix"
   wine "$root/build-mingw64/CHostTest.exe" || fail "the C host test failed against the 64-bit DLL"
+  echo "cross-build: running the C host test linked with the 64-bit static library under wine"
+  wine "$root/build-mingw64-static/CHostTest.exe" || fail "the C host test failed with the 64-bit static library"
   wineserver -k 2>/dev/null || true
 elif [ "$with_wine" = 1 ]; then
   fail "wine is not available"
 else
   echo "cross-build: wine not found; the Windows programs were built but not run"
 fi
-echo "cross-build: both DLLs are good"
+echo "cross-build: both DLLs and the static library are good"

@@ -1,6 +1,7 @@
-/* A program built against an installed exprcalc (as C through pkg-config, as
- * C++ through the CMake package): it stores, evaluates and reads back through
- * the installed header and library. Exit status 0 when every result is right. */
+/* A program built against an installed or packaged exprcalc (through
+ * pkg-config or the CMake package, as C or as C++, shared or static) or one
+ * built in the host's own tree: it stores, evaluates and reads back through
+ * the header and library. Exit status 0 when every result is right. */
 #include <stdio.h>
 #include <string.h>
 
@@ -18,6 +19,8 @@ int main(void) {
     failed |= 8;
   if (ParseString("1/0", &value) != EXPRCALC_DIVISION_BY_ZERO || value != 0.0) failed |= 16;
   if (FreeVariable() != 0 || GetVarCount() != 0) failed |= 32;
+  /* The library linked is the one whose header was compiled in. */
+  if (exprcalc_version() != EXPRCALC_VERSION_NUMBER) failed |= 64;
   printf("installed consumer: %s (flags %d)\n", failed ? "FAILED" : "ok", failed);
   return failed;
 }
