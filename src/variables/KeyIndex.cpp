@@ -11,8 +11,6 @@
 namespace exprcalc {
 namespace {
 
-constexpr std::int32_t FreeSlot = -1;
-
 const unsigned char* SlotAt(const unsigned char* records, std::int32_t index) noexcept {
   return records + static_cast<std::size_t>(index) * record::Size;
 }
@@ -23,10 +21,6 @@ NormalisedKey KeyOf(const unsigned char* records, std::int32_t index) noexcept {
 }
 
 }  // namespace
-
-std::size_t KeyIndex::SlotOf(const NormalisedKey& key) const noexcept {
-  return static_cast<std::size_t>(key.Hash()) & (slotCount_ - 1);
-}
 
 bool KeyIndex::Reserve(std::size_t recordCapacity, const unsigned char* records, int count) noexcept {
   std::size_t wanted = 64;
@@ -41,15 +35,6 @@ bool KeyIndex::Reserve(std::size_t recordCapacity, const unsigned char* records,
   slotCount_ = wanted;
   Rebuild(records, count);
   return true;
-}
-
-int KeyIndex::Find(const NormalisedKey& key, const unsigned char* records) const noexcept {
-  if (slotCount_ == 0) return -1;
-  for (std::size_t slot = SlotOf(key);; slot = (slot + 1) & (slotCount_ - 1)) {
-    std::int32_t index = slots_[slot];
-    if (index == FreeSlot) return -1;
-    if (record::NameEquals(SlotAt(records, index), key.Padded())) return index;
-  }
 }
 
 void KeyIndex::Insert(const NormalisedKey& key, int recordIndex) noexcept {

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "variables/NormaliseKey.h"
+#include "variables/VariableRecord.h"
 
 namespace exprcalc {
 
@@ -22,7 +23,14 @@ class KeyIndex {
   // block. Returns false when memory ran out; the index is then unchanged.
   bool Reserve(std::size_t recordCapacity, const unsigned char* records, int count) noexcept;
   // The index of the record whose name is key, or -1.
-  int Find(const NormalisedKey& key, const unsigned char* records) const noexcept;
+  int Find(const NormalisedKey& key, const unsigned char* records) const noexcept {
+    if (slotCount_ == 0) return -1;
+    for (std::size_t slot = SlotOf(key);; slot = (slot + 1) & (slotCount_ - 1)) {
+      const std::int32_t index = slots_[slot];
+      if (index == FreeSlot) return -1;
+      if (record::NameEquals(records + static_cast<std::size_t>(index) * record::Size, key)) return index;
+    }
+  }
   // Adds the key of a new record (room was reserved for it).
   void Insert(const NormalisedKey& key, int recordIndex) noexcept;
   // Forgets record removed and renumbers the records above it one lower, as
@@ -32,7 +40,10 @@ class KeyIndex {
   void Release() noexcept;
 
  private:
-  std::size_t SlotOf(const NormalisedKey& key) const noexcept;
+  static constexpr std::int32_t FreeSlot = -1;
+  std::size_t SlotOf(const NormalisedKey& key) const noexcept {
+    return static_cast<std::size_t>(key.Hash()) & (slotCount_ - 1);
+  }
   std::size_t SlotHolding(const unsigned char* records, int recordIndex) const noexcept;
   void Rebuild(const unsigned char* records, int count) noexcept;
 

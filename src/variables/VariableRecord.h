@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -36,10 +37,16 @@ inline std::string_view NameOf(const unsigned char* slot) noexcept {
   return {name, strnlen(name, NameSize)};
 }
 
-// True when the stored name field holds exactly the padded key (the key and
-// zero bytes up to the field's end, as WriteName stores it).
-inline bool NameEquals(const unsigned char* slot, const char* paddedKey) noexcept {
-  return std::memcmp(slot + NameOffset, paddedKey, NameSize) == 0;
+// True when the stored name field holds exactly the key and zero bytes up to
+// the field's end, as WriteName stores it; compared a word at a time.
+inline bool NameEquals(const unsigned char* slot, const NormalisedKey& key) noexcept {
+  std::uint64_t difference = 0;
+  for (std::size_t i = 0; i < NormalisedKey::WordCount; ++i) {
+    std::uint64_t stored;
+    std::memcpy(&stored, slot + NameOffset + i * sizeof stored, sizeof stored);
+    difference |= stored ^ key.Words()[i];
+  }
+  return difference == 0;
 }
 
 // Bytes 40-47 read as a double, whatever the type.

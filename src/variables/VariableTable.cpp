@@ -18,13 +18,6 @@ int VariableTable::CopyRecord(int index, void* destination) const noexcept {
   return 0;
 }
 
-int VariableTable::DoubleAt(int index, double& value) const noexcept {
-  value = 0.0;
-  if (!InRange(index) || record::TypeOf(Slot(index)) != record::NumberType) return NotFound;
-  value = record::NumberOf(Slot(index));
-  return index;
-}
-
 int VariableTable::StringAt(int index, std::string_view& text) const noexcept {
   text = {};
   if (!InRange(index) || record::TypeOf(Slot(index)) != record::TextType) return NotFound;
@@ -47,13 +40,6 @@ int VariableTable::RemoveAt(int index) noexcept {
   --count_;
   std::memset(Slot(count_), 0, record::Size);
   return 0;
-}
-
-int VariableTable::IndexByKey(std::string_view name, int& type) const noexcept {
-  type = 0;
-  int index = Find(NormaliseKey(name));
-  if (index >= 0) type = record::TypeOf(Slot(index));
-  return index;
 }
 
 int VariableTable::LookupDouble(std::string_view name, double& value) const noexcept {

@@ -40,7 +40,12 @@ class VariableTable {
 
   // Index operations: NotFound for an index outside 0 to count-1.
   int CopyRecord(int index, void* destination) const noexcept;
-  int DoubleAt(int index, double& value) const noexcept;  // NotFound also for a text record
+  int DoubleAt(int index, double& value) const noexcept {  // NotFound also for a text record
+    value = 0.0;
+    if (!InRange(index) || record::TypeOf(Slot(index)) != record::NumberType) return NotFound;
+    value = record::NumberOf(Slot(index));
+    return index;
+  }
   int StringAt(int index, std::string_view& text) const noexcept;  // NotFound also for a number record
   int RemoveAt(int index) noexcept;
   // Stores value in the existing number record at index: index, or NotFound
@@ -49,7 +54,12 @@ class VariableTable {
 
   // Name operations: the name is normalised first; NotFound when it is not stored.
   // The texts handed out point into the table and stay valid until it changes.
-  int IndexByKey(std::string_view name, int& type) const noexcept;
+  int IndexByKey(std::string_view name, int& type) const noexcept {  // inline: the tokenizer's lookup
+    type = 0;
+    const int index = Find(NormaliseKey(name));
+    if (index >= 0) type = record::TypeOf(Slot(index));
+    return index;
+  }
   int LookupDouble(std::string_view name, double& value) const noexcept;
   int LookupString(std::string_view name, std::string_view& text) const noexcept;
   int RemoveByKey(std::string_view name) noexcept;
