@@ -11,6 +11,7 @@
 #include <limits>
 #include <string>
 
+#include "FuzzInput.h"
 #include "exprcalc.h"
 
 namespace {
@@ -18,24 +19,6 @@ namespace {
 const char* const Names[] = {"@A", "@B", "X", "@T", "@a", "QTY", "@", "SIN"};
 const double Values[] = {0.0, -0.0, 1.0, -1.0, 0.5, 2.0, 1e-15, 1e308, std::numeric_limits<double>::infinity(),
                          std::numeric_limits<double>::quiet_NaN(), 4.0, -3.5};
-
-class Input {
- public:
-  Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool Empty() const { return at_ >= size_; }
-  std::uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-  std::string Bytes(std::size_t n) {
-    n = n < size_ - at_ ? n : size_ - at_;
-    std::string bytes(reinterpret_cast<const char*>(data_ + at_), n);
-    at_ += n;
-    return bytes;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t at_ = 0;
-};
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 

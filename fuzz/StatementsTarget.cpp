@@ -12,30 +12,11 @@
 #include <vector>
 
 #include "ExportChecker.h"
+#include "FuzzInput.h"
 
 namespace {
 
 using exprcalc::model::ExportChecker;
-
-class Input {
- public:
-  Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool Empty() const { return position_ >= size_; }
-  std::uint8_t Byte() { return Empty() ? 0 : data_[position_++]; }
-  std::uint16_t Word() { return static_cast<std::uint16_t>(Byte() << 8 | Byte()); }
-  std::string Bytes(std::size_t count) {
-    const std::size_t available = Empty() ? 0 : size_ - position_;
-    if (count > available) count = available;
-    std::string bytes(reinterpret_cast<const char*>(data_ + position_), count);
-    position_ += count;
-    return bytes;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t position_ = 0;
-};
 
 // A text argument: the bytes it points to, or a null or small pointer value.
 struct Argument {
