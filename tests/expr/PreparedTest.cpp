@@ -12,27 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "Random.h"
 #include "exprcalc.h"
 
 namespace {
 
-// SplitMix64: the same sequence everywhere.
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t Next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15u);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-    return z ^ (z >> 31);
-  }
-  std::size_t Below(std::size_t n) { return static_cast<std::size_t>(Next() % n); }
-  template <typename T, std::size_t N>
-  const T& Pick(const T (&items)[N]) { return items[Below(N)]; }
-
- private:
-  std::uint64_t state_;
-};
+using exprcalc::testing::Random;
 
 const char* const Names[] = {"@A", "@B", "@C", "@T", "@MISSING", "X", "@a", "QTY"};
 const double Values[] = {0.0, -0.0, 1.0, -1.0, 2.5, 0.5, 1e-15, -7.0, 1e300, 3.0,
