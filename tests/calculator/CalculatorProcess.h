@@ -57,6 +57,11 @@ std::string WriteScratchFile(const std::string& name, const std::string& text);
 Outcome RunCalculator(const std::vector<std::string>& arguments, const std::string& input = "",
                       std::optional<unsigned long> memoryLimit = std::nullopt);
 
+// As RunCalculator, with the file at inputPath as standard input, or none
+// at all (descriptor 0 closed) for nullopt.
+Outcome RunCalculatorReading(const std::optional<std::string>& inputPath, const std::vector<std::string>& arguments,
+                             std::optional<unsigned long> memoryLimit = std::nullopt);
+
 // Where standard output goes when it is not collected.
 enum class BrokenOutput {
   Full,    // /dev/full: every write fails with ENOSPC
