@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "CharacterNames.h"
 #include "LineSource.h"
 #include "NameText.h"
 #include "ShownText.h"
@@ -111,6 +112,7 @@ std::vector<std::string> StopHints(std::string_view line, const exprcalc_diagnos
       if (auto hint = StrayByteHint(line, at)) return {*hint};
       return {};
     case EXPRCALC_STOP_UNREADABLE_BYTE: {
+      if (auto hint = CharacterHint(line.substr(at))) return {*hint};
       const std::size_t nameAt = NameBefore(line, at);
       if (nameAt < at) {
         if (auto hint = StrayByteHint(line, nameAt)) return {*hint};
