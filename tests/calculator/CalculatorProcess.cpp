@@ -12,6 +12,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -212,6 +213,16 @@ bool TerminalSession::WaitFor(const std::string& text, std::size_t count) {
     if (!Started() || ReadMore() != Read::Data) return false;
   }
   return true;
+}
+
+bool TerminalSession::WaitForLineEditing() {
+  constexpr int PauseMilliseconds = 10;
+  for (int waited = 0; Started() && waited < StallGuardMilliseconds; waited += PauseMilliseconds) {
+    termios settings{};
+    if (tcgetattr(master_, &settings) == 0 && (settings.c_lflag & ICANON) == 0) return true;
+    poll(nullptr, 0, PauseMilliseconds);
+  }
+  return false;
 }
 
 bool TerminalSession::Type(const std::string& bytes) {

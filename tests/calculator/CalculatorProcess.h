@@ -97,6 +97,11 @@ class TerminalSession {
   // the child closes the terminal first or shows nothing for a long while.
   bool WaitFor(const std::string& text, std::size_t count = 1);
 
+  // Waits until the calculator has taken the terminal out of line mode, as a
+  // line editor does while it reads a line: keys typed before that are taken
+  // by the terminal's own line discipline. False when it does not happen.
+  bool WaitForLineEditing();
+
   // Types bytes at the terminal, control characters included ("\x03" is Ctrl-C).
   bool Type(const std::string& bytes);
 

@@ -118,19 +118,27 @@ TEST(CalculatorSession, CtrlCCancelsTheLineAndKeepsTheVariables) {
   }
 }
 
-// Ctrl-D after a partial line ends the input there: the plain reader runs the
-// line and shows its value on a line of its own. (libedit keeps such a line
-// open, as line editors do, so there is nothing to see with it.)
+// Ctrl-D after a partial line ends the input there with either reader: the
+// line runs and its value shows on a line of its own. (The plain reader needs
+// it twice: the terminal passes the text on at the first.) Inside a line,
+// the libedit reader deletes the character under the cursor instead.
 TEST(CalculatorSession, CtrlDAfterAPartialLineShowsTheValueOnItsOwnLine) {
   for (const CalculatorBuild& build : CalculatorBuilds()) {
-    if (build.editsLines) continue;
     TerminalSession session(build.path);
     if (!session.Started()) GTEST_SKIP() << "no pseudo-terminal on this machine";
-    ASSERT_TRUE(session.WaitFor(Prompt) && session.Type("1+1") && session.WaitFor("1+1"));
-    ASSERT_TRUE(session.Type("\x04\x04"));
-    EXPECT_EQ(session.Finish(), 0) << session.Transcript();
-    EXPECT_NE(session.Transcript().find("1+1\r\n2\r\n"), std::string::npos) << session.Transcript();
-    EXPECT_EQ(session.Transcript().find("1+12"), std::string::npos) << session.Transcript();
+    ASSERT_TRUE(session.WaitFor(Prompt) && (!build.editsLines || session.WaitForLineEditing()));
+    ASSERT_TRUE(session.Type("1+1") && session.WaitFor("1+1") && session.Type("\x04\x04"));
+    EXPECT_EQ(session.Finish(), 0) << build.path << ":\n" << session.Transcript();
+    EXPECT_NE(session.Transcript().find("1+1\r\n2\r\n"), std::string::npos) << build.path << ":\n" << session.Transcript();
+    EXPECT_EQ(session.Transcript().find("1+12"), std::string::npos) << build.path << ":\n" << session.Transcript();
+    if (!build.editsLines) continue;
+    TerminalSession editing(build.path);
+    constexpr const char* TwoLeft = "\x1B[D\x1B[D";
+    ASSERT_TRUE(editing.WaitFor(Prompt) && editing.WaitForLineEditing() && editing.Type("12+1") && editing.WaitFor("12+1") && editing.Type(TwoLeft) &&
+                editing.Type("\x04") && editing.Type("\r") && editing.WaitFor(Prompt, 2) && editing.WaitForLineEditing() &&
+                editing.Type("\x04"));
+    EXPECT_EQ(editing.Finish(), 0) << editing.Transcript();
+    EXPECT_NE(editing.Transcript().find("\r\n121\r\n"), std::string::npos) << editing.Transcript();
   }
 }
 
