@@ -29,6 +29,7 @@ constexpr Alias Aliases[] = {
     {"PI", "write PAI for pi"},   {"LN", "LOG is the natural logarithm"},
     {"E", "write EXP(1) for e"},  {"MOD", "% is the integer remainder: 10 % 3"},
     {"X", "* multiplies: 3 * 4"}, {"POW", "^ raises to a power: 2^10"},
+    {"QUIT", ":quit ends the session"}, {"EXIT", ":quit ends the session"},
 };
 
 std::string UpperCase(std::string_view text) {
