@@ -87,8 +87,8 @@ RECORD_NUMBER_SIZE = 8
 # A text buffer that holds every text the library writes.
 TEXT_BUFFER_SIZE = 223
 # The version of the header this module mirrors (exprcalc_version() gives the loaded library's).
-VERSION_NUMBER = 1001000
-VERSION = "1.1.0"
+VERSION_NUMBER = 1002000
+VERSION = "1.2.0"
 # Why reading an expression stopped (Diagnosis.stop).
 STOP_END = 0
 STOP_LINE_END = 1
@@ -110,6 +110,21 @@ REASON_NO_NAME = 3
 REASON_EVALUATION = 4
 REASON_NO_ROOM = 5
 REASON_NOTHING_TO_REMOVE = 6
+REASON_NOT_WHOLE = 7
+# What a judgement finds: below 100 the text is not whole, 100-199 notes, from 200 why it is malformed.
+FINDING_STOPPED = 1
+FINDING_CONTENTS_DROPPED = 2
+FINDING_NOT_APPLIED = 3
+FINDING_TEXT_CUT = 4
+FINDING_TEXT_VARIABLE = 100
+FINDING_DIGIT_GROUPS = 101
+FINDING_POWER_OF_ARGUMENT = 102
+FINDING_NUMBER_WITHOUT_DIGITS = 103
+FINDING_UNREADABLE_NAME = 104
+FINDING_OPERAND_BEFORE_PARENTHESIS = 200
+FINDING_REPEATED_OPERATOR = 201
+FINDING_SIGN_AFTER_OPERATOR = 202
+MOST_FINDINGS = 16
 
 HEADER_CONSTANTS = (
     "OK", "DIVISION_BY_ZERO", "DOMAIN_ERROR", "NEGATIVE_LOGARITHM", "OUT_OF_MEMORY", "MALFORMED",
@@ -122,6 +137,10 @@ HEADER_CONSTANTS = (
     "STOP_SECOND_POINT", "STOP_COMMA_IN_FRACTION", "STOP_POINT_AFTER_COLON", "STOP_THIRD_COLON",
     "STOP_OUT_OF_MEMORY", "NOWHERE", "REASON_STORED", "REASON_REMOVED", "REASON_NOT_A_STATEMENT",
     "REASON_NO_NAME", "REASON_EVALUATION", "REASON_NO_ROOM", "REASON_NOTHING_TO_REMOVE",
+    "REASON_NOT_WHOLE", "FINDING_STOPPED", "FINDING_CONTENTS_DROPPED", "FINDING_NOT_APPLIED",
+    "FINDING_TEXT_CUT", "FINDING_TEXT_VARIABLE", "FINDING_DIGIT_GROUPS", "FINDING_POWER_OF_ARGUMENT",
+    "FINDING_NUMBER_WITHOUT_DIGITS", "FINDING_UNREADABLE_NAME", "FINDING_OPERAND_BEFORE_PARENTHESIS",
+    "FINDING_REPEATED_OPERATOR", "FINDING_SIGN_AFTER_OPERATOR", "MOST_FINDINGS",
 )
 """The names above, each EXPRCALC_<name> in the header."""
 
@@ -148,6 +167,26 @@ class CStatementDiagnosis(ctypes.Structure):
                 ("unreadable_name", _c_int), ("right_at", _c_size_t), ("expression", CDiagnosis)]
 
 
+class CFinding(ctypes.Structure):
+    """exprcalc_finding."""
+
+    _fields_ = [("kind", _c_int), ("at", _c_size_t), ("other", _c_size_t)]
+
+
+class CJudgement(ctypes.Structure):
+    """exprcalc_judgement."""
+
+    _fields_ = [("diagnosis", CDiagnosis), ("whole", _c_int), ("count", _c_int),
+                ("findings", CFinding * MOST_FINDINGS)]
+
+
+class CStatementJudgement(ctypes.Structure):
+    """exprcalc_statement_judgement."""
+
+    _fields_ = [("statement", CStatementDiagnosis), ("whole", _c_int), ("text_at", _c_size_t),
+                ("text_length", _c_size_t), ("count", _c_int), ("findings", CFinding * MOST_FINDINGS)]
+
+
 class CExpr(ctypes.Structure):
     """exprcalc_expr, opaque: held only through a pointer (Prepared)."""
 
@@ -156,6 +195,9 @@ STRUCTURES: dict[str, type] = {
     "exprcalc_diagnosis": CDiagnosis,
     "exprcalc_statement_diagnosis": CStatementDiagnosis,
     "exprcalc_expr": CExpr,
+    "exprcalc_finding": CFinding,
+    "exprcalc_judgement": CJudgement,
+    "exprcalc_statement_judgement": CStatementJudgement,
 }
 """The header's structures (by their C names) and their ctypes mirrors."""
 
@@ -190,7 +232,8 @@ SIGNATURES: dict[str, tuple[type, tuple[type, ...]]] = {
 }
 """Every export this module binds."""
 
-NOT_YET_BOUND: frozenset[str] = frozenset()
+NOT_YET_BOUND: frozenset[str] = frozenset(
+    {"exprcalc_judge", "exprcalc_finding_message", "exprcalc_judge_statement", "exprcalc_substitute_whole"})
 """Names of the export list that this module knowingly leaves unbound (for now)."""
 
 LOCK = threading.RLock()
