@@ -79,7 +79,7 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
 
   int type = 0;
   double value = 0.0;
-  if (table_.IndexByKey(name, type, value) == VariableTable::NotFound) {
+  if (!table_.FindVariable(name, type, value)) {
     position_ = begin;
     return StopHere(name.front() == '@' ? StopReason::UnknownVariable : StopReason::UnknownName, begin);
   }

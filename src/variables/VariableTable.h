@@ -64,16 +64,14 @@ class VariableTable {
     type = record::TypeOf(SlotBytes(slot));
     return order_.IndexOf(slot);
   }
-  // The tokenizer's lookup, inline: IndexByKey, and bytes 40-47 read as a
-  // double (a number record's number) when the name is stored, else 0.
-  int IndexByKey(std::string_view name, int& type, double& number) const noexcept {
-    type = 0;
-    number = 0.0;
+  // The tokenizer's lookup, inline: whether name is stored, with the type and
+  // bytes 40-47 read as a double (a number record's number) when it is.
+  bool FindVariable(std::string_view name, int& type, double& number) const noexcept {
     const std::int32_t slot = FindSlot(NormaliseKey(name));
-    if (slot < 0) return NotFound;
+    if (slot < 0) return false;
     type = record::TypeOf(SlotBytes(slot));
     number = record::NumberOf(SlotBytes(slot));
-    return order_.IndexOf(slot);
+    return true;
   }
   int LookupDouble(std::string_view name, double& value) const noexcept;
   int LookupString(std::string_view name, std::string_view& text) const noexcept;
