@@ -172,13 +172,16 @@ class IncompleteExpressionError(ExprcalcError, ValueError):
     (Finding.position; where reading stopped when it stopped early, since what else is left out
     follows from that); diagnosis.value: what ParseString gives for the text; finding: that Finding."""
 
-    finding: Optional["Finding"] = None
-
     code = OK
     description = "not read to its end"
 
+    def __init__(self, *arguments, finding: Optional["Finding"] = None, **details):
+        self.finding = finding
+        super().__init__(*arguments, **details)
+
     def _summary(self) -> str:
-        return f"{self.description}: {self.reason}"
+        stopped = self.finding is None or self.finding.kind == FINDING_STOPPED
+        return f"{self.description if stopped else 'not whole'}: {self.reason}"
 
 
 class StatementError(ValueError):
@@ -665,12 +668,12 @@ class Library:
         malformation = next((finding for finding in judgement.findings
                              if finding.kind >= _FIRST_MALFORMATION_KIND and finding.at is not None), None)
         position = diagnosis.at
-        if diagnosis.code == MALFORMED and malformation is not None:
-            # Why the text is malformed, where the mistake is: the "(" of 2(3), the second "*" of 2**3.
-            position, reason = malformation.at, self.finding_message(malformation.kind)
-        elif diagnosis.stop != STOP_END and diagnosis.at >= diagnosis.dropped:
+        if diagnosis.stop != STOP_END and diagnosis.at >= diagnosis.dropped:
             # A failure where reading stopped (3*@NOPE, 2*1.2.3) is caused by what made reading stop.
             reason = self.stop_message(diagnosis.stop)
+        elif diagnosis.code == MALFORMED and malformation is not None:
+            # Why the text is malformed, where the mistake is: the "(" of 2(3), the second "*" of 2**3.
+            position, reason = malformation.at, self.finding_message(malformation.kind)
         else:
             reason = self.message(diagnosis.code)
         return error_for_code(diagnosis.code, text, position=position, reason=reason,
@@ -682,10 +685,8 @@ class Library:
         position, reason = diagnosis.read, "not read to its end"
         if finding is not None:
             position, reason = finding.position, self._change_reason(judgement, finding)
-        error = IncompleteExpressionError(expression=text, position=position, reason=reason,
-                                          diagnosis=diagnosis, encoding=self.encoding)
-        error.finding = finding
-        return error
+        return IncompleteExpressionError(expression=text, position=position, reason=reason, diagnosis=diagnosis,
+                                         encoding=self.encoding, finding=finding)
 
     def _statement_error(self, statement: str, judged: StatementJudgement) -> StatementError:
         told = judged.statement

@@ -61,7 +61,7 @@ TEST(JudgementLines, TheCalculatorGivesEachLineItsVerdict) {
     SCOPED_TRACE(row.line + " (" + row.verdict + ")");
     ASSERT_TRUE(verdicts.contains(row.verdict));
     const auto [fails, warns] = verdicts.at(row.verdict);
-    const Outcome outcome = RunCalculator({"@X = 2", "@NOTE = \"hello", row.line});
+    const Outcome outcome = RunCalculator({"--", "@X = 2", "@NOTE = \"hello", row.line});
     EXPECT_EQ(outcome.exitStatus, fails ? 1 : 0);
     EXPECT_EQ(outcome.output, row.value == "-" ? "" : row.value + "\n");
     if (row.column == "-") {

@@ -97,13 +97,14 @@ std::optional<Report> ExpressionError(std::string_view line, const exprcalc_diag
     const auto malformation = std::find_if(findings.begin(), findings.end(), [](const exprcalc_finding& f) {
       return f.kind >= FirstMalformationKind && f.at != EXPRCALC_NOWHERE;
     });
-    if (d.code == EXPRCALC_MALFORMED && malformation != findings.end()) {
-      return Report{Report::Kind::Error, malformation->at, exprcalc_finding_message(malformation->kind),
-                    NoteHints(line, *malformation)};
-    }
     // A failure where reading stopped (3*@NOPE, 2*1.2.3) is caused by what made reading stop.
     if (d.stop != EXPRCALC_STOP_END && d.at >= d.dropped) {
       return Report{Report::Kind::Error, d.at, exprcalc_stop_message(d.stop), StopHints(line, d)};
+    }
+    // Else the library says why the text is malformed, with the caret where the mistake is.
+    if (d.code == EXPRCALC_MALFORMED && malformation != findings.end()) {
+      return Report{Report::Kind::Error, malformation->at, exprcalc_finding_message(malformation->kind),
+                    NoteHints(line, *malformation)};
     }
     return Report{Report::Kind::Error, d.at, exprcalc_message(d.code), {}};
   }

@@ -65,7 +65,7 @@ exprcalc_statement_judgement JudgedStatement(const std::string& statement) {
   return judgement;
 }
 
-bool IsStatement(const exprcalc_statement_judgement& judgement) {
+bool JudgedAStatement(const exprcalc_statement_judgement& judgement) {
   return judgement.statement.reason != EXPRCALC_REASON_NOT_A_STATEMENT &&
          judgement.statement.reason != EXPRCALC_REASON_NO_NAME;
 }
@@ -91,7 +91,7 @@ std::optional<std::string> MissingAtHint(std::string_view line) {
   }
   const std::string withAt = text.substr(0, nameAt) + "@" + text.substr(nameAt);
   const exprcalc_statement_judgement fixed = JudgedStatement(withAt);
-  if (!IsStatement(fixed) || ReadNameLength(fixed) != fixed.statement.name_length) return std::nullopt;
+  if (!JudgedAStatement(fixed) || ReadNameLength(fixed) != fixed.statement.name_length) return std::nullopt;
   return std::string(exprcalc_reason_message(EXPRCALC_REASON_NO_NAME)) + ": " +
          ShownShort(withAt.substr(nameAt), MaxEchoedLineBytes);
 }
@@ -125,7 +125,7 @@ std::optional<std::string> StrayByteHint(std::string_view line, std::size_t at) 
   const std::string prefix = written.front() == '@' ? "" : "@";
   const exprcalc_statement_judgement judged = JudgedStatement(prefix + std::string(written) + " = 0");
   const std::size_t read = ReadNameLength(judged);
-  if (!IsStatement(judged) || read <= prefix.size() || read >= judged.statement.name_length) {
+  if (!JudgedAStatement(judged) || read <= prefix.size() || read >= judged.statement.name_length) {
     return std::nullopt;
   }
   return UnreadNameHint(written, read - prefix.size());
@@ -174,19 +174,19 @@ std::vector<std::string> RepeatedOperatorHints(std::string_view line, const expr
 std::vector<std::string> SignAfterOperatorHints(std::string_view line, const exprcalc_finding& finding) {
   std::size_t end = finding.at + 1;
   while (end < line.size() && IsNumeralByte(line[end])) ++end;
-  if (end > finding.at + 1 && line.size() <= MaxEchoedLineBytes) {
-    std::string rewritten(line);
-    rewritten.insert(end, ")");
-    rewritten.insert(finding.at, "(");
-    return {"a sign after an operator needs parentheses: write " + Shown(rewritten)};
-  }
-  return {"a sign after an operator needs parentheses: 2*(-3), not 2*-3"};
+  if (end == finding.at + 1 || line.size() > MaxEchoedLineBytes) return {};
+  std::string rewritten(line);
+  rewritten.insert(end, ")");
+  rewritten.insert(finding.at, "(");
+  return {"write " + Shown(rewritten)};
 }
 
 std::vector<std::string> PowerOfArgumentHints(std::string_view line, const exprcalc_finding& finding) {
   if (finding.other >= finding.at || finding.at - finding.other > MaxEchoedNameBytes) return {};
-  const std::string_view function = line.substr(finding.other, finding.at - finding.other);
-  return {"for a power of its value write (" + Shown(function) + ")^"};
+  std::size_t end = finding.at + 1;
+  while (end < line.size() && IsNumeralByte(line[end])) ++end;
+  return {"for a power of its value write (" + Shown(line.substr(finding.other, finding.at - finding.other)) + ")" +
+          Shown(line.substr(finding.at, end - finding.at))};
 }
 
 }  // namespace
