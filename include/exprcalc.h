@@ -289,8 +289,9 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_explain_statement(const char *statement,
                                                  counts as the end: no finding. "=" always is one */
 #define EXPRCALC_FINDING_CONTENTS_DROPPED 2   /* a "(" is never closed and what follows it is left out (2*(3+4 is 2);
                                                  at: that "(" (diagnosis.unclosed is 1) */
-#define EXPRCALC_FINDING_NOT_APPLIED 3        /* a function or sign is not applied: its "(" is never closed (SQRT(16
-                                                 is 16, -(3+4 is 7); at: the function or sign; other: its "(" */
+#define EXPRCALC_FINDING_NOT_APPLIED 3        /* a function, sign or operator is not applied: the "(" after it is
+                                                 never closed (SQRT(16 is 16, -(3+4 is 7, *(2 is 2; a "+" sign
+                                                 changes nothing: +(2 is whole); at: it; other: that "(" */
 #define EXPRCALC_FINDING_TEXT_CUT 4           /* statements only: the stored text ends before the statement does (a tab
                                                  or a second double quote with more after it: @A = "hel"lo), or is
                                                  cut at 222 bytes; at: where it is cut */

@@ -29,7 +29,7 @@ inline constexpr FindingKind FindingKinds[] = {
     {EXPRCALC_FINDING_CONTENTS_DROPPED, FindingClass::ChangesMeaning,
      "a \"(\" is never closed, so what follows it is left out of the value"},
     {EXPRCALC_FINDING_NOT_APPLIED, FindingClass::ChangesMeaning,
-     "a function or sign is not applied: its \"(\" is never closed"},
+     "a function, sign or operator is not applied: the \"(\" after it is never closed"},
     {EXPRCALC_FINDING_TEXT_CUT, FindingClass::ChangesMeaning,
      "the stored text ends before the statement does (at a tab, a second double quote or 222 bytes)"},
     {EXPRCALC_FINDING_TEXT_VARIABLE, FindingClass::Note, "a variable holding a text reads as 0"},

@@ -92,14 +92,16 @@ class JudgingTracker : public PositionTracker {
     JudgePair(again.Next().kind, at, previousAt_);
   }
 
-  // A function or sign below the value's operand was never applied: the "("
-  // above it is never closed. A "+" sign changes nothing, applied or not.
+  // An operator below the value's operand was never applied: the "(" above
+  // it is never closed. That is a function or sign (SQRT(16 is 16), or an
+  // infix operator that has no left operand (*(2 is 2). A "+" sign changes
+  // nothing, applied or not.
   void Finished(const EvalStack& stack) noexcept {
     PositionTracker::Finished(stack);
     std::size_t lowest = 1;
     while (lowest < stack.depth && stack.kind[lowest] != kind::Operand) ++lowest;
     for (std::size_t i = 1; i < lowest && lowest < stack.depth; ++i) {
-      if (!IsPrefixKind(stack.kind[i]) || stack.kind[i] == '+') continue;
+      if (stack.kind[i] == '(' || stack.kind[i] == '+') continue;
       std::size_t open = i + 1;
       while (open < lowest && stack.kind[open] != '(') ++open;
       findings_.Add(EXPRCALC_FINDING_NOT_APPLIED, OffsetOf(i), open < lowest ? OffsetOf(open) : Nowhere);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "CharacterNames.h"
 #include "ShownText.h"
 
 namespace calculator {
@@ -29,6 +30,7 @@ constexpr Alias Aliases[] = {
     {"PI", "write PAI for pi"},   {"LN", "LOG is the natural logarithm"},
     {"E", "write EXP(1) for e"},  {"MOD", "% is the integer remainder: 10 % 3"},
     {"X", "* multiplies: 3 * 4"}, {"POW", "^ raises to a power: 2^10"},
+    {"QUIT", ":quit ends the session"}, {"EXIT", ":quit ends the session"},
 };
 
 constexpr bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -198,7 +200,10 @@ std::vector<std::string> StopHints(std::string_view line, const exprcalc_diagnos
     case EXPRCALC_STOP_UNKNOWN_NAME:
       return UnknownNameHints(line, at);
     case EXPRCALC_STOP_UNKNOWN_VARIABLE:
+      if (auto hint = StrayByteHint(line, at)) return {*hint};
+      return {};
     case EXPRCALC_STOP_UNREADABLE_BYTE:
+      if (auto hint = CharacterHint(line.substr(at))) return {*hint};
       if (auto hint = StrayByteHint(line, at)) return {*hint};
       return {};
     default:
