@@ -15,6 +15,7 @@
 
 namespace exprcalc {
 class ProgramRecorder;
+class ColumnRunner;
 }  // namespace exprcalc
 
 // The handle that hosts hold (declared in exprcalc.h) is the program itself.
@@ -50,6 +51,7 @@ struct exprcalc_expr {
 
  private:
   friend class exprcalc::ProgramRecorder;
+  friend class exprcalc::ColumnRunner;
   exprcalc_expr() = default;
   using ResultCode = exprcalc::ResultCode;
   using VariableTable = exprcalc::VariableTable;

@@ -8,6 +8,7 @@
 
 #include "base/Memory.h"
 #include "expr/BuiltIns.h"
+#include "expr/Columns.h"
 #include "variables/VariableRecord.h"
 #include "base/SingleByteText.h"
 
@@ -86,6 +87,7 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
   double value = 0.0;
   if (type == record::NumberType) {
     table_.DoubleAt(index, value);
+    if (row_ != nullptr) value = row_->Read(index, value);
   } else if (firstTextVariable_ > begin) {
     firstTextVariable_ = begin;  // a text variable reads as 0
   }
