@@ -311,6 +311,7 @@ class ThreadTest(LibraryTestCase):
             "exprcalc_explain_statement": (b"@W = 1", ctypes.byref(exprcalc.CStatementDiagnosis())),
             "exprcalc_prepare": (b"1+1", None), "exprcalc_evaluate": (None, ctypes.byref(number)),
             "exprcalc_release": (None,), "exprcalc_set_double": (99, 1.0),
+            "exprcalc_evaluate_columns": (None, 0, 0, None, None, None, None),
         }
         self.assertEqual(set(arguments), set(exprcalc.SIGNATURES))
         for name, call_arguments in arguments.items():
