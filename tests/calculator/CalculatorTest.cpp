@@ -150,6 +150,8 @@ TEST(Calculator, RefusesABadCommandLineWithStatusTwo) {
        UsageError},
       {"a minus and a name is an option", {"-PAI"}, "", "", "exprcalc: unknown option '-PAI'\n" + tryHelp,
        UsageError},
+      {"an option echoed escaped", {"--\x1b[2J"}, "", "", "exprcalc: unknown option '--\\x1B[2J'\n" + tryHelp,
+       UsageError},
       {"-f without a name", {"-f"}, "", "", "exprcalc: option -f needs a file name\n" + tryHelp, UsageError},
       {"unreadable file, nothing evaluated", {"1", "-f", missing}, "", "",
        "exprcalc: cannot read '" + missing + "': No such file or directory\n" + tryHelp, UsageError},
