@@ -109,6 +109,65 @@ TEST(Prepared, AgreesWithParseStringThroughEveryKindOfTableChange) {
   FreeVariable();
 }
 
+// Columns against exprcalc_set_double of each column and exprcalc_evaluate,
+// row by row, with the table changing between calls; block edges, repeated
+// indexes and indexes that are not number variables included.
+TEST(Prepared, ColumnsAgreeWithSetAndEvaluateRowByRow) {
+  Random random(20261208);
+  std::size_t compared = 0;
+  std::string firstMismatch;
+  FreeVariable();
+  for (int i = 0; i < 1500; ++i) {
+    if (i % 50 == 0) {
+      FreeVariable();
+      for (const char* name : Names) EnterVarDouble(name, random.Pick(Values));
+    }
+    const std::string text = i % 3 == 0 ? TokenSoup(random) : Expression(random, 4);
+    exprcalc_expr* expr = nullptr;
+    ASSERT_EQ(exprcalc_prepare(text.c_str(), &expr), EXPRCALC_OK);
+    for (int step = 0; step < 4; ++step, ChangeTable(random)) {
+      const std::size_t rows = random.Below(4) == 0 ? 1 + random.Below(300) : random.Below(6);
+      std::vector<int> indexes(random.Below(4));
+      std::vector<std::vector<double>> values(indexes.size(), std::vector<double>(rows));
+      std::vector<const double*> columns;
+      bool numbers = true;
+      for (std::size_t k = 0; k < indexes.size(); ++k) {
+        indexes[k] = static_cast<int>(random.Below(static_cast<std::size_t>(GetVarCount()) + 1));
+        double ignored = 0.0;
+        numbers = numbers && VarDouble(indexes[k], &ignored) >= 0;
+        for (double& value : values[k]) value = random.Below(3) == 0 ? random.Pick(Values) : random.Below(9) - 4.0;
+        columns.push_back(values[k].data());
+      }
+      std::vector<double> results(rows, 9.0);
+      std::vector<int> codes(rows, -9);
+      const int first = exprcalc_evaluate_columns(expr, rows, indexes.size(), indexes.data(), columns.data(),
+                                                  results.data(), codes.data());
+      if (!numbers) {
+        EXPECT_EQ(first, -1);
+        EXPECT_EQ(results, std::vector<double>(rows, 9.0)) << "nothing is written";
+        continue;
+      }
+      int expectedFirst = 0;
+      for (std::size_t r = 0; r < rows; ++r, ++compared) {
+        for (std::size_t k = 0; k < indexes.size(); ++k) exprcalc_set_double(indexes[k], values[k][r]);
+        double value = 1.0;
+        const int code = exprcalc_evaluate(expr, &value);
+        if (expectedFirst == 0) expectedFirst = code;
+        if ((code != codes[r] || !SameBits(value, results[r])) && firstMismatch.empty()) {
+          firstMismatch = "\"" + text + "\" row " + std::to_string(r) + ": columns " + std::to_string(codes[r]) +
+                          " " + std::to_string(results[r]) + ", evaluate " + std::to_string(code) + " " +
+                          std::to_string(value);
+        }
+      }
+      EXPECT_EQ(first, expectedFirst) << text;
+    }
+    exprcalc_release(expr);
+  }
+  EXPECT_TRUE(firstMismatch.empty()) << firstMismatch;
+  EXPECT_GT(compared, 100000u);
+  FreeVariable();
+}
+
 TEST(Prepared, HandlesAndOutputsThatAreNullOrSmall) {
   double value = 1.0;
   EXPECT_EQ(exprcalc_evaluate(nullptr, &value), EXPRCALC_OK);
