@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Mutation smoke run: a small seeded sample of mutants planted in src/, each
+# rebuilt and put through the fast tests (tools/mutate). It stops starting
+# mutants after eight minutes and fails when the tests catch fewer than 95 %
+# of the mutants that compile and are not equivalent.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+python3 tools/mutate --seed 2026 --count 12 --time-box 8 --minimum 95 --work build-mutate-ci
