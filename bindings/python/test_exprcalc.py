@@ -271,6 +271,8 @@ class EdgeTest(LibraryTestCase):
             ("value_at(0.5)", lambda: variables.value_at(0.5)),
             ("remove_at(None)", lambda: variables.remove_at(None)),
             ("remove_at(1.0)", lambda: variables.remove_at(1.0)),
+            ("reason_message('x')", lambda: calc.reason_message("x")),
+            ("message(None)", lambda: calc.message(None)),
         ]
         for label, action in rows:
             with self.subTest(label):
@@ -311,6 +313,9 @@ class ThreadTest(LibraryTestCase):
             "exprcalc_explain_statement": (b"@W = 1", ctypes.byref(exprcalc.CStatementDiagnosis())),
             "exprcalc_prepare": (b"1+1", None), "exprcalc_evaluate": (None, ctypes.byref(number)),
             "exprcalc_release": (None,), "exprcalc_set_double": (99, 1.0),
+            "exprcalc_judge": (b"1+1", ctypes.byref(exprcalc.CJudgement())), "exprcalc_finding_message": (1,),
+            "exprcalc_judge_statement": (b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
+            "exprcalc_substitute_whole": (b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
         }
         self.assertEqual(set(arguments), set(exprcalc.SIGNATURES))
         for name, call_arguments in arguments.items():
@@ -429,7 +434,23 @@ class LoadingTest(unittest.TestCase):
             shutil.copyfile(built, installed)
             with mock.patch.object(exprcalc, "_INSTALLED_LIBRARY_DIR", os.path.relpath(libdir, module_dir)):
                 self.assertEqual(exprcalc.find_library(), installed)
-            self.assertEqual(exprcalc.find_library(), "/elsewhere/libexprcalc.so.1")
+            with mock.patch.object(exprcalc, "_source_tree_build_dir", return_value=""):
+                self.assertEqual(exprcalc.find_library(), "/elsewhere/libexprcalc.so.1")
+
+    def test_module_in_a_source_tree_finds_the_library_in_its_build(self):
+        built = os.environ[exprcalc.LIBRARY_ENVIRONMENT_VARIABLE]
+        with tempfile.TemporaryDirectory() as tree, \
+                mock.patch.dict(os.environ, {exprcalc.LIBRARY_ENVIRONMENT_VARIABLE: ""}), \
+                mock.patch.object(exprcalc.ctypes.util, "find_library", return_value="/elsewhere/libexprcalc.so.1"):
+            module_dir = os.path.join(tree, "bindings", "python")
+            for folder in (module_dir, os.path.join(tree, "include"), os.path.join(tree, "build")):
+                os.makedirs(folder)
+            in_build = os.path.join(tree, "build", "libexprcalc.so.1")
+            shutil.copyfile(built, in_build)
+            with mock.patch.object(exprcalc, "_module_dir", return_value=module_dir):
+                self.assertEqual(exprcalc.find_library(), "/elsewhere/libexprcalc.so.1")  # not a tree: no header
+                open(os.path.join(tree, "include", "exprcalc.h"), "w").close()
+                self.assertEqual(exprcalc.find_library(), in_build)
 
     def test_missing_file_raises_oserror(self):
         with self.assertRaises(OSError):

@@ -1,14 +1,16 @@
-// ParseString, and exprcalc_explain beside it, against the literal evaluator:
-// code and value bit for bit, and the places explain names (the failing token,
-// the "(" left open) against the literal parse's; a text of up to 256 bytes
-// must be explained alike with no memory at all. Texts: the known edge cases,
-// random texts over the language's alphabet, generated well-formed expressions
+// ParseString, and exprcalc_explain and exprcalc_judge beside it, against
+// the literal evaluator: code and value bit for bit, the places explain names
+// (the failing token, the "(" left open) against the literal parse's, and the
+// judgement against criteria of its own; a text of up to 256 bytes must be
+// explained alike with no memory at all. Texts: the known edge cases, random
+// texts over the language's alphabet, generated well-formed expressions
 // (nested, a few hundred deep, unclosed, numbers of every form) and giant texts.
 // EXPRCALC_DIFFERENTIAL_PERCENT scales the generated counts and sizes (default
 // 100; 20 in sanitizer and unoptimised builds, 5 under EXPRCALC_SMALL_INPUTS=1
 // as the valgrind run sets it, so that every build finishes within seconds).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -117,9 +119,9 @@ bool SameValue(double a, double b) {
 }
 
 bool SameDiagnosis(const exprcalc_diagnosis& a, const exprcalc_diagnosis& b) {
-  return a.code == b.code && SameValue(a.value, b.value) && a.read == b.read && a.stop == b.stop && a.at == b.at &&
-         a.dropped == b.dropped && a.unclosed == b.unclosed && a.text_variable == b.text_variable &&
-         a.length == b.length && a.unclosed_at == b.unclosed_at;
+  return a.code == b.code && std::memcmp(&a.value, &b.value, sizeof a.value) == 0 && a.read == b.read &&
+         a.stop == b.stop && a.at == b.at && a.dropped == b.dropped && a.unclosed == b.unclosed &&
+         a.text_variable == b.text_variable && a.length == b.length && a.unclosed_at == b.unclosed_at;
 }
 
 // A text of up to 256 bytes is explained without memory: the same diagnosis
@@ -131,6 +133,108 @@ bool ExplainedWithoutMemory(const std::string& text, const exprcalc_diagnosis& d
   exprcalc_explain(text.c_str(), &starved);
   exprcalc::allocation::StopFailing();
   return SameDiagnosis(starved, diagnosis);
+}
+
+bool Finds(const exprcalc_finding* findings, int count, int kind) {
+  for (int i = 0; i < count; ++i) {
+    if (findings[i].kind == kind) return true;
+  }
+  return false;
+}
+
+bool ChangesValue(const std::string& text, const std::string& changed) {
+  double a = 0.0;
+  double b = 0.0;
+  return ParseString(text.c_str(), &a) != ParseString(changed.c_str(), &b) || !SameValue(a, b);
+}
+
+std::size_t Moved(std::size_t offset, std::size_t by) { return offset == EXPRCALC_NOWHERE ? offset : offset + by; }
+
+exprcalc_diagnosis Moved(exprcalc_diagnosis d, std::size_t by) {
+  for (std::size_t* offset : {&d.read, &d.dropped, &d.text_variable, &d.unclosed_at}) *offset = Moved(*offset, by);
+  if (d.code != 0) d.at = Moved(d.at, by);
+  return d;
+}
+
+// "@JUDGED = text" is judged as its stripped right part is, and carried out
+// by exprcalc_substitute_whole exactly when it is whole.
+std::string StatementJudgementDisagrees(const std::string& text) {
+  constexpr std::string_view Prefix = "@JUDGED = ";
+  const std::size_t first = text.find_first_not_of(" \t\n\v\f\r");
+  if (first == std::string::npos || text[first] == '"') return {};
+  const std::string right = text.substr(first, text.find_last_not_of(" \t\n\v\f\r") + 1 - first);
+  const std::size_t rightAt = Prefix.size() + first;
+  exprcalc_judgement j;
+  const int code = exprcalc_judge(right.c_str(), &j);
+  const std::string statement = std::string(Prefix) + text;
+  exprcalc_statement_judgement s;
+  if (exprcalc_judge_statement(statement.c_str(), &s) != (code == 0 ? 0 : 1)) return "judge_statement's result";
+  bool same = SameDiagnosis(s.statement.expression, Moved(j.diagnosis, rightAt)) && s.whole == j.whole &&
+              s.count == j.count;
+  for (int i = 0; i < j.count && same; ++i) {
+    const exprcalc_finding f = s.findings[i];
+    same = f.kind == j.findings[i].kind && f.at == Moved(j.findings[i].at, rightAt) &&
+           f.other == Moved(j.findings[i].other, rightAt);
+  }
+  if (!same) return "judge_statement is not judge";
+  const int result = exprcalc_substitute_whole(statement.c_str(), &s);
+  double stored = 0.0;
+  const bool carriedOut = LookupVarDouble("@JUDGED", &stored) >= 0;
+  RemoveVariable("@JUDGED");
+  if (result != (j.whole && code == 0 ? 0 : 1) || carriedOut != (j.whole && code == 0) ||
+      (carriedOut && !SameValue(stored, j.diagnosis.value)) ||
+      (!j.whole && s.statement.reason != EXPRCALC_REASON_NOT_WHOLE)) {
+    return "substitute_whole";
+  }
+  return {};
+}
+
+// The judgement of a text against explain's diagnosis, the literal evaluator
+// and criteria of its own; returns what disagrees, or nothing:
+//  - it was read to its end unless more than white space follows a CR or LF,
+//    or anything follows "=";
+//  - the contents of a "(" were dropped exactly when the diagnosis says so;
+//  - otherwise an operator was left unapplied exactly when the literal
+//    evaluator leaves one below the value, and closing every open "(" changes
+//    the value only then, for the text and for the text whose innermost open
+//    group holds -0.75 or 0.75 (the values alone miss ABS(2 or TAN ATAN(1);
+//  - as the right part of a statement it is judged alike, and the statement
+//    is carried out only when it is whole.
+std::string JudgementDisagrees(const std::string& text, const exprcalc_diagnosis& explained, bool unapplied) {
+  exprcalc_judgement j;
+  if (exprcalc_judge(text.c_str(), &j) != explained.code || !SameDiagnosis(j.diagnosis, explained)) {
+    return "judge's diagnosis is not explain's";
+  }
+  bool changesMeaning = false;
+  for (int i = 0; i < j.count; ++i) {
+    changesMeaning = changesMeaning || j.findings[i].kind < 100;
+    if (i > 0 && (j.findings[i - 1].at > j.findings[i].at)) return "findings out of order";
+    if (j.findings[i].kind >= 200 && explained.code != EXPRCALC_MALFORMED) return "a malformed finding, not malformed";
+  }
+  if (j.whole != (changesMeaning ? 0 : 1)) return "whole disagrees with the findings";
+  const std::size_t read = std::min(explained.read, text.size());
+  const std::string_view rest = std::string_view(text).substr(read);
+  const bool endsAtLine = !rest.empty() && (rest[0] == '\r' || rest[0] == '\n') &&
+                          rest.find_first_not_of(" \t\n\v\f\r") == std::string_view::npos;
+  if (Finds(j.findings, j.count, EXPRCALC_FINDING_STOPPED) != (!rest.empty() && !endsAtLine)) return "stopped";
+  if (Finds(j.findings, j.count, EXPRCALC_FINDING_CONTENTS_DROPPED) != (explained.unclosed == 1)) return "dropped";
+  if (explained.code == 0 && (rest.empty() || endsAtLine) && explained.unclosed == 0) {
+    const std::string head = text.substr(0, read);
+    std::vector<std::size_t> open;
+    for (std::size_t i = 0; i < head.size(); ++i) {
+      if (head[i] == '(') open.push_back(i);
+      if (head[i] == ')' && !open.empty()) open.pop_back();
+    }
+    const std::string closing(open.size(), ')');
+    bool closingChanges = ChangesValue(head, head + closing);
+    for (const char* contents : {"0-0.75", "0.75"}) {
+      const std::string probe = open.empty() ? head : head.substr(0, open.back() + 1) + contents;
+      closingChanges = closingChanges || ChangesValue(probe, probe + closing);
+    }
+    if (Finds(j.findings, j.count, EXPRCALC_FINDING_NOT_APPLIED) != unapplied) return "not applied";
+    if (closingChanges && !unapplied) return "closing changes the value";
+  }
+  return StatementJudgementDisagrees(text);
 }
 
 // Counts the texts of one category and reports the first one on which the
@@ -167,7 +271,10 @@ class Comparison {
                              (diagnosis.at == places.at && diagnosis.unclosed == (places.unclosed ? 1 : 0) &&
                               diagnosis.unclosed_at == (places.unclosed ? places.unclosedAt : EXPRCALC_NOWHERE));
     const bool starvedAgrees = ExplainedWithoutMemory(text, diagnosis);
-    if (code == literal.code && SameValue(value, literal.value) && explainAgrees && placesAgree && starvedAgrees) {
+    const std::string judgement =
+        explainAgrees ? JudgementDisagrees(text, diagnosis, literal.unapplied) : std::string();
+    if (code == literal.code && SameValue(value, literal.value) && explainAgrees && placesAgree && starvedAgrees &&
+        judgement.empty()) {
       return;
     }
     if (mismatches_++ == 0) {
@@ -177,7 +284,8 @@ class Comparison {
                        " at " + std::to_string(diagnosis.at) + " unclosed " + std::to_string(diagnosis.unclosed) +
                        " at " + std::to_string(diagnosis.unclosed_at) + ", literal at " + std::to_string(places.at) +
                        " unclosed " + std::to_string(places.unclosed) + " at " + std::to_string(places.unclosedAt) +
-                       (starvedAgrees ? "" : "; explained otherwise with no memory");
+                       (starvedAgrees ? "" : "; explained otherwise with no memory") +
+                       (judgement.empty() ? "" : ", judgement: " + judgement);
     }
   }
 

@@ -16,6 +16,9 @@ namespace exprcalc::literal {
 struct Outcome {
   int code;
   double value;
+  // Code 0: an operator (other than a "+" sign) stays on the final stack below
+  // the value's entry, since the "(" after it is never closed.
+  bool unapplied = false;
 };
 
 // The places that exprcalc_explain must name, found on the literal parse.
