@@ -9,7 +9,43 @@ namespace {
 constexpr std::string_view FileOption = "--file";
 constexpr std::string_view StandardInputName = "-";
 
+constexpr std::string_view OutputOption = "--output";
+
 bool TakesFileName(std::string_view argument) { return argument == "-f" || argument == FileOption; }
+bool TakesOutputName(std::string_view argument) { return argument == "-o" || argument == OutputOption; }
+
+// The arguments that --table and --plot take, whatever they begin with (a
+// FROM of -1 is not an option).
+std::optional<std::string> TakeRange(const std::vector<std::string_view>& arguments, std::size_t& i, Options& options) {
+  const bool table = arguments[i] == "--table";
+  const std::size_t taken = table ? 4 : 3;
+  if (options.range) return "options --table and --plot run once: give one of them";
+  if (arguments.size() - i - 1 < taken) {
+    return "option " + std::string(arguments[i]) + (table ? " needs NAME FROM TO STEP" : " needs NAME FROM TO");
+  }
+  RangeOptions range;
+  range.kind = table ? RangeOptions::Kind::Table : RangeOptions::Kind::Plot;
+  range.name = arguments[++i];
+  range.from = arguments[++i];
+  range.to = arguments[++i];
+  if (table) range.step = arguments[++i];
+  options.range = range;
+  return std::nullopt;
+}
+
+std::optional<std::string> RangeRuleBroken(const Options& options) {
+  if (!options.range) {
+    if (options.csv) return "option --csv goes with --table";
+    if (!options.plotFile.empty()) return "option -o goes with --plot";
+    return std::nullopt;
+  }
+  const bool table = options.range->kind == RangeOptions::Kind::Table;
+  if (options.expressions.empty()) return table ? "option --table needs an EXPR" : "option --plot needs an EXPR";
+  if (!options.files.empty() || options.interactive) return "options --table and --plot take no -f and no -i";
+  if (options.csv && !table) return "option --csv goes with --table";
+  if (!options.plotFile.empty() && table) return "option -o goes with --plot";
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -39,6 +75,22 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
       options.help = true;
     } else if (argument == "-V" || argument == "--version") {
       options.version = true;
+    } else if (argument == "--table" || argument == "--plot") {
+      if (auto error = TakeRange(arguments, i, options)) {
+        result.usageError = std::move(error);
+        return result;
+      }
+    } else if (argument == "--csv") {
+      options.csv = true;
+    } else if (TakesOutputName(argument)) {
+      if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+        result.usageError = "option " + std::string(argument) + " needs a file name";
+        return result;
+      }
+      options.plotFile = arguments[++i];
+    } else if (argument.starts_with(OutputOption) && argument.size() > OutputOption.size() + 1 &&
+               argument[OutputOption.size()] == '=') {
+      options.plotFile = argument.substr(OutputOption.size() + 1);
     } else if (TakesFileName(argument)) {
       if (i + 1 == arguments.size()) {
         result.usageError = "option " + std::string(argument) + " needs a file name";
@@ -58,6 +110,7 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
   if (options.interactive && !(options.expressions.empty() && options.files.empty())) {
     result.usageError = "option -i reads standard input: it takes no EXPR and no -f";
   }
+  if (!result.usageError) result.usageError = RangeRuleBroken(options);
   return result;
 }
 

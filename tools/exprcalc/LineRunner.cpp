@@ -60,12 +60,32 @@ bool LineRunner::Run(const std::string& line, const LineOrigin& origin) {
 }
 
 bool LineRunner::RunExpression(const std::string& line, const LineOrigin& origin) {
+  const std::optional<double> value = Evaluate(line, origin);
+  if (!value) return false;
+  output_ << (style_ == ValueStyle::DegreesMinutesSeconds ? FormatDms(*value) : FormatNumber(*value)) << '\n';
+  return true;
+}
+
+std::optional<double> LineRunner::Evaluate(const std::string& line, const LineOrigin& origin) {
+  exprcalc_diagnosis d{};
+  exprcalc_explain(line.c_str(), &d);
+  if (const auto error = ReadingError(line, d)) {
+    Fail(line, origin, *error);
+    return std::nullopt;
+  }
+  if (const auto error = EvaluationError(line, d)) {
+    Fail(line, origin, *error);
+    return std::nullopt;
+  }
+  for (const Report& warning : ExpressionWarnings(line, d, 0)) Tell(line, origin, warning);
+  return d.value;
+}
+
+bool LineRunner::CheckReading(const std::string& line, const LineOrigin& origin) {
   exprcalc_diagnosis d{};
   exprcalc_explain(line.c_str(), &d);
   if (const auto error = ReadingError(line, d)) return Fail(line, origin, *error);
-  if (const auto error = EvaluationError(line, d)) return Fail(line, origin, *error);
   for (const Report& warning : ExpressionWarnings(line, d, 0)) Tell(line, origin, warning);
-  output_ << (style_ == ValueStyle::DegreesMinutesSeconds ? FormatDms(d.value) : FormatNumber(d.value)) << '\n';
   return true;
 }
 

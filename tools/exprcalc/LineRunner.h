@@ -3,6 +3,7 @@
 // printing the value, or what went wrong, where and why.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -30,6 +31,14 @@ class LineRunner {
   // the session runs, never through Run) are errors: nothing is printed on
   // output for them and Run returns false. Warnings do not fail the line.
   bool Run(const std::string& line, const LineOrigin& origin);
+
+  // An expression's value, reported on as Run reports on it; nothing when
+  // it is not read to its end or its evaluation fails.
+  std::optional<double> Evaluate(const std::string& line, const LineOrigin& origin);
+
+  // Reports what stops an expression from being read to its end, and its
+  // warnings; true when it is read to its end, whatever its value.
+  bool CheckReading(const std::string& line, const LineOrigin& origin);
 
  private:
   bool RunExpression(const std::string& line, const LineOrigin& origin);
