@@ -116,6 +116,8 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
 
 std::string_view HelpText() {
   return R"(Usage: exprcalc [OPTION]... [--] [EXPR]...
+  or:  exprcalc --table NAME FROM TO STEP [--csv] EXPR...
+  or:  exprcalc --plot NAME FROM TO [-o FILE.svg] EXPR...
 Evaluate arithmetic expressions and assignment statements.
 
 Each EXPR is evaluated in order and its value printed on a line of its own.
@@ -132,9 +134,26 @@ Options:
       --dms          print values as degrees:minutes:seconds
   -i, --interactive  run the interactive session even when standard input
                      is not a terminal (with no EXPR and no -f)
+      --table NAME FROM TO STEP
+                     print a table of each EXPR for the number variable NAME
+                     = FROM, FROM+STEP, ... up to TO (TO itself when it lies
+                     on the grid): a header line, then a line per row with
+                     tab-separated values; a cell whose evaluation fails
+                     holds its error in words and the status is 1
+      --csv          the table as comma-separated values (RFC 4180)
+      --plot NAME FROM TO
+                     plot each EXPR for NAME from FROM to TO in the
+                     terminal's size (80x24 off a terminal): braille dots in
+                     a UTF-8 locale, else characters; colours on a terminal
+                     unless NO_COLOR is set; the legend says which points
+                     were not drawn and why
+  -o, --output FILE  with --plot, write the plot to FILE as an SVG picture
   -h, --help         print this help and exit
   -V, --version      print the version and exit
       --             end of options: every later argument is an EXPR
+
+FROM, TO and STEP are expressions, reported on as any other (2*PAI, 0-1).
+NAME is created for the run when it is missing and left as it was after it.
 
 An argument that begins with "-" and a digit, ".", ":" or "(" is an EXPR,
 not an option: exprcalc -5+2 prints -3.

@@ -44,9 +44,8 @@ std::variant<RangeGrid, RangeRefusal> SampleGrid(double from, double to, std::ui
   if (auto refusal = RefuseNonFinite(from, to)) return *refusal;
   if (from == to) return RangeRefusal{RangeRefusal::Argument::To, "TO is FROM: the range is empty"};
   if (samples < 2) samples = 2;
-  const double step = (to - from) / static_cast<double>(samples - 1);
-  if (!std::isfinite(step)) return RangeRefusal{RangeRefusal::Argument::To, "the range is too wide"};
-  return RangeGrid{from, to, step, samples, true};
+  if (!std::isfinite(to - from)) return RangeRefusal{RangeRefusal::Argument::To, "the range is too wide"};
+  return RangeGrid{from, to, (to - from) / static_cast<double>(samples - 1), samples, true, true};
 }
 
 }  // namespace calculator

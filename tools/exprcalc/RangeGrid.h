@@ -16,9 +16,11 @@ struct RangeGrid {
   double step = 0;
   std::uint64_t rows = 1;  // at least 1
   bool endsOnTo = false;   // the last row is TO itself
+  bool sampled = false;    // rows at fractions of TO-FROM: a symmetric range's middle is exactly FROM+TO/2
 
   double At(std::uint64_t row) const {
     if (endsOnTo && row + 1 == rows) return to;
+    if (sampled) return from + (to - from) * (static_cast<double>(row) / static_cast<double>(rows - 1));
     return from + static_cast<double>(row) * step;
   }
 };

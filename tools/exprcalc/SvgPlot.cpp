@@ -93,7 +93,7 @@ std::string SeriesPaths(const PlotData& data, std::size_t s, const Axis& directi
 
 }  // namespace
 
-std::size_t SvgSamples() { return static_cast<std::size_t>(Right - Left); }
+std::size_t SvgSamples() { return static_cast<std::size_t>(Right - Left) + 1; }
 
 std::string DrawSvgPlot(const PlotData& data, const std::string& title) {
   const Axis values = ValueAxis(data, MostValueTicks);

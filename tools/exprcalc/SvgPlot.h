@@ -9,7 +9,7 @@
 
 namespace calculator {
 
-// The samples across the plot area: one per unit of its width.
+// The samples across the plot area: one per unit of its width, both edges included.
 std::size_t SvgSamples();
 
 // The picture under title ("SIN(@X) for @X from 0 to 2*PAI").

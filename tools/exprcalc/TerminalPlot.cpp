@@ -27,6 +27,7 @@ constexpr int FewestPlotColumns = 10;
 constexpr int LinesPerValueTick = 3;
 constexpr int ColumnsPerXTick = 12;
 constexpr std::size_t MostLegendLabelBytes = 50;
+constexpr std::size_t LegendIndent = 4;  // two blanks and the two-column mark
 constexpr char32_t BrailleBlank = 0x2800;
 // The braille dot of each position in a cell, by column then by line.
 constexpr unsigned char BrailleDots[2][4] = {{0x01, 0x02, 0x04, 0x40}, {0x08, 0x10, 0x20, 0x80}};
@@ -44,8 +45,11 @@ struct Layout {
   Axis values;
 };
 
-int PlotLines(const TerminalLook& look, std::size_t seriesCount) {
-  const int legend = static_cast<int>(std::min<std::size_t>(seriesCount, static_cast<std::size_t>(look.lines)));
+std::vector<struct LegendLine> LegendOf(const PlotData& data, const TerminalLook& look);
+
+int PlotLines(const TerminalLook& look, const PlotData& data) {
+  const std::size_t lines = LegendOf(data, look).size();
+  const int legend = static_cast<int>(std::min<std::size_t>(lines, static_cast<std::size_t>(look.lines)));
   return std::max(FewestPlotLines, look.lines - PromptLines - LinesBelowPlot - legend);
 }
 
@@ -55,11 +59,11 @@ int PlotColumns(const TerminalLook& look, std::size_t labelWidth) {
 }
 
 Axis ValueAxisFor(const TerminalLook& look, const PlotData& data) {
-  return ValueAxis(data, std::max(2, PlotLines(look, data.series.size()) / LinesPerValueTick));
+  return ValueAxis(data, std::max(2, PlotLines(look, data) / LinesPerValueTick));
 }
 
 Layout LayoutOf(const TerminalLook& look, const PlotData& data) {
-  Layout layout{PlotLines(look, data.series.size()), 0, look.unicode ? 2 : 1, look.unicode ? 4 : 1,
+  Layout layout{PlotLines(look, data), 0, look.unicode ? 2 : 1, look.unicode ? 4 : 1,
                 ValueLabelWidth(look, data), ValueAxisFor(look, data)};
   layout.plotColumns = PlotColumns(look, layout.labelWidth);
   return layout;
@@ -191,16 +195,41 @@ void AppendHorizontalAxis(std::string& text, const Layout& layout, const PlotDat
   text += labels + '\n';
 }
 
-void AppendLegend(std::string& text, const PlotData& data, const TerminalLook& look) {
+// Each expression's line: its mark, its label and, on the same line where
+// there is room or else on the next, why samples were not drawn.
+struct LegendLine {
+  int series;  // -1 for a line that continues the one before
+  std::string text;
+};
+
+std::vector<LegendLine> LegendOf(const PlotData& data, const TerminalLook& look) {
+  const std::size_t width = static_cast<std::size_t>(look.columns);
+  std::vector<LegendLine> legend;
   for (std::size_t s = 0; s < data.series.size(); ++s) {
-    text += "  ";
-    if (look.colour) text += SeriesColours[s % Palette];
-    text += look.unicode ? "\u2501\u2501" : std::string(2, AsciiMarks[s % Palette]);
-    if (look.colour) text += ColourReset;
-    text += ' ' + ShownShort(data.series[s].label, MostLegendLabelBytes);
-    const std::string note = GapNote(data.series[s]);
-    if (!note.empty()) text += "  (" + note + ")";
-    text += '\n';
+    std::string text = ' ' + ShownShort(data.series[s].label, MostLegendLabelBytes);
+    const std::string note = "(" + GapNote(data.series[s]) + ")";
+    const bool noted = note.size() > 2;
+    if (noted && LegendIndent + text.size() + 2 + note.size() <= width) {
+      text += "  " + note;
+    }
+    legend.push_back({static_cast<int>(s), text});
+    if (noted && text.find(note) == std::string::npos) {
+      legend.push_back({-1, std::string(LegendIndent + 1, ' ') + ShownShort(note, width - LegendIndent - 4)});
+    }
+  }
+  return legend;
+}
+
+void AppendLegend(std::string& text, const std::vector<LegendLine>& legend, const TerminalLook& look) {
+  for (const LegendLine& line : legend) {
+    if (line.series >= 0) {
+      const std::size_t s = static_cast<std::size_t>(line.series);
+      text += "  ";
+      if (look.colour) text += SeriesColours[s % Palette];
+      text += look.unicode ? "\u2501\u2501" : std::string(2, AsciiMarks[s % Palette]);
+      if (look.colour) text += ColourReset;
+    }
+    text += line.text + '\n';
   }
 }
 
@@ -254,7 +283,7 @@ std::string DrawTerminalPlot(const PlotData& data, const TerminalLook& look) {
     text += '\n';
   }
   AppendHorizontalAxis(text, layout, data, look.unicode);
-  AppendLegend(text, data, look);
+  AppendLegend(text, LegendOf(data, look), look);
   return text;
 }
 
