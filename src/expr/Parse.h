@@ -75,18 +75,6 @@ inline std::size_t TerminalBelow(const EvalStack& stack, std::size_t index) noex
   return below;
 }
 
-// Where the value of the lowest "E" entry stands among the stack's numbers,
-// or NoOperand when there is none (the value is then 0.0).
-inline constexpr std::size_t NoOperand = static_cast<std::size_t>(-1);
-inline std::size_t LowestOperand(const EvalStack& stack) noexcept {
-  std::size_t number = 0;
-  for (std::size_t i = 0; i < stack.depth; ++i) {
-    if (stack.kind[i] == kind::Operand) return number;
-    if (CarriesNumber(stack.kind[i])) ++number;
-  }
-  return NoOperand;
-}
-
 // The parse, told to an observer, which also does its arithmetic (see
 // PositionTracker.h and Program.h).
 template <typename Observer>

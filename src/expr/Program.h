@@ -20,12 +20,14 @@ class ProgramRecorder;
 // The handle that hosts hold (declared in exprcalc.h) is the program itself.
 struct exprcalc_expr {
  public:
-  // Prepares text under the table as it is now; null when memory ran out.
+  // Prepares text under the table as it is now; null when memory ran out
+  // (ProgramRecorder.cpp).
   static exprcalc_expr* Prepare(std::string_view text, const exprcalc::VariableTable& table) noexcept;
   static void Release(exprcalc_expr* program) noexcept;
 
   // The code and value that evaluating the text gives now, bit for bit. It
-  // only reads the program, so several threads may run one program at once.
+  // only reads the program, so several threads may run one program at once
+  // (ProgramRunner.cpp).
   exprcalc::ResultCode Run(const exprcalc::VariableTable& table, double& result) const noexcept;
 
   std::string_view Text() const noexcept { return {text_, length_}; }
@@ -43,6 +45,10 @@ struct exprcalc_expr {
     Add, AddC, AddV, Subtract, SubtractC, SubtractV, Multiply, MultiplyC, MultiplyV,
     Divide, DivideC, DivideV, Remainder, RemainderC, RemainderV, Power, PowerC, PowerV,
   };
+  // The recorder turns an infix operation into the form that reads its right
+  // operand itself by these steps (checked below for every infix operation).
+  static constexpr Code ConstantForm(Code infix) noexcept { return static_cast<Code>(infix + 1); }
+  static constexpr Code VariableForm(Code infix) noexcept { return static_cast<Code>(infix + 2); }
   static constexpr unsigned OperandShift = 8;
   static constexpr std::uint32_t LargestOperand = (std::uint32_t{1} << 24) - 1;
   // Deepest stack of numbers a program may use; a deeper one runs the text.
@@ -67,4 +73,19 @@ struct exprcalc_expr {
 
 namespace exprcalc {
 using Program = ::exprcalc_expr;
+
+static_assert([] {
+  constexpr Program::Code Infix[][3] = {
+      {Program::Add, Program::AddC, Program::AddV},
+      {Program::Subtract, Program::SubtractC, Program::SubtractV},
+      {Program::Multiply, Program::MultiplyC, Program::MultiplyV},
+      {Program::Divide, Program::DivideC, Program::DivideV},
+      {Program::Remainder, Program::RemainderC, Program::RemainderV},
+      {Program::Power, Program::PowerC, Program::PowerV},
+  };
+  for (const auto& forms : Infix) {
+    if (Program::ConstantForm(forms[0]) != forms[1] || Program::VariableForm(forms[0]) != forms[2]) return false;
+  }
+  return true;
+}(), "each infix operation is followed by its constant form, then its variable form");
 }  // namespace exprcalc

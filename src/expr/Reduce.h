@@ -27,6 +27,18 @@ struct EvalStack {
   std::size_t operandCount;  // numbers in use
 };
 
+// Where the value of the lowest "E" entry stands among the stack's numbers,
+// or NoOperand when there is none (the value is then 0.0).
+inline constexpr std::size_t NoOperand = static_cast<std::size_t>(-1);
+inline std::size_t LowestOperand(const EvalStack& stack) noexcept {
+  std::size_t number = 0;
+  for (std::size_t i = 0; i < stack.depth; ++i) {
+    if (stack.kind[i] == kind::Operand) return number;
+    if (CarriesNumber(stack.kind[i])) ++number;
+  }
+  return NoOperand;
+}
+
 constexpr bool IsInfixOperator(TokenKind k) noexcept {
   return k == '+' || k == '-' || k == '*' || k == '/' || k == '%' || k == '^';
 }
