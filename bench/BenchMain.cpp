@@ -6,6 +6,7 @@
 #include "LookupBenchmarks.h"
 #include "PreparedBenchmarks.h"
 #include "ScalingBenchmarks.h"
+#include "TableBenchmarks.h"
 #ifdef EXPRCALC_BENCH_HAVE_PEER
 #include <muParserDef.h>
 #endif
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
   exprcalc::bench::RegisterScalingBenchmarks();
   exprcalc::bench::RegisterLookupBenchmarks();
   exprcalc::bench::RegisterPreparedBenchmarks();
+  exprcalc::bench::RegisterTableBenchmarks();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

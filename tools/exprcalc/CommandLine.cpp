@@ -125,7 +125,9 @@ An argument whose first non-blank character is "@" and that holds "=" is a
 statement (@RATE = 0.5*@BASE) and prints nothing when it succeeds. Without
 EXPR and -f, lines are read from standard input; when that is a terminal an
 interactive session starts (type :help there; Ctrl-C cancels a line, Ctrl-D
-or :quit ends the session).
+or :quit ends the session). The lines typed there are kept across sessions in
+$XDG_STATE_HOME/exprcalc/history (~/.local/state/exprcalc/history), the last
+1,000 of them, or in $EXPRCALC_HISTORY; none when that is set but empty.
 
 Options:
   -f, --file FILE    read lines from FILE ("-" is standard input); may be

@@ -43,10 +43,11 @@ bool Drawn(const PlotSeries& series, std::size_t i) {
   return series.codes[i] == EXPRCALC_OK && std::isfinite(series.values[i]);
 }
 
-// Halved first, so that a range from -1e308 to 1e308 does not overflow.
+// Halved first, so that a range from -1e308 to 1e308 does not overflow. An
+// axis from a higher low to a lower high runs backwards (a plot from 1 to 0).
 double Axis::Fraction(double value) const {
   const double width = high / 2 - low / 2;
-  return width > 0 ? (value / 2 - low / 2) / width : 0.5;
+  return width != 0 ? (value / 2 - low / 2) / width : 0.5;
 }
 
 Axis RoundAxis(double low, double high, int mostTicks, bool fitTicks) {

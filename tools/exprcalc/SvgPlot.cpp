@@ -54,7 +54,7 @@ std::string Text(double x, double y, const char* anchor, const std::string& text
 
 std::string Line(double x1, double y1, double x2, double y2, const char* style) {
   return "<line x1=\"" + Coordinate(x1) + "\" y1=\"" + Coordinate(y1) + "\" x2=\"" + Coordinate(x2) + "\" y2=\"" +
-         Coordinate(y2) + "\" " + style + "/>\n";
+         Coordinate(y2) + "\" shape-rendering=\"crispEdges\" " + style + "/>\n";
 }
 
 double XAt(const Axis& direction, double x) { return Left + direction.Fraction(x) * (Right - Left); }

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <iostream>
 
 #include <editline/readline.h>
 
@@ -45,7 +46,10 @@ int ReadCharacter(FILE*) {
 }  // namespace
 
 TerminalInput::TerminalInput(bool editing, std::ostream& output)
-    : editing_(editing), output_(output), standardInput_(STDIN_FILENO) {
+    : editing_(editing),
+      output_(output),
+      standardInput_(STDIN_FILENO),
+      history_(editing ? HistoryFile() : std::nullopt, std::cerr) {
   if (!editing_) return;
   // libedit decodes and shows what is typed in the terminal's encoding, not
   // in the "C" locale a program starts in (which drops every non-ASCII byte).
@@ -54,6 +58,8 @@ TerminalInput::TerminalInput(bool editing, std::ostream& output)
   rl_catch_signals = 0;
   rl_getc_function = ReadCharacter;
   using_history();
+  stifle_history(static_cast<int>(MostHistoryLines));
+  for (const std::string& line : history_.Earlier()) add_history(line.c_str());
 }
 
 TerminalInput::~TerminalInput() {
@@ -76,7 +82,9 @@ Typed TerminalInput::ReadLine(const std::string& prompt, std::string& line) {
 }
 
 void TerminalInput::Remember(const std::string& line) {
-  if (editing_) add_history(line.c_str());
+  if (!editing_) return;
+  add_history(line.c_str());
+  history_.Add(line);
 }
 
 const char* TerminalInput::Kind() { return "libedit"; }
