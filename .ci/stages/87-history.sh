@@ -47,7 +47,7 @@ wait_for() {
 start() {
   tmux -S "$socket" new-session -d -s history -x 80 -y 24 \
     "env XDG_STATE_HOME='$work/state-$2' TERM=xterm '$1'; echo SESSION-ENDED; sleep 30"
-  wait_for 'exprcalc> '
+  wait_for 'exprcalc>'  # capture-pane drops the blank after it
 }
 
 finish() {
