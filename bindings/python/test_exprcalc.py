@@ -271,6 +271,8 @@ class EdgeTest(LibraryTestCase):
             ("value_at(0.5)", lambda: variables.value_at(0.5)),
             ("remove_at(None)", lambda: variables.remove_at(None)),
             ("remove_at(1.0)", lambda: variables.remove_at(1.0)),
+            ("reason_message('x')", lambda: calc.reason_message("x")),
+            ("message(None)", lambda: calc.message(None)),
         ]
         for label, action in rows:
             with self.subTest(label):
