@@ -382,12 +382,24 @@ def _files_in(directory: str) -> Iterator[str]:
             yield path
 
 
+def _source_tree_build_dir(here: str) -> str:
+    """build/ of the source tree that holds this module in bindings/python (where `cmake --preset default`
+    builds), or "" when the module is not in a source tree."""
+    tree = os.path.dirname(os.path.dirname(here))
+    if not os.path.isfile(os.path.join(tree, "include", "exprcalc.h")):
+        return ""
+    return os.path.join(tree, "build")
+
+
 def _library_candidates(prefixes: Optional[list[str]]) -> Iterator[str]:
     if prefixes is None:
         here = _module_dir()
         if _INSTALLED_LIBRARY_DIR:
             yield from _files_in(os.path.normpath(os.path.join(here, _INSTALLED_LIBRARY_DIR)))
         yield from _files_in(here)
+        build_dir = "" if _INSTALLED_LIBRARY_DIR else _source_tree_build_dir(here)
+        if build_dir:
+            yield from _files_in(build_dir)
         found = ctypes.util.find_library("exprcalc")
         if found:
             yield found
@@ -402,7 +414,8 @@ def find_library(path: Optional[str] = None, prefixes: Optional[list[str]] = Non
     """Where the library will be loaded from: path, else $EXPRCALC_LIBRARY, else an installed copy.
 
     An installed copy is looked for where `cmake --install` put it relative to
-    this module, then beside this module, then by the system's own search
+    this module, then beside this module, then (for the module in a source
+    tree, imported with PYTHONPATH=bindings/python) in the tree's build/, then by the system's own search
     (ctypes.util.find_library), then under ~/.local, sys.prefix, /usr/local and
     /usr; or, when prefixes is given, under those prefixes only."""
     if path:

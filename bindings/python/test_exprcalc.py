@@ -434,7 +434,23 @@ class LoadingTest(unittest.TestCase):
             shutil.copyfile(built, installed)
             with mock.patch.object(exprcalc, "_INSTALLED_LIBRARY_DIR", os.path.relpath(libdir, module_dir)):
                 self.assertEqual(exprcalc.find_library(), installed)
-            self.assertEqual(exprcalc.find_library(), "/elsewhere/libexprcalc.so.1")
+            with mock.patch.object(exprcalc, "_source_tree_build_dir", return_value=""):
+                self.assertEqual(exprcalc.find_library(), "/elsewhere/libexprcalc.so.1")
+
+    def test_module_in_a_source_tree_finds_the_library_in_its_build(self):
+        built = os.environ[exprcalc.LIBRARY_ENVIRONMENT_VARIABLE]
+        with tempfile.TemporaryDirectory() as tree, \
+                mock.patch.dict(os.environ, {exprcalc.LIBRARY_ENVIRONMENT_VARIABLE: ""}), \
+                mock.patch.object(exprcalc.ctypes.util, "find_library", return_value="/elsewhere/libexprcalc.so.1"):
+            module_dir = os.path.join(tree, "bindings", "python")
+            for folder in (module_dir, os.path.join(tree, "include"), os.path.join(tree, "build")):
+                os.makedirs(folder)
+            in_build = os.path.join(tree, "build", "libexprcalc.so.1")
+            shutil.copyfile(built, in_build)
+            with mock.patch.object(exprcalc, "_module_dir", return_value=module_dir):
+                self.assertEqual(exprcalc.find_library(), "/elsewhere/libexprcalc.so.1")  # not a tree: no header
+                open(os.path.join(tree, "include", "exprcalc.h"), "w").close()
+                self.assertEqual(exprcalc.find_library(), in_build)
 
     def test_missing_file_raises_oserror(self):
         with self.assertRaises(OSError):
