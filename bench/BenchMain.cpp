@@ -5,6 +5,7 @@
 #include "CorpusBenchmarks.h"
 #include "LookupBenchmarks.h"
 #include "PreparedBenchmarks.h"
+#include "RemovalBenchmarks.h"
 #include "ScalingBenchmarks.h"
 #include "TableBenchmarks.h"
 #ifdef EXPRCALC_BENCH_HAVE_PEER
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
   exprcalc::bench::RegisterScalingBenchmarks();
   exprcalc::bench::RegisterLookupBenchmarks();
   exprcalc::bench::RegisterPreparedBenchmarks();
+  exprcalc::bench::RegisterRemovalBenchmarks();
   exprcalc::bench::RegisterTableBenchmarks();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

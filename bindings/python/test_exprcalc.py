@@ -97,7 +97,10 @@ class ExecuteTest(LibraryTestCase):
     def test_statements(self):
         self.calc.execute("@BASE = 2")
         self.calc.execute("@RATE = 0.5*@BASE")
-        self.calc.execute('@NOTE = "some text\tnot stored')
+        with self.assertRaises(exprcalc.StatementError):  # the text stored would end at the tab
+            self.calc.execute('@NOTE = "some text\tnot stored')
+        with self.assertWarns(exprcalc.IncompleteStatementWarning):
+            self.calc.execute('@NOTE = "some text\tnot stored', strict=False)
         self.assertEqual(self.variables["@rate"], 1.0)
         self.assertEqual(self.variables["@NOTE"], "some text")
         self.calc.execute("@BASE =")
@@ -194,7 +197,8 @@ class VariablesTest(LibraryTestCase):
         # a cut inside a character reads back with a surrogate escape, byte for byte.
         data = ("a" + "é" * 111).encode("utf-8")
         self.variables["@BYTES"] = data
-        self.calc.execute('@STATEMENT = "a' + "é" * 111)
+        with self.assertWarns(exprcalc.IncompleteStatementWarning):
+            self.calc.execute('@STATEMENT = "a' + "é" * 111, strict=False)
         for name in ("@BYTES", "@STATEMENT"):
             with self.subTest(name):
                 self.assertEqual(self.variables[name], "a" + "é" * 110 + "\udcc3")
