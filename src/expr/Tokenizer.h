@@ -14,6 +14,8 @@
 
 namespace exprcalc {
 
+struct RowValues;
+
 // Why the tokenizer stopped reading a text. It never reports an error: a
 // stop only ends the token sequence early, and the reason is kept for the
 // diagnostic calls.
@@ -64,7 +66,9 @@ constexpr std::array<ByteClass, 256> ByteClasses = [] {
 // and the table must outlive the reader; the table is only read.
 class TokenReader {
  public:
-  TokenReader(std::string_view text, const VariableTable& table) noexcept : text_(text), table_(table) {}
+  // With row, the number variables that it gives read its values instead of their records.
+  TokenReader(std::string_view text, const VariableTable& table, const RowValues* row = nullptr) noexcept
+      : text_(text), table_(table), row_(row) {}
   TokenReader(const TokenReader&) = delete;
   TokenReader& operator=(const TokenReader&) = delete;
 
@@ -168,6 +172,7 @@ class TokenReader {
 
   std::string_view text_;
   const VariableTable& table_;
+  const RowValues* row_;
   std::size_t position_ = 0;
   TokenKind lastKind_ = kind::None;  // kind of the last token given out
   bool finished_ = false;
