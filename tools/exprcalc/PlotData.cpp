@@ -7,7 +7,6 @@
 #include <cmath>
 #include <map>
 
-#include "ColumnEvaluation.h"
 
 namespace calculator {
 namespace {
@@ -24,7 +23,7 @@ double Tick(double multiple, double mantissa, int exponent) {
 
 }  // namespace
 
-PlotData SamplePlot(const RangeGrid& grid, const std::string& name, int nameIndex,
+std::optional<PlotData> SamplePlot(const RangeGrid& grid, const std::string& name, int nameIndex,
                     const std::vector<std::string>& labels, const std::vector<const exprcalc_expr*>& expressions) {
   PlotData data{name, {}, {}};
   const std::size_t rows = static_cast<std::size_t>(grid.rows);
@@ -33,7 +32,10 @@ PlotData SamplePlot(const RangeGrid& grid, const std::string& name, int nameInde
   const double* column = data.xs.data();
   for (std::size_t k = 0; k < expressions.size(); ++k) {
     PlotSeries series{labels[k], std::vector<double>(rows), std::vector<int>(rows, EXPRCALC_OK)};
-    EvaluateColumns(expressions[k], rows, 1, &nameIndex, &column, series.values.data(), series.codes.data());
+    if (exprcalc_evaluate_columns(expressions[k], rows, 1, &nameIndex, &column, series.values.data(),
+                                  series.codes.data()) < 0) {
+      return std::nullopt;
+    }
     data.series.push_back(std::move(series));
   }
   return data;

@@ -3,6 +3,7 @@
 // with ticks at round numbers, and why samples were left out.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,9 @@ struct PlotData {
   std::vector<PlotSeries> series;
 };
 
-// Evaluates each expression at every sample of grid (NAME at nameIndex).
-PlotData SamplePlot(const RangeGrid& grid, const std::string& name, int nameIndex,
+// Evaluates each expression at every sample of grid (NAME at nameIndex);
+// nothing when the variable at nameIndex is not a number variable.
+std::optional<PlotData> SamplePlot(const RangeGrid& grid, const std::string& name, int nameIndex,
                     const std::vector<std::string>& labels, const std::vector<const exprcalc_expr*>& expressions);
 
 // Whether a sample is drawn: its code is 0 and its value finite.

@@ -43,7 +43,9 @@ class RangeVariable {
     name_ = name;
     int type = EXPRCALC_TYPE_NONE;
     const int found = GetIndexByKey(name.c_str(), &type);
-    if (type == EXPRCALC_TYPE_TEXT) return Refuse(origin, "NAME holds a text; the range needs a number variable", errors);
+    if (type == EXPRCALC_TYPE_TEXT) {
+      return Refuse(origin, "NAME holds a text; the range needs a number variable", errors);
+    }
     if (found >= 0) {
       VarDouble(found, &saved_);
       index_ = found;
@@ -131,6 +133,13 @@ std::optional<RangeGrid> GridOrReport(const std::variant<RangeGrid, RangeRefusal
   return std::nullopt;
 }
 
+// The library refuses to evaluate over NAME: only when something else has
+// changed the table since NAME was taken.
+int NotANumberVariable(const RangeOptions& range, std::ostream& errors) {
+  errors << "exprcalc: " << range.name << " is no longer a number variable\n" << std::flush;
+  return Failed;
+}
+
 std::string ExpressionName(std::size_t i) { return "EXPR " + std::to_string(i + 1); }
 
 int RunPlot(const Options& options, const RangeValues& values, const RangeVariable& variable,
@@ -147,6 +156,7 @@ int RunPlot(const Options& options, const RangeValues& values, const RangeVariab
     const auto grid = GridOrReport(SampleGrid(values.from, values.to, samples), range, errors);
     if (!grid) return Failed;
     data = SamplePlot(*grid, range.name, variable.Index(), options.expressions, prepared.Handles());
+    if (!data) return NotANumberVariable(range, errors);
     if (picture) break;
     const std::size_t needed = ValueLabelWidth(look, *data);
     if (needed == labelWidth) break;
@@ -196,9 +206,11 @@ int RunRange(const Options& options, std::ostream& output, std::ostream& errors)
   const auto grid = GridOrReport(StepGrid(values->from, values->to, values->step), range, errors);
   if (!grid) return Failed;
   const TableColumns columns{range.name, variable.Index(), options.expressions, prepared.Handles()};
-  const bool allValues = WriteTable(*grid, columns, options.csv ? TableFormat::Csv : TableFormat::Tabs,
-                                    style == ValueStyle::DegreesMinutesSeconds ? FormatDms : FormatNumber, output);
-  return allValues ? Succeeded : Failed;
+  const TableOutcome outcome = WriteTable(*grid, columns, options.csv ? TableFormat::Csv : TableFormat::Tabs,
+                                          style == ValueStyle::DegreesMinutesSeconds ? FormatDms : FormatNumber,
+                                          output);
+  if (outcome == TableOutcome::NotANumberVariable) return NotANumberVariable(range, errors);
+  return outcome == TableOutcome::AllValues ? Succeeded : Failed;
 }
 
 }  // namespace calculator

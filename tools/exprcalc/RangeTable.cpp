@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include "ColumnEvaluation.h"
 #include "ShownText.h"
 
 namespace calculator {
@@ -46,7 +45,7 @@ class LineWriter {
 
 }  // namespace
 
-bool WriteTable(const RangeGrid& grid, const TableColumns& columns, TableFormat format, ValueWriter writeValue,
+TableOutcome WriteTable(const RangeGrid& grid, const TableColumns& columns, TableFormat format, ValueWriter writeValue,
                 std::ostream& output) {
   LineWriter line(format, output);
   line.HeaderCell(columns.name);
@@ -63,10 +62,9 @@ bool WriteTable(const RangeGrid& grid, const TableColumns& columns, TableFormat 
     const std::size_t rows = static_cast<std::size_t>(std::min<std::uint64_t>(BlockRows, grid.rows - first));
     for (std::size_t r = 0; r < rows; ++r) names[r] = grid.At(first + r);
     for (std::size_t k = 0; k < count; ++k) {
-      // -1 only when the variable is gone or is a text: no row can be shown then.
-      if (EvaluateColumns(columns.expressions[k], rows, 1, &columns.nameIndex, &nameColumn, &values[k * BlockRows],
-                          &codes[k * BlockRows]) < 0) {
-        return false;
+      if (exprcalc_evaluate_columns(columns.expressions[k], rows, 1, &columns.nameIndex, &nameColumn,
+                                    &values[k * BlockRows], &codes[k * BlockRows]) < 0) {
+        return TableOutcome::NotANumberVariable;
       }
     }
     for (std::size_t r = 0; r < rows; ++r) {
@@ -79,7 +77,7 @@ bool WriteTable(const RangeGrid& grid, const TableColumns& columns, TableFormat 
       line.End();
     }
   }
-  return allValues;
+  return allValues ? TableOutcome::AllValues : TableOutcome::FailedRows;
 }
 
 }  // namespace calculator

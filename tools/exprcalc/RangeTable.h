@@ -27,9 +27,14 @@ struct TableColumns {
 
 using ValueWriter = std::string (*)(double);
 
-// Writes the table until its last row or until output fails. True when every
-// cell of every row holds a value.
-bool WriteTable(const RangeGrid& grid, const TableColumns& columns, TableFormat format, ValueWriter writeValue,
+enum class TableOutcome {
+  AllValues,           // every cell of every row written holds a value
+  FailedRows,          // some cell holds an error
+  NotANumberVariable,  // the library refused the variable's index: the rows stop there
+};
+
+// Writes the table until its last row or until output fails.
+TableOutcome WriteTable(const RangeGrid& grid, const TableColumns& columns, TableFormat format, ValueWriter writeValue,
                 std::ostream& output);
 
 }  // namespace calculator

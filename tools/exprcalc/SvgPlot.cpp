@@ -20,6 +20,7 @@ constexpr double Top = 50;
 constexpr double Bottom = 420;
 constexpr double LegendTop = 460;
 constexpr double LegendLineHeight = 22;
+constexpr double LegendSampleWidth = 30;
 constexpr double PictureMargin = 16;
 constexpr int MostValueTicks = 8;
 constexpr int MostXTicks = 10;
@@ -70,8 +71,8 @@ std::string SeriesPaths(const PlotData& data, std::size_t s, const Axis& directi
   const auto flush = [&] {
     if (count == 1) {
       const std::size_t space = points.find(',');
-      svg += "<circle cx=\"" + points.substr(0, space) + "\" cy=\"" + points.substr(space + 1, points.size() - space - 2) +
-             "\" r=\"1.5\" fill=\"" + colour + "\"/>\n";
+      const std::string y = points.substr(space + 1, points.size() - space - 2);
+      svg += "<circle cx=\"" + points.substr(0, space) + "\" cy=\"" + y + "\" r=\"1.5\" fill=\"" + colour + "\"/>\n";
     } else if (count > 1) {
       points.pop_back();
       svg += "<polyline fill=\"none\" stroke=\"" + colour + "\" stroke-width=\"2\" points=\"" + points + "\"/>\n";
@@ -129,10 +130,11 @@ std::string DrawSvgPlot(const PlotData& data, const std::string& title) {
   for (std::size_t s = 0; s < data.series.size(); ++s) svg += SeriesPaths(data, s, direction, values);
   for (std::size_t s = 0; s < data.series.size(); ++s) {
     const double y = LegendTop + LegendLineHeight * static_cast<double>(s);
-    svg += Line(Left, y, Left + 30, y, (std::string("stroke=\"") + SeriesColours[s % Palette] + "\" stroke-width=\"2\"").c_str());
-    std::string label = data.series[s].label;
+    const std::string stroke = std::string("stroke=\"") + SeriesColours[s % Palette] + "\" stroke-width=\"2\"";
+    svg += Line(Left, y, Left + LegendSampleWidth, y, stroke.c_str());
+    const std::string& label = data.series[s].label;
     const std::string note = GapNote(data.series[s]);
-    svg += Text(Left + 38, y + 4, "start", note.empty() ? label : label + "  (" + note + ")");
+    svg += Text(Left + LegendSampleWidth + 8, y + 4, "start", note.empty() ? label : label + "  (" + note + ")");
   }
   svg += "</svg>\n";
   return svg;

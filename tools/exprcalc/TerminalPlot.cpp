@@ -99,7 +99,8 @@ class Canvas {
       : layout_(layout), cells_(static_cast<std::size_t>(layout.plotLines * layout.plotColumns)) {}
 
   void Dot(int x, int y, int series) {
-    Cell& cell = cells_[static_cast<std::size_t>((y / layout_.dotsDown) * layout_.plotColumns + x / layout_.dotsAcross)];
+    const int line = y / layout_.dotsDown;
+    Cell& cell = cells_[static_cast<std::size_t>(line * layout_.plotColumns + x / layout_.dotsAcross)];
     if (layout_.dotsAcross == 2) cell.dots |= BrailleDots[x % 2][y % 4];
     cell.series = series;
   }
