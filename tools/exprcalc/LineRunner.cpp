@@ -12,7 +12,8 @@ namespace calculator {
 
 bool IsSessionCommand(std::string_view line) {
   const std::string_view rest = TrimLeft(line);
-  return rest.size() >= 2 && rest[0] == ':' && ((rest[1] >= 'A' && rest[1] <= 'Z') || (rest[1] >= 'a' && rest[1] <= 'z'));
+  if (rest.size() < 2 || rest[0] != ':') return false;
+  return (rest[1] >= 'A' && rest[1] <= 'Z') || (rest[1] >= 'a' && rest[1] <= 'z');
 }
 
 LineRunner::LineRunner(ValueStyle style, std::ostream& output, std::ostream& errors)
