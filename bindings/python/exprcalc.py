@@ -710,13 +710,14 @@ class Library:
         for finding in judged.findings:
             if finding.kind == FINDING_UNREADABLE_NAME:
                 self._warn(UnreadableNameWarning, shown, finding, (
-                    f"{printable(name)} was stored, but expressions cannot read it: after the \"@\" they read letters and "
-                    f"digits only"))
+                    f"{printable(name)} was stored, but expressions cannot read it: after the \"@\" they read "
+                    f"letters and digits only"))
         self._warn_notes(shown, judged.findings, ExpressionWarning)
         change = _first_change(judged.findings)
         if change is not None:
+            why = self._change_reason(judged, change)
             self._warn(IncompleteStatementWarning, shown, change,
-                       f"{printable(name)} was stored, but the statement is not whole: {self._change_reason(judged, change)}")
+                       f"{printable(name)} was stored, but the statement is not whole: {why}")
 
     # How the judgements become exceptions and warnings; the words are the library's.
     def _shown(self, text: Text) -> str:
