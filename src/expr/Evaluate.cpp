@@ -21,7 +21,7 @@ ResultCode Explain(std::string_view expression, const VariableTable& table, doub
   TokenReader input(expression, table);
   ResultCode code = Ok;
   if (!expression.empty()) {
-    PositionTracker tracker(expression, diagnosis);
+    PositionTracker tracker(diagnosis);
     code = Parse(expression, input, result, tracker);
   }
   // Reading goes on to where the tokenizer stops, whatever ended the parse.

@@ -67,13 +67,13 @@ Token TokenReader::ReadToken(unsigned char c) noexcept {
 }
 
 TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
-  const std::size_t begin = position_++;
-  while (IsLetter(At(position_)) || IsDigit(At(position_))) ++position_;
-  const std::size_t length = position_ - begin;
-
-  const std::string_view name = text_.substr(begin, length);
+  const std::size_t begin = position_;
+  const std::string_view name = text_.substr(begin, NameLength(text_.substr(begin)));
+  position_ += name.size();
   if (const BuiltIn* builtIn = FindBuiltIn(name)) {
     token = {builtIn->kind, builtIn->constant};
+    namePlace_ = begin;
+    name_ = {Resolution::Kind::BuiltIn, -1};
     return Scan::Token;
   }
 
@@ -89,6 +89,8 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
   } else if (firstTextVariable_ > begin) {
     firstTextVariable_ = begin;  // a text variable reads as 0
   }
+  namePlace_ = begin;
+  name_ = {type == record::NumberType ? Resolution::Kind::NumberRecord : Resolution::Kind::TextRecord, index};
   token = {kind::Number, value};
   return Scan::Token;
 }
@@ -214,17 +216,6 @@ double TokenReader::ConvertFraction(std::size_t begin, std::size_t end, bool gro
                                                                            : std::numeric_limits<double>::infinity();
   }
   return value;
-}
-
-std::size_t Tokenize(std::string_view text, const VariableTable& table, Token* tokens, std::size_t capacity) noexcept {
-  TokenReader reader(text, table);
-  std::size_t count = 0;
-  while (count < capacity) {
-    const Token token = reader.Next();
-    if (token.kind == kind::None) break;
-    tokens[count++] = token;
-  }
-  return count;
 }
 
 }  // namespace exprcalc

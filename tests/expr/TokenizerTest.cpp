@@ -40,11 +40,14 @@ std::string Printable(std::string_view text) {
 }
 
 TokenList Tokens(std::string_view text, const VariableTable& table) {
-  std::vector<Token> tokens(2 * text.size() + 2);
-  const std::size_t count = exprcalc::Tokenize(text, table, tokens.data(), tokens.size());
-  EXPECT_LE(count, text.size() + 1) << Printable(text);
+  exprcalc::TokenReader reader(text, table);
+  std::vector<Token> tokens;
+  for (Token token = reader.Next(); token.kind != 0 && tokens.size() <= text.size(); token = reader.Next()) {
+    tokens.push_back(token);
+  }
+  EXPECT_LE(tokens.size(), text.size() + 1) << Printable(text);
   TokenList list;
-  for (std::size_t i = 0; i < count; ++i) {
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
     const Token& token = tokens[i];
     EXPECT_NE(token.kind, 0) << Printable(text) << ": token " << i;
     list.kinds += static_cast<char>(token.kind);
