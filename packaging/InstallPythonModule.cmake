@@ -1,4 +1,5 @@
-# Installs the Python binding (bindings/python/exprcalc.py); run by `cmake --install`
+# Installs the Python binding (bindings/python/exprcalc.py and the mirror of the
+# header that the build wrote for it, _exprcalc_header.py); run by `cmake --install`
 # through the install(CODE) rule of packaging/CMakeLists.txt, which sets the
 # EXPRCALC_PYTHON_* variables below. The prefix is the one given at install time.
 #
@@ -76,4 +77,5 @@ endif()
 string(REPLACE "${exprcalc_marker}" "_INSTALLED_LIBRARY_DIR: Optional[str] = \"${exprcalc_relative}\""
        exprcalc_module "${exprcalc_module}")
 file(WRITE "${EXPRCALC_PYTHON_STAGING}/exprcalc.py" "${exprcalc_module}")
-file(INSTALL DESTINATION "${exprcalc_python_dir}" TYPE FILE FILES "${EXPRCALC_PYTHON_STAGING}/exprcalc.py")
+file(INSTALL DESTINATION "${exprcalc_python_dir}" TYPE FILE
+     FILES "${EXPRCALC_PYTHON_STAGING}/exprcalc.py" "${EXPRCALC_PYTHON_HEADER_MODULE}")

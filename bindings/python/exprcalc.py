@@ -21,9 +21,8 @@ process-wide lock, LOCK (a re-entrant lock), so Library and Variables objects
 may be used from several threads; hold `with exprcalc.LOCK:` to make a
 sequence of operations atomic.
 
-The constants, the record layout and the signatures below mirror
-include/exprcalc.h and src/module/exports.list; test_header_sync.py fails when
-they drift apart.
+The constants, the record layout, the structures and the signatures are
+generated from include/exprcalc.h (see _header_module below).
 """
 
 from __future__ import annotations
@@ -36,6 +35,7 @@ import os
 import struct
 import sys
 import threading
+import types
 import warnings
 from collections.abc import Iterator, MutableMapping
 from typing import Callable, NamedTuple, Optional, Union
@@ -55,143 +55,40 @@ LIBRARY_ENVIRONMENT_VARIABLE = "EXPRCALC_LIBRARY"
 _INSTALLED_LIBRARY_DIR: Optional[str] = None
 
 # ---------------------------------------------------------------------------
-# The header's constants: EXPRCALC_<NAME> in include/exprcalc.h is <NAME> here.
-
-# Result codes of ParseString.
-OK = 0
-DIVISION_BY_ZERO = 1
-DOMAIN_ERROR = 2
-NEGATIVE_LOGARITHM = 3
-OUT_OF_MEMORY = 257
-MALFORMED = 32768
-# Results of Substitution.
-STATEMENT_DONE = 0
-STATEMENT_FAILED = 1
-STATEMENT_NO_VARIABLE = -1
-# A missing name, a bad index, a wrong type or a full table.
-NOT_FOUND = -1
-# Types of a variable (GetIndexByKey, byte 0 of a record).
-TYPE_NONE = 0
-TYPE_NUMBER = 100  # 'd'
-TYPE_TEXT = 115  # 's'
-# Layout of the 256-byte record that GetVar copies out.
-RECORD_SIZE = 256
-RECORD_TYPE_OFFSET = 0
-RECORD_RESERVED_OFFSET = 1
-RECORD_NAME_OFFSET = 2
-RECORD_NAME_SIZE = 32
-RECORD_TEXT_OFFSET = 34
-RECORD_TEXT_SIZE = 222
-RECORD_NUMBER_OFFSET = 40
-RECORD_NUMBER_SIZE = 8
-# A text buffer that holds every text the library writes.
-TEXT_BUFFER_SIZE = 223
-# The version of the header this module mirrors (exprcalc_version() gives the loaded library's).
-VERSION_NUMBER = 1001000
-VERSION = "1.1.0"
-# Why reading an expression stopped (Diagnosis.stop).
-STOP_END = 0
-STOP_LINE_END = 1
-STOP_UNKNOWN_VARIABLE = 2
-STOP_UNKNOWN_NAME = 3
-STOP_UNREADABLE_BYTE = 4
-STOP_SECOND_POINT = 5
-STOP_COMMA_IN_FRACTION = 6
-STOP_POINT_AFTER_COLON = 7
-STOP_THIRD_COLON = 8
-STOP_OUT_OF_MEMORY = 9
-# An offset that points nowhere ((size_t)-1); the named structures give None instead.
-NOWHERE = ctypes.c_size_t(-1).value
-# Why a statement was or was not carried out (StatementDiagnosis.reason).
-REASON_STORED = 0
-REASON_REMOVED = 1
-REASON_NOT_A_STATEMENT = 2
-REASON_NO_NAME = 3
-REASON_EVALUATION = 4
-REASON_NO_ROOM = 5
-REASON_NOTHING_TO_REMOVE = 6
-
-HEADER_CONSTANTS = (
-    "OK", "DIVISION_BY_ZERO", "DOMAIN_ERROR", "NEGATIVE_LOGARITHM", "OUT_OF_MEMORY", "MALFORMED",
-    "STATEMENT_DONE", "STATEMENT_FAILED", "STATEMENT_NO_VARIABLE", "NOT_FOUND",
-    "TYPE_NONE", "TYPE_NUMBER", "TYPE_TEXT",
-    "RECORD_SIZE", "RECORD_TYPE_OFFSET", "RECORD_RESERVED_OFFSET", "RECORD_NAME_OFFSET",
-    "RECORD_NAME_SIZE", "RECORD_TEXT_OFFSET", "RECORD_TEXT_SIZE", "RECORD_NUMBER_OFFSET",
-    "RECORD_NUMBER_SIZE", "TEXT_BUFFER_SIZE", "VERSION_NUMBER", "VERSION",
-    "STOP_END", "STOP_LINE_END", "STOP_UNKNOWN_VARIABLE", "STOP_UNKNOWN_NAME", "STOP_UNREADABLE_BYTE",
-    "STOP_SECOND_POINT", "STOP_COMMA_IN_FRACTION", "STOP_POINT_AFTER_COLON", "STOP_THIRD_COLON",
-    "STOP_OUT_OF_MEMORY", "NOWHERE", "REASON_STORED", "REASON_REMOVED", "REASON_NOT_A_STATEMENT",
-    "REASON_NO_NAME", "REASON_EVALUATION", "REASON_NO_ROOM", "REASON_NOTHING_TO_REMOVE",
-)
-"""The names above, each EXPRCALC_<name> in the header."""
-
-# ---------------------------------------------------------------------------
-# The structures the diagnostic exports fill, member for member as the header declares them.
-
-_c_int, _c_double, _c_char_p, _c_void_p = ctypes.c_int, ctypes.c_double, ctypes.c_char_p, ctypes.c_void_p
-_c_size_t = ctypes.c_size_t
-_p_int, _p_double = ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_double)
+# The header's constants (EXPRCALC_<NAME> in include/exprcalc.h is <NAME> here),
+# its structures as ctypes Structures (CDiagnosis for exprcalc_diagnosis, in
+# STRUCTURES by their C names) and the exports' signatures (SIGNATURES), all
+# generated from the header: the build writes _exprcalc_header.py with
+# generate_header_module.py and installs it beside this module.
 
 
-class CDiagnosis(ctypes.Structure):
-    """exprcalc_diagnosis; Library.explain gives it as a Diagnosis."""
+def _header_module():
+    try:
+        import _exprcalc_header
+        return _exprcalc_header
+    except ImportError:
+        pass
+    # Run from the source tree: generated from the header there, in memory.
+    here = os.path.dirname(os.path.abspath(__file__))
+    header = os.path.join(here, os.pardir, os.pardir, "include", "exprcalc.h")
+    generator_path = os.path.join(here, "generate_header_module.py")
+    if not (os.path.isfile(header) and os.path.isfile(generator_path)):
+        raise ImportError("exprcalc needs _exprcalc_header.py, which the build writes into build/bindings/python "
+                          "and `cmake --install` installs beside exprcalc.py")
+    import importlib.util
+    spec = importlib.util.spec_from_file_location("_exprcalc_header_generator", generator_path)
+    generator = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(generator)  # type: ignore[union-attr]
+    with open(header, encoding="utf-8") as file:
+        text = generator.module_text(file.read())
+    module = types.ModuleType("_exprcalc_header")
+    exec(compile(text, header, "exec"), module.__dict__)
+    sys.modules[module.__name__] = module
+    return module
 
-    _fields_ = [("code", _c_int), ("value", _c_double), ("read", _c_size_t), ("stop", _c_int),
-                ("at", _c_size_t), ("dropped", _c_size_t), ("unclosed", _c_int),
-                ("text_variable", _c_size_t), ("length", _c_size_t), ("unclosed_at", _c_size_t)]
 
-
-class CStatementDiagnosis(ctypes.Structure):
-    """exprcalc_statement_diagnosis; Library.explain_statement gives it as a StatementDiagnosis."""
-
-    _fields_ = [("result", _c_int), ("reason", _c_int), ("name_at", _c_size_t), ("name_length", _c_size_t),
-                ("unreadable_name", _c_int), ("right_at", _c_size_t), ("expression", CDiagnosis)]
-
-
-class CExpr(ctypes.Structure):
-    """exprcalc_expr, opaque: held only through a pointer (Prepared)."""
-
-
-STRUCTURES: dict[str, type] = {
-    "exprcalc_diagnosis": CDiagnosis,
-    "exprcalc_statement_diagnosis": CStatementDiagnosis,
-    "exprcalc_expr": CExpr,
-}
-"""The header's structures (by their C names) and their ctypes mirrors."""
-
-# ---------------------------------------------------------------------------
-# The exports: name -> (return type, argument types), as the header declares them.
-
-SIGNATURES: dict[str, tuple[type, tuple[type, ...]]] = {
-    "EnterVarDouble": (_c_int, (_c_char_p, _c_double)),
-    "EnterVarString": (_c_int, (_c_char_p, _c_char_p)),
-    "FreeVariable": (_c_int, ()),
-    "GetIndexByKey": (_c_int, (_c_char_p, _p_int)),
-    "GetVar": (_c_int, (_c_int, _c_void_p)),
-    "GetVarCount": (_c_int, ()),
-    "LookupVarDouble": (_c_int, (_c_char_p, _p_double)),
-    "LookupVarString": (_c_int, (_c_char_p, _c_char_p)),
-    "ParseString": (_c_int, (_c_char_p, _p_double)),
-    "RemoveVarIndex": (_c_int, (_c_int,)),
-    "RemoveVariable": (_c_int, (_c_char_p,)),
-    "Substitution": (_c_int, (_c_char_p,)),
-    "VarDouble": (_c_int, (_c_int, _p_double)),
-    "VarString": (_c_int, (_c_int, _c_char_p)),
-    "exprcalc_version": (_c_int, ()),
-    "exprcalc_message": (_c_char_p, (_c_int,)),
-    "exprcalc_stop_message": (_c_char_p, (_c_int,)),
-    "exprcalc_reason_message": (_c_char_p, (_c_int,)),
-    "exprcalc_explain": (_c_int, (_c_char_p, ctypes.POINTER(CDiagnosis))),
-    "exprcalc_explain_statement": (_c_int, (_c_char_p, ctypes.POINTER(CStatementDiagnosis))),
-    "exprcalc_prepare": (_c_int, (_c_char_p, ctypes.POINTER(ctypes.POINTER(CExpr)))),
-    "exprcalc_evaluate": (_c_int, (ctypes.POINTER(CExpr), _p_double)),
-    "exprcalc_release": (None, (ctypes.POINTER(CExpr),)),
-    "exprcalc_set_double": (_c_int, (_c_int, _c_double)),
-}
-"""Every export this module binds."""
-
-NOT_YET_BOUND: frozenset[str] = frozenset()
-"""Names of the export list that this module knowingly leaves unbound (for now)."""
+_HEADER = _header_module()
+globals().update((name, getattr(_HEADER, name)) for name in _HEADER.__all__)
 
 LOCK = threading.RLock()
 """Held around every call into the library; the table is one per process."""

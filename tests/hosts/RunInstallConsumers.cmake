@@ -135,6 +135,8 @@ module = os.path.realpath(exprcalc.__file__)
 assert module.startswith(prefix + os.sep), f"exprcalc imported from {module}, not from {prefix}"
 import sysconfig
 assert os.path.dirname(module) == os.path.realpath(sysconfig.get_path("purelib")), module
+mirror = os.path.realpath(exprcalc._HEADER.__file__)
+assert os.path.dirname(mirror) == os.path.dirname(module), f"the header's mirror imported from {mirror}"
 calc = exprcalc.Library()
 library = os.path.realpath(calc.path)
 assert library.startswith(prefix + os.sep), f"library loaded from {library}, not from {prefix}"

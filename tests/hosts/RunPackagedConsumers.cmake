@@ -30,7 +30,8 @@ set(python_dir "${prefix}/lib/python3/dist-packages")
 set(run_environment "LD_LIBRARY_PATH=${libdir}")
 foreach(file IN ITEMS "${libdir}/libexprcalc.so.${VERSION}" "${libdir}/libexprcalc.a" "${prefix}/include/exprcalc.h"
                       "${libdir}/cmake/exprcalc/exprcalcConfig.cmake" "${libdir}/pkgconfig/exprcalc.pc"
-                      "${prefix}/bin/exprcalc" "${prefix}/share/man/man1/exprcalc.1.gz" "${python_dir}/exprcalc.py")
+                      "${prefix}/bin/exprcalc" "${prefix}/share/man/man1/exprcalc.1.gz" "${python_dir}/exprcalc.py"
+                      "${python_dir}/_exprcalc_header.py")
   if(NOT EXISTS "${file}")
     message(FATAL_ERROR "not packaged: ${file}")
   endif()
@@ -89,11 +90,11 @@ endif()
 message(STATUS "the packaged Python module loads the packaged library by itself: ok (${output})")
 
 # The binding's tests, run from a folder of their own so that they import the
-# packaged module, and checking it against the packaged header. One test
+# packaged module, and checking its packaged mirror against the packaged header. One test
 # holds only for a module that was not installed: it expects the search to
 # skip a recorded library folder that an installed module has.
 set(only_uninstalled "test_exprcalc.LoadingTest.test_installed_module_looks_beside_its_recorded_library_folder_first")
-file(GLOB binding_tests "${SOURCE_DIR}/bindings/python/test_*.py")
+file(GLOB binding_tests "${SOURCE_DIR}/bindings/python/test_*.py" "${SOURCE_DIR}/bindings/python/generate_*.py")
 file(COPY ${binding_tests} DESTINATION "${WORK_DIR}/python-tests")
 set(python_runner [==[
 import sys, unittest
