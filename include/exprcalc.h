@@ -21,12 +21,13 @@
  *    (Earlier releases wrote through such pointers and crashed.)
  *  - There is one table per process and it takes no lock. ParseString,
  *    GetIndexByKey, GetVar, GetVarCount, LookupVarDouble, LookupVarString,
- *    VarDouble, VarString, exprcalc_explain, exprcalc_prepare and
- *    exprcalc_evaluate only read it: any number of threads may make these
- *    calls at the same time, each with its own output buffers, as long as no
- *    call that writes runs meanwhile. EnterVarDouble, EnterVarString,
- *    FreeVariable, RemoveVarIndex, RemoveVariable, Substitution,
- *    exprcalc_explain_statement and exprcalc_set_double write it: a host must
+ *    VarDouble, VarString, exprcalc_explain, exprcalc_judge,
+ *    exprcalc_judge_statement, exprcalc_prepare and exprcalc_evaluate only
+ *    read it: any number of threads may make these calls at the same time,
+ *    each with its own output buffers, as long as no call that writes runs
+ *    meanwhile. EnterVarDouble, EnterVarString, FreeVariable, RemoveVarIndex,
+ *    RemoveVariable, Substitution, exprcalc_explain_statement,
+ *    exprcalc_substitute_whole and exprcalc_set_double write it: a host must
  *    make each of them while no other call of this library runs in any
  *    thread, and order it before the calls that follow (a mutex, a read-write
  *    lock held for writing, or joining the writing thread does both).
@@ -58,8 +59,8 @@
 
 /* The version of this header: major * 1000000 + minor * 1000 + patch, and as
  * text. exprcalc_version() gives the number of the library actually loaded. */
-#define EXPRCALC_VERSION_NUMBER 1001000
-#define EXPRCALC_VERSION "1.1.0"
+#define EXPRCALC_VERSION_NUMBER 1002000
+#define EXPRCALC_VERSION "1.2.0"
 
 #ifdef __cplusplus
 extern "C" {
@@ -168,8 +169,8 @@ EXPRCALC_API int EXPRCALC_CALL VarString(int index, char *buffer);
  * The exprcalc_* functions: diagnostics and versions. They follow the rules
  * above: they never throw, text pointers below 65536 are the empty text,
  * and an output pointer that is null or below 65536 is never written. They
- * only read the table, except exprcalc_explain_statement, which writes it
- * as Substitution does. Functions and struct members are only ever added.
+ * only read the table, except exprcalc_explain_statement and
+ * exprcalc_substitute_whole, which write it as Substitution does. Functions and struct members are only ever added.
  * ------------------------------------------------------------------------ */
 
 /* Why reading an expression stopped (exprcalc_diagnosis.stop). Reading never
@@ -200,12 +201,14 @@ typedef struct exprcalc_diagnosis {
   int stop;        /* why reading stopped: EXPRCALC_STOP_* */
   size_t at;       /* code not 0: the token where evaluation failed: the "/" or "%" for code 1,
                       the function name or "^" for 2, the LOG or LOG10 for 3, the token where the
-                      parse broke for 32768, the number that could not be held (else 0) for 257;
-                      0 when code is 0 */
+                      parse broke for 32768, the number that could not be held for 257;
+                      EXPRCALC_NOWHERE when the place is not known (memory for tracking places
+                      ran out; before 1.2.0 this was 0); 0 when code is 0 */
   size_t dropped;  /* where the token that stop dropped began: read, except for a number
                       dropped for a bad byte inside it, where it is the number's first byte */
   int unclosed;    /* 1: a "(" was never closed and what follows it is not in the value
-                      (2*(3+4 is 2); 0 otherwise, also for (2+3, whose value is 5 */
+                      (2*(3+4 is 2); 0 otherwise, also for (2+3, whose value is 5, and for
+                      SQRT(16, whose function is left unapplied (exprcalc_judge finds that) */
   size_t text_variable; /* the first variable read that holds a text, which reads as 0;
                            EXPRCALC_NOWHERE when there is none */
   size_t length;   /* the text's length in bytes */
@@ -220,6 +223,8 @@ typedef struct exprcalc_diagnosis {
 #define EXPRCALC_REASON_EVALUATION 4        /* the right part's evaluation failed: see expression */
 #define EXPRCALC_REASON_NO_ROOM 5           /* the table could not make room (memory ran out) */
 #define EXPRCALC_REASON_NOTHING_TO_REMOVE 6 /* the right part is empty and no variable has the name */
+#define EXPRCALC_REASON_NOT_WHOLE 7         /* not carried out: the statement does not mean what it says
+                                               (exprcalc_substitute_whole; its findings say why) */
 
 /* What exprcalc_explain_statement did. Offsets count bytes from the start of
  * the statement. As for exprcalc_diagnosis, it never grows under the same
@@ -262,6 +267,110 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_explain(const char *text, exprcalc_diagn
  * table, same result) and says why it was or was not carried out. */
 EXPRCALC_API int EXPRCALC_CALL exprcalc_explain_statement(const char *statement,
                                                           exprcalc_statement_diagnosis *out);
+
+/* ------------------------------------------------------------------------
+ * Judgements: whether a text means what it says. A text can be read to its
+ * end, evaluate without error and still not mean what its writer wrote: a
+ * "(" that is never closed leaves out what follows it (2*(3+4 is 2) or leaves
+ * the function or sign before it unapplied (SQRT(16 is 16), a text variable
+ * reads as 0, commas that do not group digits by three are left out. The
+ * values stay what ParseString gives; a judgement names each such finding
+ * and says whether the text is whole. Judging only reads the table, except
+ * exprcalc_substitute_whole, which writes it as Substitution does.
+ * ------------------------------------------------------------------------ */
+
+/* What a judgement finds (exprcalc_finding.kind). Kinds 1-99 change what a
+ * text means: a text with one of them is not whole. Kinds 100-199 are notes
+ * on a text that is whole (the value is what the language says, maybe not
+ * what its writer meant). Kinds from 200 say why a malformed text (code
+ * 32768) is malformed; they are given for malformed texts only. */
+#define EXPRCALC_FINDING_STOPPED 1            /* reading stopped before the end (why: diagnosis.stop); at: diagnosis.read;
+                                                 other: diagnosis.dropped. A CR or LF followed by white space only
+                                                 counts as the end: no finding. "=" always is one */
+#define EXPRCALC_FINDING_CONTENTS_DROPPED 2   /* a "(" is never closed and what follows it is left out (2*(3+4 is 2);
+                                                 at: that "(" (diagnosis.unclosed is 1) */
+#define EXPRCALC_FINDING_NOT_APPLIED 3        /* a function, sign or operator is not applied: the "(" after it is
+                                                 never closed (SQRT(16 is 16, -(3+4 is 7, *(2 is 2; a "+" sign
+                                                 changes nothing: +(2 is whole); at: it; other: that "(" */
+#define EXPRCALC_FINDING_TEXT_CUT 4           /* statements only: the stored text ends before the statement does (a tab
+                                                 or a second double quote with more after it: @A = "hel"lo), or is
+                                                 cut at 222 bytes; at: where it is cut */
+#define EXPRCALC_FINDING_TEXT_VARIABLE 100    /* a variable holding a text reads as 0; at: its name */
+#define EXPRCALC_FINDING_DIGIT_GROUPS 101     /* commas do not group digits by three (3,5 reads as 35); at: the comma;
+                                                 other: the number's first byte */
+#define EXPRCALC_FINDING_POWER_OF_ARGUMENT 102 /* a function's parenthesised argument takes the power: SIN(1)^2 is
+                                                  SIN(1^2); at: the "^"; other: the function */
+#define EXPRCALC_FINDING_NUMBER_WITHOUT_DIGITS 103 /* ".", ":" or "::" with no digit reads as 0; at: it */
+#define EXPRCALC_FINDING_UNREADABLE_NAME 104  /* statements only: a name stored that expressions cannot read
+                                                 (@MY_RATE); at: where expressions stop reading it (the "_");
+                                                 other: the name */
+#define EXPRCALC_FINDING_OPERAND_BEFORE_PARENTHESIS 200 /* a "(" right after an operand with no operator between
+                                                           (2(3), (2)(3), PAI(2)); at: the "("; other: the operand's
+                                                           first byte */
+#define EXPRCALC_FINDING_REPEATED_OPERATOR 201 /* an infix operator right after another one (2**3, 2^/3); at: the
+                                                  second; other: the first */
+#define EXPRCALC_FINDING_SIGN_AFTER_OPERATOR 202 /* a sign right after an infix operator, a sign or a function name
+                                                    (2^-1, 2*-3, SIN-1); at: the sign; other: the operator or
+                                                    function */
+
+typedef struct exprcalc_finding {
+  int kind;      /* EXPRCALC_FINDING_* */
+  size_t at;     /* where, in bytes from the text's start (EXPRCALC_NOWHERE when not known) */
+  size_t other;  /* the second place named by the kind, or EXPRCALC_NOWHERE */
+} exprcalc_finding;
+
+/* A judgement holds the first finding of each kind, in the order of at. */
+#define EXPRCALC_MOST_FINDINGS 16
+
+/* What exprcalc_judge writes. As for exprcalc_diagnosis, it never grows under
+ * the same function. */
+typedef struct exprcalc_judgement {
+  exprcalc_diagnosis diagnosis; /* exactly what exprcalc_explain writes */
+  int whole;                    /* 1: read to its end and no finding below 100; 0 otherwise. Independent of
+                                   diagnosis.code: a host wanting a value it can trust asks code == 0 && whole */
+  int count;                    /* findings[0..count) are used */
+  exprcalc_finding findings[EXPRCALC_MOST_FINDINGS];
+} exprcalc_judgement;
+
+/* Evaluates text exactly as ParseString does (same code, same value bits;
+ * the table is only read) and judges it. Returns the code. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_judge(const char *text, exprcalc_judgement *out);
+
+/* As exprcalc_message, for the kinds EXPRCALC_FINDING_*. */
+EXPRCALC_API const char *EXPRCALC_CALL exprcalc_finding_message(int kind);
+
+/* What exprcalc_judge_statement and exprcalc_substitute_whole write. Offsets
+ * count bytes from the start of the statement. */
+typedef struct exprcalc_statement_judgement {
+  exprcalc_statement_diagnosis statement; /* as exprcalc_explain_statement reports it (for
+                                             exprcalc_judge_statement: what Substitution would do now;
+                                             a store counts as done) */
+  int whole;            /* 1: a statement ("@NAME = ..."), its right part whole when it is evaluated, its
+                           text not cut when it stores one; 0 otherwise (also for a text that is not a
+                           statement) */
+  size_t text_at;       /* the text it stores (after the double quote), or EXPRCALC_NOWHERE */
+  size_t text_length;   /* its stored length (at most 222) */
+  int count;            /* findings[0..count) are used */
+  exprcalc_finding findings[EXPRCALC_MOST_FINDINGS]; /* the right part's findings and the statement's own
+                                                        (TEXT_CUT, UNREADABLE_NAME), in the order of at */
+} exprcalc_statement_judgement;
+
+/* Judges statement without carrying it out: the table is only read. Returns
+ * what Substitution would return now (0 for a store: whether the table can
+ * make room is known only when it tries). A reason of
+ * EXPRCALC_REASON_NOT_A_STATEMENT or EXPRCALC_REASON_NO_NAME means that the
+ * text is not a statement at all. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_judge_statement(const char *statement,
+                                                        exprcalc_statement_judgement *out);
+
+/* Carries out statement exactly as Substitution does, but only when it is
+ * whole; a statement that is not whole leaves the table as it is and gives 1
+ * with reason EXPRCALC_REASON_NOT_WHOLE (whole 0, the findings say why). A
+ * text that is not a statement gives 1 with its reason as Substitution has
+ * it. A whole statement that fails (an evaluation error, no room, nothing to
+ * remove) gives Substitution's result and reason. It writes the table. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_substitute_whole(const char *statement,
+                                                         exprcalc_statement_judgement *out);
 
 /* ------------------------------------------------------------------------
  * Prepared expressions: a text read once and evaluated many times, with

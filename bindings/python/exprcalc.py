@@ -36,6 +36,7 @@ import struct
 import sys
 import threading
 import types
+import unicodedata
 import warnings
 from collections.abc import Iterator, MutableMapping
 from typing import Callable, NamedTuple, Optional, Union
@@ -45,7 +46,7 @@ __all__ = [
     "DomainError", "NegativeLogarithmError", "OutOfMemoryError", "MalformedExpressionError",
     "StatementError", "TableFullError", "find_library", "error_for_code", "LOCK",
     "Diagnosis", "StatementDiagnosis", "IncompleteExpressionError", "StatementWarning",
-    "UnreadableNameWarning", "IncompleteStatementWarning", "caret_lines", "Prepared",
+    "UnreadableNameWarning", "IncompleteStatementWarning", "caret_lines", "printable", "Prepared",
 ]
 
 LIBRARY_ENVIRONMENT_VARIABLE = "EXPRCALC_LIBRARY"
@@ -97,16 +98,64 @@ Value = Union[float, str]
 Text = Union[str, bytes, bytearray]
 
 
+# The controls that have a short escape of their own; every other character that str.isprintable() refuses
+# (controls, format characters such as U+200B and U+FEFF, white space other than the blank) is shown by code.
+_SHORT_ESCAPES = {"\t": "\\t", "\n": "\\n", "\r": "\\r", "\v": "\\v", "\f": "\\f"}
+# surrogateescape decodes a byte that is not part of a character (0x80 to 0xFF) to U+DC80 to U+DCFF.
+_ESCAPED_BYTES = range(0xDC80, 0xDD00)
+
+
+def printable(text: str) -> str:
+    """text as an echo shows it: printable characters as they are; controls, characters that cannot be
+    seen (U+00A0, U+200B, U+FEFF) and bytes that were not part of a character escaped (\\t, \\x1B,
+    \\u00A0, \\xFF), so that printing it cannot change a terminal's state nor hide what is there."""
+    if text.isprintable():
+        return text
+    return "".join(_shown_character(character) for character in text)
+
+
+def _shown_character(character: str) -> str:
+    if character.isprintable():
+        return character
+    code = ord(character)
+    if character in _SHORT_ESCAPES:
+        return _SHORT_ESCAPES[character]
+    if code in _ESCAPED_BYTES:
+        return f"\\x{code - 0xDC00:02X}"
+    if code < 0x80:
+        return f"\\x{code:02X}"
+    return f"\\u{code:04X}" if code <= 0xFFFF else f"\\U{code:08X}"
+
+
 def caret_lines(text: str, position: int, encoding: str = "utf-8") -> str:
     """The line of text that holds byte offset position (counted in text encoded), and under it a
-    caret at that byte, both indented by two blanks. An offset at the line's end marks its end."""
+    caret at that byte, both indented by two blanks and shown as shown() shows them (the caret under
+    the escape of an escaped character). An offset at the line's end marks its end."""
     data = text.encode(encoding, errors="surrogateescape")
     column = len(_decode(data[:position], encoding))
     start = max(text.rfind("\n", 0, column), text.rfind("\r", 0, column)) + 1
     ends = [end for end in (text.find("\n", column), text.find("\r", column)) if end >= 0]
-    # Tabs stay tabs under the text, so that the caret lines up however a terminal sets its tab stops.
-    padding = "".join("\t" if character == "\t" else " " for character in text[start:column])
-    return f"  {text[start:min(ends, default=len(text))]}\n  {padding}^"
+    padding = " " * len(printable(text[start:column]))
+    return f"  {printable(text[start:min(ends, default=len(text))])}\n  {padding}^"
+
+
+def _character_hint(text: str, position: int, encoding: str) -> str:
+    """A line that names the character at byte offset position when it is not printable ASCII (a
+    no-break space, a zero-width space, a minus sign that is not "-"); else nothing."""
+    data = text.encode(encoding, errors="surrogateescape")
+    character = _decode(data[position:position + 4], encoding)[:1]
+    if not character or " " <= character <= "~" or character in "\t\n\r":
+        return ""
+    code = ord(character)
+    if code in _ESCAPED_BYTES:
+        return f"\n  hint: the byte here ({_shown_character(character)}) is not part of a character"
+    name = unicodedata.name(character, "(a control character)" if code < 0xA0 else "(an unnamed character)")
+    return f"\n  hint: the character here is U+{code:04X} {name}"
+
+
+def _caret_block(text: str, position: int, encoding: str) -> str:
+    """caret_lines, and the hint that names the character at the caret where there is one."""
+    return caret_lines(text, position, encoding) + _character_hint(text, position, encoding)
 
 
 class ExprcalcError(Exception):
@@ -133,7 +182,7 @@ class ExprcalcError(Exception):
         if expression is not None:
             message += f": {expression!r}"
             if position is not None:
-                message += "\n" + caret_lines(expression, position, encoding)
+                message += "\n" + _caret_block(expression, position, encoding)
         super().__init__(message)
 
     def _summary(self) -> str:
@@ -392,6 +441,24 @@ class Functions:
             setattr(self, name, _locked(function))
 
 
+def _integer(value: object, what: str) -> int:
+    """value (an int or anything with __index__, but not a bool) as an int; TypeError otherwise."""
+    if isinstance(value, bool):
+        raise TypeError(f"{what} must be an integer, not bool")
+    try:
+        return operator.index(value)
+    except TypeError:
+        raise TypeError(f"{what} must be an integer, not {type(value).__name__}") from None
+
+
+def _c_int_argument(value: object, what: str) -> int:
+    """value as the library's int argument; TypeError for a non-integer, OverflowError beyond a C int."""
+    number = _integer(value, what)
+    if not -_INT_MAX - 1 <= number <= _INT_MAX:
+        raise OverflowError(f"{what} must fit a C int, not {number}")
+    return number
+
+
 def _text_bytes(text: object, encoding: str, what: str) -> bytes:
     if isinstance(text, str):
         data = text.encode(encoding, errors="surrogateescape")
@@ -441,15 +508,15 @@ class Library:
 
     def message(self, code: int) -> str:
         """The library's message for a result code."""
-        return self.decode(self.functions.exprcalc_message(code))
+        return self.decode(self.functions.exprcalc_message(_c_int_argument(code, "a result code")))
 
     def stop_message(self, stop: int) -> str:
         """The library's message for a reason why reading stopped (STOP_*)."""
-        return self.decode(self.functions.exprcalc_stop_message(stop))
+        return self.decode(self.functions.exprcalc_stop_message(_c_int_argument(stop, "a stop")))
 
     def reason_message(self, reason: int) -> str:
         """The library's message for a reason why a statement was or was not carried out (REASON_*)."""
-        return self.decode(self.functions.exprcalc_reason_message(reason))
+        return self.decode(self.functions.exprcalc_reason_message(_c_int_argument(reason, "a reason")))
 
     def explain(self, expression: Text) -> Diagnosis:
         """Evaluates expression as ParseString does and says where and why reading and evaluation stopped."""
@@ -502,12 +569,12 @@ class Library:
             raise self._statement_error(shown, told)
         if told.unreadable_name:
             warnings.warn(UnreadableNameWarning(
-                f"{name} was stored, but expressions cannot read it: after the \"@\" they read letters and "
+                f"{printable(name)} was stored, but expressions cannot read it: after the \"@\" they read letters and "
                 f"digits only"), stacklevel=2)
         if told.expression is not None and not told.expression.complete:
             why = self._incomplete_error(shown, told.expression)
             warnings.warn(IncompleteStatementWarning(
-                f"{name} = {told.expression.value!r} was stored; its right part was {why}"), stacklevel=2)
+                f"{printable(name)} = {told.expression.value!r} was stored; its right part was {why}"), stacklevel=2)
 
     # How the diagnoses become exceptions. The words are the library's (see UNCLOSED_MESSAGE).
     def _shown(self, text: Text) -> str:
@@ -543,7 +610,7 @@ class Library:
         message += f": {statement!r}"
         caret = told.name_at if told.reason == REASON_NO_NAME else position
         if caret is not None:
-            message += "\n" + caret_lines(statement, caret, self.encoding)
+            message += "\n" + _caret_block(statement, caret, self.encoding)
         return StatementError(message, statement, reason, told, code, position)
 
 
@@ -631,6 +698,10 @@ class Prepared:
     def __deepcopy__(self, memo: dict) -> "Prepared":
         return self.__copy__()
 
+    # The handle is an address in this process: no pickle can carry it to another.
+    def __reduce_ex__(self, protocol: object) -> tuple:
+        raise TypeError(f"a prepared expression cannot be pickled: pickle its text ({self.text!r}) and prepare it again")
+
     def __repr__(self) -> str:
         return f"<exprcalc.Prepared {self.text!r}{' (closed)' if self.closed else ''}>"
 
@@ -679,7 +750,7 @@ class Variables(MutableMapping):
 
     Indexes (record, value_at, set_at, remove_at) count from 0 in table order, or from
     the end when negative; IndexError outside the table, TypeError for a
-    non-integer.
+    non-integer (set_at refuses a bool as well, as it refuses one as the value).
     """
 
     def __init__(self, library: Library):
@@ -804,7 +875,7 @@ class Variables(MutableMapping):
         prepared expressions stay on their fast path. IndexError outside the table, TypeError for a
         variable that holds a text."""
         number = _number(value, "set_at stores a number")
-        position = operator.index(index)  # TypeError for None, floats, strings
+        position = _integer(index, "set_at's index")  # TypeError for None, bools, floats, strings
         with LOCK:
             if not 0 <= position <= _INT_MAX:  # from the end, or beyond any table: _index decides
                 position = self._index(index)

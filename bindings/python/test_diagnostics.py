@@ -99,10 +99,26 @@ class DiagnosticsTest(unittest.TestCase):
         self.calc.variables["@NOTE"] = "a text reads as 0"
         self.assertEqual(self.calc.explain("2 + @note"), exprcalc.Diagnosis(0, 2.0, 9, 0, 0, 9, False, 4, 9))
         self.assertEqual(self.calc.explain(b"1.2.3"), exprcalc.Diagnosis(0, 0.0, 3, 5, 0, 0, False, None, 5))
-        rows = [("\t2 * x", 5, "  \t2 * x\n  \t    ^"), ("é + #", 5, "  é + #\n      ^"),
-                ("1 +\r\n2", 3, "  1 +\n     ^")]
+        rows = [("\t2 * x", 5, "  \\t2 * x\n        ^"), ("é + #", 5, "  é + #\n      ^"),
+                ("1 +\r\n2", 3, "  1 +\n     ^"), ("\x1b[2J+\xa0#", 5, "  \\x1B[2J+\\u00A0#\n          ^"),
+                ("\u200b\ufeff1", 6, "  \\u200B\\uFEFF1\n              ^")]
         for text, position, expected in rows:
             self.assertEqual(caret_lines(text, position), expected, text)
+
+    def test_exception_texts_escape_what_cannot_be_seen_and_name_it(self):
+        rows = [  # (text, the hint's line)
+            ("1\xa0+1", "U+00A0 NO-BREAK SPACE"), ("\x1b[31m2", "U+001B (a control character)"),
+            ("4\u22121", "U+2212 MINUS SIGN"), (b"3\xff", None),
+        ]
+        for text, named in rows:
+            with self.subTest(text=text):
+                with self.assertRaises(exprcalc.ExprcalcError) as caught:
+                    self.calc.evaluate(text, strict=True)
+                message = str(caught.exception)
+                self.assertEqual([c for c in message if not c.isprintable() and c != "\n"], [], message)
+                hint = message.splitlines()[-1]
+                self.assertEqual(hint, f"  hint: the character here is {named}" if named else
+                                 "  hint: the byte here (\\xFF) is not part of a character")
 
     def test_the_library_fills_exactly_the_mirrored_structures(self):
         # Bytes past the mirror stay as they were, and its last member holds the library's value.

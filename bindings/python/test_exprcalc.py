@@ -271,6 +271,8 @@ class EdgeTest(LibraryTestCase):
             ("value_at(0.5)", lambda: variables.value_at(0.5)),
             ("remove_at(None)", lambda: variables.remove_at(None)),
             ("remove_at(1.0)", lambda: variables.remove_at(1.0)),
+            ("reason_message('x')", lambda: calc.reason_message("x")),
+            ("message(None)", lambda: calc.message(None)),
         ]
         for label, action in rows:
             with self.subTest(label):
@@ -311,6 +313,9 @@ class ThreadTest(LibraryTestCase):
             "exprcalc_explain_statement": (b"@W = 1", ctypes.byref(exprcalc.CStatementDiagnosis())),
             "exprcalc_prepare": (b"1+1", None), "exprcalc_evaluate": (None, ctypes.byref(number)),
             "exprcalc_release": (None,), "exprcalc_set_double": (99, 1.0),
+            "exprcalc_judge": (b"1+1", ctypes.byref(exprcalc.CJudgement())), "exprcalc_finding_message": (1,),
+            "exprcalc_judge_statement": (b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
+            "exprcalc_substitute_whole": (b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
         }
         self.assertEqual(set(arguments), set(exprcalc.SIGNATURES))
         for name, call_arguments in arguments.items():

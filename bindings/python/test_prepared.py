@@ -3,6 +3,7 @@ the release of the handle, and Variables.set_at."""
 
 import copy
 import math
+import pickle
 import struct
 import unittest
 from unittest import mock
@@ -57,6 +58,8 @@ class PreparedTest(LibraryTestCase):
                     evaluate()
             self.assertEqual(release.call_count, 1)
             collected = calc.prepare("2*3")
+            with self.assertRaisesRegex(TypeError, "cannot be pickled"):
+                pickle.dumps(collected)  # its handle is an address in this process
             copies = [copy.copy(collected), copy.deepcopy(collected)]  # each with a handle of its own
             del collected  # never closed: released when collected
             self.assertEqual((release.call_count, [duplicate() for duplicate in copies]), (2, [6.0, 6.0]))
@@ -67,7 +70,7 @@ class PreparedTest(LibraryTestCase):
             (0, 5, None, {"@A": 5.0}), (-1, 7.5, None, {"@B": 7.5}),
             (1, 9.0, TypeError, {}), (-2, 9.0, TypeError, {}),  # a text variable
             (3, 9.0, IndexError, {}), (-4, 9.0, IndexError, {}), (2 ** 32, 9.0, IndexError, {}),
-            (0, True, TypeError, {}), (0, "1", TypeError, {}), (1.0, 9.0, TypeError, {}),
+            (0, True, TypeError, {}), (0, "1", TypeError, {}), (1.0, 9.0, TypeError, {}), (True, 9.0, TypeError, {}),
         ]
         for index, value, error, changed in rows:
             with self.subTest(index=index, value=value):

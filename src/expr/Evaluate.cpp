@@ -1,6 +1,7 @@
 // Evaluation of one expression text, plain and with a diagnosis.
 #include "expr/Evaluate.h"
 
+#include "expr/Explained.h"
 #include "expr/Parse.h"
 #include "expr/PositionTracker.h"
 
@@ -17,22 +18,9 @@ ResultCode Evaluate(std::string_view expression, const VariableTable& table, dou
 ResultCode Explain(std::string_view expression, const VariableTable& table, double& result,
                    Diagnosis& diagnosis) noexcept {
   diagnosis = Diagnosis{};
-  result = 0.0;
   TokenReader input(expression, table);
-  ResultCode code = Ok;
-  if (!expression.empty()) {
-    PositionTracker tracker(diagnosis);
-    code = Parse(expression, input, result, tracker);
-  }
-  // Reading goes on to where the tokenizer stops, whatever ended the parse.
-  while (input.Next().kind != kind::None) {
-  }
-  diagnosis.read = input.StopOffset();
-  diagnosis.stop = input.Stop();
-  diagnosis.dropped = input.DroppedTokenOffset();
-  diagnosis.textVariable = input.FirstTextVariable();
-  if (code == OutOfMemory) diagnosis.at = input.Stop() == StopReason::OutOfMemory ? diagnosis.dropped : 0;
-  return code;
+  PositionTracker tracker(diagnosis);
+  return ExplainWith(expression, input, result, diagnosis, tracker);
 }
 
 }  // namespace exprcalc

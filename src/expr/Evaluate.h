@@ -15,15 +15,18 @@ namespace exprcalc {
 // but Ok). Variables are read from table, which is never changed.
 ResultCode Evaluate(std::string_view expression, const VariableTable& table, double& result) noexcept;
 
+// An offset that points nowhere: the place is not known, or there is none.
+inline constexpr std::size_t Nowhere = EXPRCALC_NOWHERE;
+
 // Where and why an evaluation stopped, in byte offsets of its text.
 struct Diagnosis {
   std::size_t read = 0;   // where reading stopped (the text's length when all was read)
   StopReason stop = StopReason::EndOfText;
   std::size_t dropped = 0;  // where the token dropped by the stop began (read unless a number was dropped)
-  std::size_t at = 0;       // for a failure code: the token where evaluation failed
-  bool unclosed = false;    // a "(" was left open and what followed it is not in the value
-  std::size_t unclosedAt = static_cast<std::size_t>(-1);  // that "(", when its place is known
-  std::size_t textVariable = static_cast<std::size_t>(-1);  // the first text variable read as 0
+  std::size_t at = Nowhere;  // for a failure code: the token where evaluation failed, when its place is known
+  bool unclosed = false;     // a "(" was left open and what followed it is not in the value
+  std::size_t unclosedAt = Nowhere;    // that "(", when its place is known
+  std::size_t textVariable = Nowhere;  // the first text variable read as 0
 };
 
 // As Evaluate, with the same code and value bits, and fills diagnosis. It

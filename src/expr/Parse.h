@@ -175,7 +175,7 @@ class Parser {
     } else if (onArrival || input_.Place() >= textLength_) {
       entry = topTerminal_;
     }
-    observer_.Failed({code, entry, input_.Place()});
+    observer_.Failed({code, entry, input_.Place(), next_.kind});
     return code;
   }
 

@@ -24,6 +24,7 @@ struct Failure {
   // stretch, its top terminal. NoEntry: the token read next is to blame.
   std::size_t entry;
   std::size_t place;  // where the token read next begins (TokenReader::Place)
+  TokenKind next;     // that token's kind
 };
 
 // The hooks, in the order the parse calls them. Stack entries are numbered

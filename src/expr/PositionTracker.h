@@ -19,7 +19,7 @@ class PositionTracker : public Arithmetic {
   ~PositionTracker() { Release(heap_); }
 
   // Room for the offsets of room stack entries. Without it positions are not
-  // tracked (at stays 0), but the evaluation goes on unchanged.
+  // tracked (at stays Nowhere), but the evaluation goes on unchanged.
   void Prepare(std::size_t room) noexcept {
     if (room <= std::size(inline_)) {
       offsets_ = inline_;
@@ -48,6 +48,10 @@ class PositionTracker : public Arithmetic {
       if (diagnosis_.unclosed && offsets_ != nullptr) diagnosis_.unclosedAt = offsets_[i];
     }
   }
+
+ protected:
+  // Where the token at entry began, or Nowhere when positions are not tracked.
+  std::size_t OffsetOf(std::size_t entry) const noexcept { return offsets_ != nullptr ? offsets_[entry] : Nowhere; }
 
  private:
   static bool OperandAbove(const EvalStack& stack, std::size_t index) noexcept {

@@ -160,6 +160,9 @@ class TokenReader {
   std::size_t Place() const noexcept { return place_; }
   // What the token that Next() gave last stood for, when it was a name.
   Resolution Resolved() const noexcept { return namePlace_ == place_ ? name_ : Resolution{}; }
+  // The bytes of the token that Next() gave last, when it was neither the
+  // end marker nor kind 0.
+  std::string_view TokenText() const noexcept { return text_.substr(place_, position_ - place_); }
   // Why and where reading stopped, once Next() has given kind 0: the offset
   // of the byte that stopped it (the text's length at its end), and where the
   // token that it dropped began (the same offset unless a number was dropped).

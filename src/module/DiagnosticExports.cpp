@@ -6,10 +6,12 @@
 #include "module/EvaluatorModule.h"
 #include "module/ExportArguments.h"
 #include "module/Messages.h"
+#include "module/Published.h"
 
 namespace {
 
 using exprcalc::Diagnosis;
+using exprcalc::Published;
 using exprcalc::StopReason;
 
 static_assert(static_cast<int>(StopReason::EndOfText) == EXPRCALC_STOP_END &&
@@ -22,23 +24,6 @@ static_assert(static_cast<int>(StopReason::EndOfText) == EXPRCALC_STOP_END &&
               static_cast<int>(StopReason::PointAfterColon) == EXPRCALC_STOP_POINT_AFTER_COLON &&
               static_cast<int>(StopReason::ThirdColon) == EXPRCALC_STOP_THIRD_COLON &&
               static_cast<int>(StopReason::OutOfMemory) == EXPRCALC_STOP_OUT_OF_MEMORY);
-
-// The public form of a diagnosis; offsets move by shift (the right part's place in a statement).
-exprcalc_diagnosis Published(int code, double value, const Diagnosis& d, std::size_t length,
-                             std::size_t shift = 0) noexcept {
-  exprcalc_diagnosis out{};
-  out.code = code;
-  out.value = value;
-  out.read = d.read + shift;
-  out.stop = static_cast<int>(d.stop);
-  out.at = code == EXPRCALC_OK ? 0 : d.at + shift;
-  out.dropped = d.dropped + shift;
-  out.unclosed = d.unclosed ? 1 : 0;
-  out.text_variable = d.textVariable == EXPRCALC_NOWHERE ? EXPRCALC_NOWHERE : d.textVariable + shift;
-  out.length = length;
-  out.unclosed_at = d.unclosedAt == EXPRCALC_NOWHERE ? EXPRCALC_NOWHERE : d.unclosedAt + shift;
-  return out;
-}
 
 }  // namespace
 
@@ -67,17 +52,7 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_explain_statement(const char* statement,
   const std::string_view text = exprcalc::TextArgument(statement);
   exprcalc::StatementDiagnosis why;
   const int result = exprcalc::TheModule().Substitute(text, &why);
-  exprcalc_statement_diagnosis told{};
-  told.result = result;
-  told.reason = static_cast<int>(why.reason);
-  told.name_at = why.nameAt;
-  told.name_length = why.nameLength;
-  told.unreadable_name = why.unreadableName ? 1 : 0;
-  told.right_at = why.rightAt;
-  if (why.evaluated) {
-    told.expression = Published(why.code, why.value, why.expression, why.rightLength, why.rightAt);
-  }
-  exprcalc::Store(out, told);
+  exprcalc::Store(out, Published(result, why));
   return result;
 }
 

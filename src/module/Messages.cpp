@@ -3,6 +3,7 @@
 #include "module/Messages.h"
 
 #include "exprcalc.h"
+#include "expr/Findings.h"
 
 namespace exprcalc {
 
@@ -47,8 +48,14 @@ const char* ReasonMessage(int reason) noexcept {
     case EXPRCALC_REASON_EVALUATION: return "the right part could not be evaluated";
     case EXPRCALC_REASON_NO_ROOM: return "no room for a new variable (out of memory)";
     case EXPRCALC_REASON_NOTHING_TO_REMOVE: return "no variable of this name to remove";
+    case EXPRCALC_REASON_NOT_WHOLE: return "the statement does not mean what it says (see its findings)";
     default: return "unknown statement reason";
   }
+}
+
+const char* FindingMessage(int kind) noexcept {
+  const FindingKind* entry = FindFindingKind(kind);
+  return entry != nullptr ? entry->message : "unknown finding kind";
 }
 
 }  // namespace exprcalc

@@ -115,17 +115,33 @@ TEST(CalculatorDiagnostics, TrapsOfTheLanguageAreErrorsWithTheirPlaceAndAHint) {
 TEST(CalculatorDiagnostics, EchoesControlBytesEscapedWithTheCaretInPlace) {
   const std::string unreadable = Stop(EXPRCALC_STOP_UNREADABLE_BYTE);
   const std::string byZero = NotCarriedOut(EXPRCALC_REASON_EVALUATION) + ": " + Code(EXPRCALC_DIVISION_BY_ZERO);
+  const auto named = [](const std::string& what) { return "  hint: the character here is " + what + "\n"; };
   ExpectRuns({
       {"tab and escape", {"\t1+\x1b[2J"}, "", "",
-       "exprcalc: argument 1, column 4: " + unreadable + "\n  \\t1+\\x1B[2J\n      ^\n", LineFailed},
+       "exprcalc: argument 1, column 4: " + unreadable + "\n  \\t1+\\x1B[2J\n      ^\n" +
+           named("an escape character (U+001B); delete it"),
+       LineFailed},
       {"line feed", {"1\n2"}, "", "",
        "exprcalc: argument 1, column 2: " + Stop(EXPRCALC_STOP_LINE_END) + "\n  1\\n2\n   ^\n", LineFailed},
       {"invalid UTF-8 and a C1 control", {"\xff", "\xc2\x9b"}, "", "",
-       "exprcalc: argument 1, column 1: " + unreadable + "\n  \\xFF\n  ^\n" + "exprcalc: argument 2, column 1: " +
-           unreadable + "\n  \\xC2\\x9B\n  ^\n",
+       "exprcalc: argument 1, column 1: " + unreadable + "\n  \\xFF\n  ^\n" +
+           "  hint: the byte here (\\xFF) is not part of a UTF-8 character; delete it\n" +
+           "exprcalc: argument 2, column 1: " + unreadable + "\n  \\xC2\\x9B\n  ^\n" +
+           named("a control character (U+009B); delete it"),
        LineFailed},
       {"a UTF-8 letter takes one column", {"@\xc3\xa9 = 1/0"}, "", "",
        "exprcalc: argument 1, column 8: " + byZero + "\n  @\xc3\xa9 = 1/0\n        ^\n", LineFailed},
+      {"invisible characters are escaped and named", {"1\xc2\xa0+1", "2+\xe2\x80\x8b" "3", "\xef\xbb\xbf" "4"}, "", "",
+       "exprcalc: argument 1, column 2: " + unreadable + "\n  1\\u00A0+1\n   ^\n" +
+           named("a no-break space (U+00A0); write a plain blank") + "exprcalc: argument 2, column 3: " +
+           unreadable + "\n  2+\\u200B3\n    ^\n" + named("a zero-width space (U+200B); delete it") +
+           "exprcalc: argument 3, column 1: " + unreadable + "\n  \\uFEFF4\n  ^\n" +
+           named("a byte-order mark (U+FEFF); delete it"),
+       LineFailed},
+      {"a look-alike of an operator is named", {"4\xe2\x88\x92" "1"}, "", "",
+       "exprcalc: argument 1, column 2: " + unreadable + "\n  4\xe2\x88\x92" "1\n   ^\n" +
+           named("a minus sign (U+2212); write - to subtract"),
+       LineFailed},
   });
   const Outcome listed = RunCalculator({"-i"}, "@A\x01" "B = \"x\x1b[31m\n@LONGER = 1\n:vars\n");
   EXPECT_EQ(listed.output, "0  @A\\x01B  text    \"x\\x1B[31m\"\n1  @LONGER  number  1\n");

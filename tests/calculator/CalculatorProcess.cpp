@@ -12,6 +12,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -71,11 +72,11 @@ struct OutputSetting {
   std::optional<std::string> path;  // nullopt: descriptor 1 closed
 };
 
-Outcome RunChild(const std::vector<std::string>& arguments, const std::string& input, const OutputSetting& output,
-                 std::optional<unsigned long> memoryLimit) {
+// inputPath: the file read as standard input; nullopt: descriptor 0 closed.
+Outcome RunChild(const std::vector<std::string>& arguments, const std::optional<std::string>& inputPath,
+                 const OutputSetting& output, std::optional<unsigned long> memoryLimit) {
   static int runs = 0;
   const std::string stem = "run" + std::to_string(++runs);
-  const std::string inputPath = WriteScratchFile(stem + ".in", input);
   const std::string errorPath = ScratchDirectory() + "/" + stem + ".err";
   std::vector<std::string> command{CalculatorPath};
   command.insert(command.end(), arguments.begin(), arguments.end());
@@ -83,11 +84,15 @@ Outcome RunChild(const std::vector<std::string>& arguments, const std::string& i
 
   const pid_t child = fork();
   if (child == 0) {
-    const int in = open(inputPath.c_str(), O_RDONLY);
+    const int in = inputPath ? open(inputPath->c_str(), O_RDONLY) : -1;
     const int err = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int out = output.path ? open(output.path->c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600) : -1;
-    if (in < 0 || err < 0 || (output.path && out < 0)) _exit(ExecFailed);
-    dup2(in, STDIN_FILENO);
+    if ((inputPath && in < 0) || err < 0 || (output.path && out < 0)) _exit(ExecFailed);
+    if (inputPath) {
+      dup2(in, STDIN_FILENO);
+    } else {
+      close(STDIN_FILENO);
+    }
     dup2(err, STDERR_FILENO);
     if (output.path) {
       dup2(out, STDOUT_FILENO);
@@ -124,14 +129,23 @@ std::string WriteScratchFile(const std::string& name, const std::string& text) {
 
 Outcome RunCalculator(const std::vector<std::string>& arguments, const std::string& input,
                       std::optional<unsigned long> memoryLimit) {
+  static int inputs = 0;
+  return RunCalculatorReading(WriteScratchFile("input" + std::to_string(++inputs) + ".in", input), arguments,
+                              memoryLimit);
+}
+
+Outcome RunCalculatorReading(const std::optional<std::string>& inputPath, const std::vector<std::string>& arguments,
+                             std::optional<unsigned long> memoryLimit) {
   static int outputs = 0;
   const OutputSetting output{ScratchDirectory() + "/output" + std::to_string(++outputs) + ".out"};
-  return RunChild(arguments, input, output, memoryLimit);
+  return RunChild(arguments, inputPath, output, memoryLimit);
 }
 
 Outcome RunCalculatorInto(BrokenOutput target, const std::vector<std::string>& arguments, const std::string& input) {
+  static int inputs = 0;
   const OutputSetting output{target == BrokenOutput::Full ? std::optional<std::string>("/dev/full") : std::nullopt};
-  return RunChild(arguments, input, output, std::nullopt);
+  return RunChild(arguments, WriteScratchFile("broken" + std::to_string(++inputs) + ".in", input), output,
+                  std::nullopt);
 }
 
 std::vector<CalculatorBuild> CalculatorBuilds() {
@@ -199,6 +213,16 @@ bool TerminalSession::WaitFor(const std::string& text, std::size_t count) {
     if (!Started() || ReadMore() != Read::Data) return false;
   }
   return true;
+}
+
+bool TerminalSession::WaitForLineEditing() {
+  constexpr int PauseMilliseconds = 10;
+  for (int waited = 0; Started() && waited < StallGuardMilliseconds; waited += PauseMilliseconds) {
+    termios settings{};
+    if (tcgetattr(master_, &settings) == 0 && (settings.c_lflag & ICANON) == 0) return true;
+    poll(nullptr, 0, PauseMilliseconds);
+  }
+  return false;
 }
 
 bool TerminalSession::Type(const std::string& bytes) {

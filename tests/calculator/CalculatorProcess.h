@@ -57,6 +57,11 @@ std::string WriteScratchFile(const std::string& name, const std::string& text);
 Outcome RunCalculator(const std::vector<std::string>& arguments, const std::string& input = "",
                       std::optional<unsigned long> memoryLimit = std::nullopt);
 
+// As RunCalculator, with the file at inputPath as standard input, or none
+// at all (descriptor 0 closed) for nullopt.
+Outcome RunCalculatorReading(const std::optional<std::string>& inputPath, const std::vector<std::string>& arguments,
+                             std::optional<unsigned long> memoryLimit = std::nullopt);
+
 // Where standard output goes when it is not collected.
 enum class BrokenOutput {
   Full,    // /dev/full: every write fails with ENOSPC
@@ -91,6 +96,11 @@ class TerminalSession {
   // Reads what the terminal shows until it holds text count times; false when
   // the child closes the terminal first or shows nothing for a long while.
   bool WaitFor(const std::string& text, std::size_t count = 1);
+
+  // Waits until the calculator has taken the terminal out of line mode, as a
+  // line editor does while it reads a line: keys typed before that are taken
+  // by the terminal's own line discipline. False when it does not happen.
+  bool WaitForLineEditing();
 
   // Types bytes at the terminal, control characters included ("\x03" is Ctrl-C).
   bool Type(const std::string& bytes);

@@ -39,6 +39,14 @@ TEST(CalculatorSession, AnswersCommandsAndGoesOnAfterErrors) {
       {"comments and blank lines are skipped", "# note\n\n2\n", "2\n", ""},
       {"a byte-order mark before the first line", "\xEF\xBB\xBF@A = 4\n@A+1\n", "5\n", ""},
       {"a last line without a line end", "1\n1+1", "1\n2\n", ""},
+      {"commands in any case", "@B = 2\n:VARS\n:Quit\n3\n", "0  @B  number  2\n", ""},
+      {"show prints one variable, a text as stored", "@N = \"a b\x1b\n@B = 2\n:show @n\n:SHOW  @B \n:show @C\n:show\n",
+       "a b\\x1B\n2\n",
+       "exprcalc: @C: " + Stop(EXPRCALC_STOP_UNKNOWN_VARIABLE) +
+           "\nexprcalc: :show: name the variable to show: :show @NAME\n"},
+      {"quit and exit without the colon", "quit\nexit\n",  "",
+       Reported("column 1", Stop(EXPRCALC_STOP_UNKNOWN_NAME), "quit", {":quit ends the session", BuiltInNamesHint}) +
+           Reported("column 1", Stop(EXPRCALC_STOP_UNKNOWN_NAME), "exit", {":quit ends the session", BuiltInNamesHint})},
       {"indexes aligned past 9",
        "@A = 0\n@B = 1\n@C = 2\n@D = 3\n@E = 4\n@F = 5\n@G = 6\n@H = 7\n@I = 8\n@J = 9\n@K = 10\n:vars\n",
        " 0  @A  number  0\n 1  @B  number  1\n 2  @C  number  2\n 3  @D  number  3\n 4  @E  number  4\n"
@@ -55,7 +63,7 @@ TEST(CalculatorSession, AnswersCommandsAndGoesOnAfterErrors) {
   const Outcome dms = RunCalculator({"-i", "--dms"}, "@A = 1.51\n:vars\n");
   EXPECT_EQ(dms.output, "0  @A  number  1:30:36\n");
   const Outcome help = RunCalculator({"-i"}, ":help\n");
-  for (const std::string command : {":vars ", ":clear ", ":help ", ":quit,", ":q "}) {
+  for (const std::string command : {":vars ", ":show ", ":clear ", ":help ", ":quit,", ":q "}) {
     EXPECT_NE(help.output.find(command), std::string::npos) << command << " not in:\n" << help.output;
   }
 }
@@ -118,19 +126,27 @@ TEST(CalculatorSession, CtrlCCancelsTheLineAndKeepsTheVariables) {
   }
 }
 
-// Ctrl-D after a partial line ends the input there: the plain reader runs the
-// line and shows its value on a line of its own. (libedit keeps such a line
-// open, as line editors do, so there is nothing to see with it.)
+// Ctrl-D after a partial line ends the input there with either reader: the
+// line runs and its value shows on a line of its own. (The plain reader needs
+// it twice: the terminal passes the text on at the first.) Inside a line,
+// the libedit reader deletes the character under the cursor instead.
 TEST(CalculatorSession, CtrlDAfterAPartialLineShowsTheValueOnItsOwnLine) {
   for (const CalculatorBuild& build : CalculatorBuilds()) {
-    if (build.editsLines) continue;
     TerminalSession session(build.path);
     if (!session.Started()) GTEST_SKIP() << "no pseudo-terminal on this machine";
-    ASSERT_TRUE(session.WaitFor(Prompt) && session.Type("1+1") && session.WaitFor("1+1"));
-    ASSERT_TRUE(session.Type("\x04\x04"));
-    EXPECT_EQ(session.Finish(), 0) << session.Transcript();
-    EXPECT_NE(session.Transcript().find("1+1\r\n2\r\n"), std::string::npos) << session.Transcript();
-    EXPECT_EQ(session.Transcript().find("1+12"), std::string::npos) << session.Transcript();
+    ASSERT_TRUE(session.WaitFor(Prompt) && (!build.editsLines || session.WaitForLineEditing()));
+    ASSERT_TRUE(session.Type("1+1") && session.WaitFor("1+1") && session.Type("\x04\x04"));
+    EXPECT_EQ(session.Finish(), 0) << build.path << ":\n" << session.Transcript();
+    EXPECT_NE(session.Transcript().find("1+1\r\n2\r\n"), std::string::npos) << build.path << ":\n" << session.Transcript();
+    EXPECT_EQ(session.Transcript().find("1+12"), std::string::npos) << build.path << ":\n" << session.Transcript();
+    if (!build.editsLines) continue;
+    TerminalSession editing(build.path);
+    constexpr const char* TwoLeft = "\x1B[D\x1B[D";
+    ASSERT_TRUE(editing.WaitFor(Prompt) && editing.WaitForLineEditing() && editing.Type("12+1") && editing.WaitFor("12+1") && editing.Type(TwoLeft) &&
+                editing.Type("\x04") && editing.Type("\r") && editing.WaitFor(Prompt, 2) && editing.WaitForLineEditing() &&
+                editing.Type("\x04"));
+    EXPECT_EQ(editing.Finish(), 0) << editing.Transcript();
+    EXPECT_NE(editing.Transcript().find("\r\n121\r\n"), std::string::npos) << editing.Transcript();
   }
 }
 

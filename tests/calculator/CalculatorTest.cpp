@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -108,6 +109,35 @@ TEST(Calculator, ReadsStandardInputAndFiles) {
       {"file line numbers", {"-f", failingFile}, "", "1\n",
        Reported(failingFile + ":4:2", Code(EXPRCALC_DIVISION_BY_ZERO), "1/0"), LineFailed},
   });
+}
+
+// A read that fails is reported as cat reports it, after the lines read before it ran.
+TEST(Calculator, ReportsReadErrors) {
+  struct Row {
+    const char* name;
+    std::optional<std::string> input;  // nullopt: standard input closed
+    std::vector<std::string> arguments;
+    std::string output;
+    std::string errors;
+  };
+  const std::string directory = ScratchDirectory();
+  const std::vector<Row> rows{
+      {"standard input closed", std::nullopt, {}, "", "exprcalc: <stdin>: Bad file descriptor\n"},
+      {"standard input closed, in a session", std::nullopt, {"-i"}, "", "exprcalc: <stdin>: Bad file descriptor\n"},
+      {"a directory as standard input", directory, {}, "", "exprcalc: <stdin>: Is a directory\n"},
+      {"a file whose reading fails, after another", directory, {"-f", WriteScratchFile("one.txt", "1\n"), "-f", "-"},
+       "1\n", "exprcalc: <stdin>: Is a directory\n"},
+      {"memory that cannot be read", std::nullopt, {"-f", "/proc/self/mem"}, "",
+       "exprcalc: /proc/self/mem: Input/output error\n"},
+  };
+  for (const Row& row : rows) {
+    const bool needsProc = !row.arguments.empty() && row.arguments.back().starts_with("/proc/");
+    if (needsProc && access(row.arguments.back().c_str(), R_OK) != 0) continue;
+    const Outcome outcome = RunCalculatorReading(row.input, row.arguments);
+    EXPECT_EQ(outcome.output, row.output) << row.name;
+    EXPECT_EQ(outcome.errors, row.errors) << row.name;
+    EXPECT_EQ(outcome.exitStatus, LineFailed) << row.name;
+  }
 }
 
 TEST(Calculator, RefusesABadCommandLineWithStatusTwo) {

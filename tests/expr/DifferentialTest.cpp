@@ -1,5 +1,6 @@
-// ParseString, and exprcalc_explain beside it, against the literal evaluator,
-// code and value bit for bit: the known edge cases, random texts over the
+// ParseString, and exprcalc_explain and exprcalc_judge beside it, against
+// the literal evaluator, code and value bit for bit, and the judgement against
+// criteria of its own: the known edge cases, random texts over the
 // language's alphabet, generated well-formed expressions (nested, unclosed,
 // numbers of every form) and giant texts.
 // EXPRCALC_DIFFERENTIAL_PERCENT scales the generated counts and sizes (default
@@ -7,6 +8,7 @@
 // as the valgrind run sets it, so that every build finishes within seconds).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -112,6 +114,119 @@ bool SameValue(double a, double b) {
   return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
+bool SameDiagnosis(const exprcalc_diagnosis& a, const exprcalc_diagnosis& b) {
+  return a.code == b.code && std::memcmp(&a.value, &b.value, sizeof a.value) == 0 && a.read == b.read &&
+         a.stop == b.stop && a.at == b.at && a.dropped == b.dropped && a.unclosed == b.unclosed &&
+         a.text_variable == b.text_variable && a.length == b.length && a.unclosed_at == b.unclosed_at;
+}
+
+bool Finds(const exprcalc_finding* findings, int count, int kind) {
+  for (int i = 0; i < count; ++i) {
+    if (findings[i].kind == kind) return true;
+  }
+  return false;
+}
+
+bool ChangesValue(const std::string& text, const std::string& changed) {
+  double a = 0.0;
+  double b = 0.0;
+  return ParseString(text.c_str(), &a) != ParseString(changed.c_str(), &b) || !SameValue(a, b);
+}
+
+exprcalc_diagnosis Moved(exprcalc_diagnosis d, std::size_t by) {
+  auto move = [by](std::size_t& offset) { offset = offset == EXPRCALC_NOWHERE ? offset : offset + by; };
+  move(d.read);
+  move(d.dropped);
+  move(d.text_variable);
+  move(d.unclosed_at);
+  if (d.code != 0) move(d.at);
+  return d;
+}
+
+// "@JUDGED = text" is judged as its stripped right part is, and carried out
+// by exprcalc_substitute_whole exactly when it is whole.
+std::string StatementJudgementDisagrees(const std::string& text) {
+  constexpr std::string_view Prefix = "@JUDGED = ";
+  const std::size_t first = text.find_first_not_of(" \t\n\v\f\r");
+  if (first == std::string::npos || text[first] == '"') return {};
+  const std::string right = text.substr(first, text.find_last_not_of(" \t\n\v\f\r") + 1 - first);
+  const std::size_t rightAt = Prefix.size() + first;
+  exprcalc_judgement j;
+  const int code = exprcalc_judge(right.c_str(), &j);
+  const std::string statement = std::string(Prefix) + text;
+  exprcalc_statement_judgement s;
+  if (exprcalc_judge_statement(statement.c_str(), &s) != (code == 0 ? 0 : 1)) return "judge_statement's result";
+  if (!SameDiagnosis(s.statement.expression, Moved(j.diagnosis, rightAt)) || s.whole != j.whole ||
+      s.count != j.count) {
+    return "judge_statement is not judge";
+  }
+  auto moved = [rightAt](std::size_t offset) { return offset == EXPRCALC_NOWHERE ? offset : offset + rightAt; };
+  for (int i = 0; i < j.count; ++i) {
+    const exprcalc_finding f = s.findings[i];
+    if (f.kind != j.findings[i].kind || f.at != moved(j.findings[i].at) || f.other != moved(j.findings[i].other)) {
+      return "judge_statement's findings";
+    }
+  }
+  const int result = exprcalc_substitute_whole(statement.c_str(), &s);
+  double stored = 0.0;
+  const bool carriedOut = LookupVarDouble("@JUDGED", &stored) >= 0;
+  RemoveVariable("@JUDGED");
+  if (result != (j.whole && code == 0 ? 0 : 1) || carriedOut != (j.whole && code == 0) ||
+      (carriedOut && !SameValue(stored, j.diagnosis.value)) ||
+      (!j.whole && s.statement.reason != EXPRCALC_REASON_NOT_WHOLE)) {
+    return "substitute_whole";
+  }
+  return {};
+}
+
+// The judgement of a text against explain's diagnosis, the literal evaluator
+// and criteria of its own; returns what disagrees, or nothing:
+//  - it was read to its end unless more than white space follows a CR or LF,
+//    or anything follows "=";
+//  - the contents of a "(" were dropped exactly when the diagnosis says so;
+//  - otherwise an operator was left unapplied exactly when the literal
+//    evaluator leaves one below the value, and closing every open "(" changes
+//    the value only then, for the text and for the text whose innermost open
+//    group holds -0.75 or 0.75 (the values alone miss ABS(2 or TAN ATAN(1);
+//  - as the right part of a statement it is judged alike, and the statement
+//    is carried out only when it is whole.
+std::string JudgementDisagrees(const std::string& text, const exprcalc_diagnosis& explained, bool unapplied) {
+  exprcalc_judgement j;
+  if (exprcalc_judge(text.c_str(), &j) != explained.code || !SameDiagnosis(j.diagnosis, explained)) {
+    return "judge's diagnosis is not explain's";
+  }
+  bool changesMeaning = false;
+  for (int i = 0; i < j.count; ++i) {
+    changesMeaning = changesMeaning || j.findings[i].kind < 100;
+    if (i > 0 && (j.findings[i - 1].at > j.findings[i].at)) return "findings out of order";
+    if (j.findings[i].kind >= 200 && explained.code != EXPRCALC_MALFORMED) return "a malformed finding, not malformed";
+  }
+  if (j.whole != (changesMeaning ? 0 : 1)) return "whole disagrees with the findings";
+  const std::size_t read = std::min(explained.read, text.size());
+  const std::string_view rest = std::string_view(text).substr(read);
+  const bool endsAtLine = !rest.empty() && (rest[0] == '\r' || rest[0] == '\n') &&
+                          rest.find_first_not_of(" \t\n\v\f\r") == std::string_view::npos;
+  if (Finds(j.findings, j.count, EXPRCALC_FINDING_STOPPED) != (!rest.empty() && !endsAtLine)) return "stopped";
+  if (Finds(j.findings, j.count, EXPRCALC_FINDING_CONTENTS_DROPPED) != (explained.unclosed == 1)) return "dropped";
+  if (explained.code == 0 && (rest.empty() || endsAtLine) && explained.unclosed == 0) {
+    const std::string head = text.substr(0, read);
+    std::vector<std::size_t> open;
+    for (std::size_t i = 0; i < head.size(); ++i) {
+      if (head[i] == '(') open.push_back(i);
+      if (head[i] == ')' && !open.empty()) open.pop_back();
+    }
+    const std::string closing(open.size(), ')');
+    bool closingChanges = ChangesValue(head, head + closing);
+    for (const char* contents : {"0-0.75", "0.75"}) {
+      const std::string probe = open.empty() ? head : head.substr(0, open.back() + 1) + contents;
+      closingChanges = closingChanges || ChangesValue(probe, probe + closing);
+    }
+    if (Finds(j.findings, j.count, EXPRCALC_FINDING_NOT_APPLIED) != unapplied) return "not applied";
+    if (closingChanges && !unapplied) return "closing changes the value";
+  }
+  return StatementJudgementDisagrees(text);
+}
+
 // Counts the texts of one category and reports the first one on which the
 // library and the literal evaluator part ways.
 class Comparison {
@@ -141,11 +256,14 @@ class Comparison {
     const bool explainAgrees = exprcalc_explain(text.c_str(), &diagnosis) == code &&
                                SameValue(diagnosis.value, value) && diagnosis.read <= text.size() &&
                                (code == 0 || diagnosis.at < text.size());
-    if (code == literal.code && SameValue(value, literal.value) && explainAgrees) return;
+    const std::string judgement =
+        explainAgrees ? JudgementDisagrees(text, diagnosis, literal.unapplied) : std::string();
+    if (code == literal.code && SameValue(value, literal.value) && explainAgrees && judgement.empty()) return;
     if (mismatches_++ == 0) {
       firstMismatch_ = Printable(text) + "\": library code " + std::to_string(code) + " value " + Hex(value) +
                        ", literal code " + std::to_string(literal.code) + " value " + Hex(literal.value) +
-                       ", explained code " + std::to_string(diagnosis.code) + " value " + Hex(diagnosis.value);
+                       ", explained code " + std::to_string(diagnosis.code) + " value " + Hex(diagnosis.value) +
+                       (judgement.empty() ? "" : ", judgement: " + judgement);
     }
   }
 

@@ -434,8 +434,11 @@ Outcome EvaluateLiterally(const char* text) {
     }
   }
 
-  for (int at = 0; at < depth; ++at) {
-    if (stack[static_cast<std::size_t>(at)].kind == 'E') return {0, stack[static_cast<std::size_t>(at)].value};
+  bool unapplied = false;
+  for (int at = 1; at < depth; ++at) {
+    const unsigned char entry = stack[static_cast<std::size_t>(at)].kind;
+    if (entry == 'E') return {0, stack[static_cast<std::size_t>(at)].value, unapplied};
+    unapplied = unapplied || (entry != '(' && entry != '+');
   }
   return {0, 0.0};
 }

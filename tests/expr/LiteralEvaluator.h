@@ -14,6 +14,9 @@ namespace exprcalc::literal {
 struct Outcome {
   int code;
   double value;
+  // Code 0: an operator (other than a "+" sign) stays on the final stack below
+  // the value's entry, since the "(" after it is never closed.
+  bool unapplied = false;
 };
 
 // Evaluates a NUL-terminated text the way ParseString must, reading variables

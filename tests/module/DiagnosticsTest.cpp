@@ -130,6 +130,94 @@ TEST(Diagnostics, SayWhatAStatementDidAndWhy) {
   FreeVariable();
 }
 
+// The only finding of each text, with its places.
+struct JudgementRow {
+  const char* text;
+  int whole;
+  int kind;
+  std::size_t at;
+  std::size_t other;
+};
+
+constexpr std::size_t None = EXPRCALC_NOWHERE;
+
+TEST(Diagnostics, JudgeWhatATextMeans) {
+  FreeVariable();
+  EnterVarString("@NOTE", "text");
+  const JudgementRow rows[] = {
+      {"SQRT(16", 0, EXPRCALC_FINDING_NOT_APPLIED, 0, 4},
+      {" -(3+4", 0, EXPRCALC_FINDING_NOT_APPLIED, 1, 2},
+      {"(2+3", 1, 0, 0, 0},
+      {"2*(3+4", 0, EXPRCALC_FINDING_CONTENTS_DROPPED, 2, None},
+      {"2+3 = 5", 0, EXPRCALC_FINDING_STOPPED, 4, 4},
+      {"2+3\r\n \t", 1, 0, 0, 0},
+      {"2 + @NOTE", 1, EXPRCALC_FINDING_TEXT_VARIABLE, 4, None},
+      {"12,5 + 1,000", 1, EXPRCALC_FINDING_DIGIT_GROUPS, 2, 0},
+      {"SIN(1)^2", 1, EXPRCALC_FINDING_POWER_OF_ARGUMENT, 6, 0},
+      {" :: ", 1, EXPRCALC_FINDING_NUMBER_WITHOUT_DIGITS, 1, None},
+      {"(2)(3)", 1, EXPRCALC_FINDING_OPERAND_BEFORE_PARENTHESIS, 3, 0},
+      {"2 * * 3", 1, EXPRCALC_FINDING_REPEATED_OPERATOR, 4, 2},
+      {"2^-1", 1, EXPRCALC_FINDING_SIGN_AFTER_OPERATOR, 2, 1},
+  };
+  for (const JudgementRow& row : rows) {
+    exprcalc_judgement j;
+    exprcalc_diagnosis d;
+    EXPECT_EQ(exprcalc_judge(row.text, &j), exprcalc_explain(row.text, &d)) << row.text;
+    EXPECT_EQ(j.whole, row.whole) << row.text;
+    ASSERT_EQ(j.count, row.kind == 0 ? 0 : 1) << row.text;
+    if (row.kind == 0) continue;
+    EXPECT_EQ(j.findings[0].kind, row.kind) << row.text;
+    EXPECT_EQ(j.findings[0].at, row.at) << row.text;
+    EXPECT_EQ(j.findings[0].other, row.other) << row.text;
+  }
+  FreeVariable();
+}
+
+struct StatementJudgementRow {
+  const char* statement;
+  int whole;
+  int reason;  // of exprcalc_substitute_whole
+  int kind;    // the first finding, 0 for none
+  std::size_t at;
+  std::size_t textLength;
+};
+
+TEST(Diagnostics, CarryOutOnlyWholeStatements) {
+  FreeVariable();
+  const StatementJudgementRow rows[] = {
+      {"@A = SQRT(16", 0, EXPRCALC_REASON_NOT_WHOLE, EXPRCALC_FINDING_NOT_APPLIED, 5, 0},
+      {"@A = \"hel\"lo", 0, EXPRCALC_REASON_NOT_WHOLE, EXPRCALC_FINDING_TEXT_CUT, 9, 3},
+      {"@A = \"a\tb", 0, EXPRCALC_REASON_NOT_WHOLE, EXPRCALC_FINDING_TEXT_CUT, 7, 1},
+      {"@A = \"hello\"", 1, EXPRCALC_REASON_STORED, 0, 0, 5},
+      {"@MY_RATE = 5", 1, EXPRCALC_REASON_STORED, EXPRCALC_FINDING_UNREADABLE_NAME, 3, 0},
+      {"@B = 1/0", 1, EXPRCALC_REASON_EVALUATION, 0, 0, 0},
+      {"@B =", 1, EXPRCALC_REASON_NOTHING_TO_REMOVE, 0, 0, 0},
+      {"B = 2", 0, EXPRCALC_REASON_NO_NAME, 0, 0, 0},
+  };
+  for (const StatementJudgementRow& row : rows) {
+    const int count = GetVarCount();
+    exprcalc_statement_judgement judged;
+    exprcalc_statement_judgement done;
+    exprcalc_judge_statement(row.statement, &judged);
+    EXPECT_EQ(GetVarCount(), count) << row.statement << ": judging wrote the table";
+    exprcalc_substitute_whole(row.statement, &done);
+    EXPECT_EQ(judged.whole, row.whole) << row.statement;
+    EXPECT_EQ(done.whole, row.whole) << row.statement;
+    EXPECT_EQ(done.statement.reason, row.reason) << row.statement;
+    EXPECT_EQ(judged.text_length, row.textLength) << row.statement;
+    EXPECT_EQ(done.count, row.kind == 0 ? 0 : 1) << row.statement;
+    if (row.kind != 0) {
+      EXPECT_EQ(done.findings[0].kind, row.kind) << row.statement;
+      EXPECT_EQ(done.findings[0].at, row.at) << row.statement;
+    }
+    if (row.reason != EXPRCALC_REASON_STORED) {
+      EXPECT_EQ(GetVarCount(), count) << row.statement;
+    }
+  }
+  EXPECT_EQ(GetVarCount(), 2) << "@A = \"hello\" and @MY_RATE";
+  FreeVariable();
+}
+
 TEST(Diagnostics, EveryCodeAndReasonHasAMessage) {
   for (int code : {EXPRCALC_OK, EXPRCALC_DIVISION_BY_ZERO, EXPRCALC_DOMAIN_ERROR, EXPRCALC_NEGATIVE_LOGARITHM,
                    EXPRCALC_OUT_OF_MEMORY, EXPRCALC_MALFORMED}) {
@@ -138,8 +226,15 @@ TEST(Diagnostics, EveryCodeAndReasonHasAMessage) {
   for (int stop = EXPRCALC_STOP_END; stop <= EXPRCALC_STOP_OUT_OF_MEMORY; ++stop) {
     EXPECT_STRNE(exprcalc_stop_message(stop), exprcalc_stop_message(-7)) << stop;
   }
-  for (int reason = EXPRCALC_REASON_STORED; reason <= EXPRCALC_REASON_NOTHING_TO_REMOVE; ++reason) {
+  for (int reason = EXPRCALC_REASON_STORED; reason <= EXPRCALC_REASON_NOT_WHOLE; ++reason) {
     EXPECT_STRNE(exprcalc_reason_message(reason), exprcalc_reason_message(-7)) << reason;
+  }
+  for (int kind = 0; kind < 300; ++kind) {
+    const bool known = (kind >= EXPRCALC_FINDING_STOPPED && kind <= EXPRCALC_FINDING_TEXT_CUT) ||
+                       (kind >= EXPRCALC_FINDING_TEXT_VARIABLE && kind <= EXPRCALC_FINDING_UNREADABLE_NAME) ||
+                       (kind >= EXPRCALC_FINDING_OPERAND_BEFORE_PARENTHESIS &&
+                        kind <= EXPRCALC_FINDING_SIGN_AFTER_OPERATOR);
+    EXPECT_EQ(std::strcmp(exprcalc_finding_message(kind), exprcalc_finding_message(-7)) != 0, known) << kind;
   }
   EXPECT_EQ(exprcalc_version(), EXPRCALC_VERSION_NUMBER);
 }

@@ -47,11 +47,14 @@ void TableOf(int count) {
   for (int i = 0; i < count; ++i) ASSERT_GT(EnterVarDouble(("@V" + std::to_string(i)).c_str(), i), 0);
 }
 
-enum class Kind { Evaluation, Statement, Store };
+// Diagnosed: an evaluation that tracks places, which goes on without them
+// when only their memory fails. Judged: a statement judged first.
+enum class Kind { Evaluation, Statement, Store, Diagnosed, Judged };
 
 struct Outcome {
   int result;
   double value;
+  std::size_t at = 0;  // Diagnosed: the failure's place; Judged: the right part's, or EXPRCALC_NOWHERE
 };
 
 struct Operation {
@@ -88,11 +91,37 @@ Outcome Prepared(const std::string& text) {
   return {evaluated, value};
 }
 
+// The place of the failure as explain, judge or a statement call gives it.
+Outcome Explained(const std::string& text) {
+  exprcalc_diagnosis d;
+  const int code = exprcalc_explain(text.c_str(), &d);
+  return {code, d.value, d.at};
+}
+
+Outcome Judged(const std::string& text) {
+  exprcalc_judgement j;
+  const int code = exprcalc_judge(text.c_str(), &j);
+  return {code, j.diagnosis.value, j.diagnosis.at};
+}
+
+Outcome StatementJudged(int (*call)(const char*, exprcalc_statement_judgement*), const std::string& text) {
+  exprcalc_statement_judgement j;
+  const int result = call(text.c_str(), &j);
+  return {result, 0.0, j.statement.expression.at};
+}
+
+Outcome StatementExplained(const std::string& text) {
+  exprcalc_statement_diagnosis d;
+  const int result = exprcalc_explain_statement(text.c_str(), &d);
+  return {result, 0.0, d.expression.at};
+}
+
 // Long texts take the evaluator's stack from the heap; a fraction of more
 // than 320 bytes with grouping commas takes a second block for its digits.
 const std::string LongSum = Repeat("1+", 200) + "1";
 const std::string GroupedDigits = Repeat("1,", 170) + "5.25";
 const double GroupedValue = std::strtod((Repeat("1", 170) + "5.25").c_str(), nullptr);
+const std::string LongDivision = Repeat("1+", 200) + "1/0";  // the "/" at 401
 
 std::vector<Operation> Operations() {
   return {
@@ -118,6 +147,17 @@ std::vector<Operation> Operations() {
        {0, 0.0}},
       {"statement removing a variable", 17, Kind::Statement, false, [] { return Statement("@V3 ="); }, {0, 0.0}},
       {"statement, 50th variable", 49, Kind::Statement, true, [] { return Statement("@X = 5"); }, {0, 0.0}},
+      {"explained long division", 0, Kind::Diagnosed, true, [] { return Explained(LongDivision); },
+       {EXPRCALC_DIVISION_BY_ZERO, 0.0, 401}},
+      {"judged long division", 0, Kind::Diagnosed, true, [] { return Judged(LongDivision); },
+       {EXPRCALC_DIVISION_BY_ZERO, 0.0, 401}},
+      {"judged long sum", 0, Kind::Diagnosed, true, [] { return Judged(LongSum); }, {0, 201.0, 0}},
+      {"explained statement of a long division", 0, Kind::Statement, true,
+       [] { return StatementExplained("@X = " + LongDivision); }, {1, 0.0, 406}},
+      {"judged statement of a long division", 0, Kind::Judged, true,
+       [] { return StatementJudged(exprcalc_judge_statement, "@X = " + LongDivision); }, {1, 0.0, 406}},
+      {"whole statement of a long sum", 17, Kind::Judged, true,
+       [] { return StatementJudged(exprcalc_substitute_whole, "@X = " + LongSum); }, {0, 0.0, 0}},
       {"first number", 0, Kind::Store, true, [] { return Outcome{EnterVarDouble("A", 1.0), 0.0}; }, {1, 0.0}},
       {"first text", 0, Kind::Store, true, [] { return Outcome{EnterVarString("A", "x"), 0.0}; }, {1, 0.0}},
       {"18th variable", 17, Kind::Store, true, [] { return Outcome{EnterVarDouble("N", 18.0), 0.0}; }, {18, 0.0}},
@@ -130,10 +170,18 @@ std::vector<Operation> Operations() {
 
 Outcome FailureOutcome(Kind kind) {
   switch (kind) {
-    case Kind::Evaluation: return {EXPRCALC_OUT_OF_MEMORY, 0.0};
-    case Kind::Statement: return {EXPRCALC_STATEMENT_FAILED, 0.0};
+    case Kind::Evaluation: case Kind::Diagnosed: return {EXPRCALC_OUT_OF_MEMORY, 0.0};
+    case Kind::Statement: case Kind::Judged: return {EXPRCALC_STATEMENT_FAILED, 0.0};
     default: return {EXPRCALC_NOT_FOUND, 0.0};
   }
+}
+
+// A diagnosed or judged run whose failed allocation held only places gives
+// the usual result; a place it could not know is EXPRCALC_NOWHERE, never 0.
+bool PlacesOnlyLost(const Operation& operation, const Outcome& outcome) {
+  if (operation.kind != Kind::Diagnosed && operation.kind != Kind::Judged) return false;
+  return outcome.result == operation.success.result && outcome.value == operation.success.value &&
+         (outcome.at == operation.success.at || outcome.at == EXPRCALC_NOWHERE);
 }
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
@@ -150,16 +198,21 @@ std::size_t FailEveryAllocation(const Operation& operation, bool persistent) {
                             ", allocation " + std::to_string(failing.Succeeding()) + " failing";
     if (!failing.Injected()) {
       EXPECT_EQ(outcome.result, operation.success.result) << row;
-      if (operation.kind == Kind::Evaluation) {
+      EXPECT_EQ(outcome.at, operation.success.at) << row;
+      if (operation.kind == Kind::Evaluation || operation.kind == Kind::Diagnosed) {
         EXPECT_EQ(outcome.value, operation.success.value) << row;
         EXPECT_EQ(allocation::LiveBlockCount(), blocks) << row << ": an evaluation kept a block";
       }
       return;
     }
+    if (PlacesOnlyLost(operation, outcome)) return;  // it succeeded: a whole statement was carried out
     const Outcome failure = FailureOutcome(operation.kind);
     EXPECT_EQ(outcome.result, failure.result) << row;
-    if (operation.kind == Kind::Evaluation) {
+    if (operation.kind == Kind::Evaluation || operation.kind == Kind::Diagnosed) {
       EXPECT_TRUE(SameBits(outcome.value, 0.0)) << row;
+    }
+    if (operation.kind == Kind::Diagnosed) {
+      EXPECT_NE(outcome.at, 0u) << row << ": an unknown place given as 0";
     }
     EXPECT_EQ(allocation::LiveBlockCount(), blocks) << row << ": a block was not released";
     EXPECT_TRUE(Snapshot() == before) << row << ": the table changed";

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "CharacterNames.h"
 #include "LineSource.h"
 #include "NameText.h"
 #include "ShownText.h"
@@ -28,6 +29,7 @@ constexpr Alias Aliases[] = {
     {"PI", "write PAI for pi"},   {"LN", "LOG is the natural logarithm"},
     {"E", "write EXP(1) for e"},  {"MOD", "% is the integer remainder: 10 % 3"},
     {"X", "* multiplies: 3 * 4"}, {"POW", "^ raises to a power: 2^10"},
+    {"QUIT", ":quit ends the session"}, {"EXIT", ":quit ends the session"},
 };
 
 std::string UpperCase(std::string_view text) {
@@ -111,6 +113,7 @@ std::vector<std::string> StopHints(std::string_view line, const exprcalc_diagnos
       if (auto hint = StrayByteHint(line, at)) return {*hint};
       return {};
     case EXPRCALC_STOP_UNREADABLE_BYTE: {
+      if (auto hint = CharacterHint(line.substr(at))) return {*hint};
       const std::size_t nameAt = NameBefore(line, at);
       if (nameAt < at) {
         if (auto hint = StrayByteHint(line, nameAt)) return {*hint};

@@ -1,4 +1,4 @@
-// Reads lines with std::getline, or with read(2) for the session; a CR before
+// Reads lines with read(2), a chunk at a time; a CR before
 // the LF is dropped so that files written with CRLF line ends read like any
 // other, and so is a byte-order mark at the very start.
 #include "LineSource.h"
@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -44,54 +45,48 @@ void DropByteOrderMark(std::string& firstLine) {
   if (std::string_view(firstLine).starts_with(ByteOrderMark)) firstLine.erase(0, ByteOrderMark.size());
 }
 
-bool ReadLineWithoutEnd(std::istream& input, std::string& line) {
-  if (!std::getline(input, line)) return false;
-  DropCarriageReturn(line);
-  return true;
-}
-
-StreamLines::StreamLines(std::istream& input, std::string name) : input_(input), name_(std::move(name)) {}
-
-bool StreamLines::Next(std::string& line) {
-  if (!ReadLineWithoutEnd(input_, line)) return false;
-  if (++lineNumber_ == 1) DropByteOrderMark(line);
-  return true;
-}
-
-LineOrigin StreamLines::Origin() const { return {name_, lineNumber_}; }
-
-DescriptorLines::DescriptorLines(int descriptor) : descriptor_(descriptor) {}
+DescriptorLines::DescriptorLines(int descriptor, bool interruptible)
+    : descriptor_(descriptor), interruptible_(interruptible) {}
 
 Typed DescriptorLines::Next(std::string& line) {
   line.clear();
   Typed typed = Typed::End;
   for (;;) {
-    const std::size_t end = pending_.find('\n');
+    const std::size_t end = pending_.find('\n', std::max(begin_, searched_));
     if (end != std::string::npos) {
-      line = pending_.substr(0, end);
-      pending_.erase(0, end + 1);
+      line.assign(pending_, begin_, end - begin_);
+      begin_ = end + 1;
       typed = Typed::Line;
       break;
     }
+    searched_ = pending_.size();
     if (ended_) {
-      line = std::move(pending_);
-      pending_.clear();
+      // A line cut short by a failed read is not run: it is not what was written.
+      if (error_ == 0) line.assign(pending_, begin_);
+      Forget();
       typed = line.empty() ? Typed::End : Typed::LastLine;
       break;
     }
-    if (WaitForInput(descriptor_) == Waited::Interrupted) {
+    if (interruptible_ && WaitForInput(descriptor_) == Waited::Interrupted) {
       // Drop the line: what was read of it, and what a terminal still holds
       // (it drops that itself on Ctrl-C, but not on a SIGINT sent otherwise).
-      pending_.clear();
+      Forget();
       tcflush(descriptor_, TCIFLUSH);
       return Typed::Cancelled;
     }
+    // The lines returned go before more is read, so that pending_ holds about one chunk and one line.
+    pending_.erase(0, begin_);
+    searched_ -= begin_;
+    begin_ = 0;
     char chunk[ReadChunk];
     const ssize_t count = read(descriptor_, chunk, sizeof chunk);
     if (count > 0) {
       pending_.append(chunk, static_cast<std::size_t>(count));
-    } else if (count == 0 || errno != EINTR) {
-      ended_ = true;  // the end of input, or an error that ends it just the same
+    } else if (count == 0) {
+      ended_ = true;
+    } else if (errno != EINTR) {
+      ended_ = true;
+      error_ = errno;
     }
   }
   if (firstLine_ && typed != Typed::End) {
@@ -101,5 +96,22 @@ Typed DescriptorLines::Next(std::string& line) {
   DropCarriageReturn(line);
   return typed;
 }
+
+void DescriptorLines::Forget() {
+  pending_.clear();
+  begin_ = 0;
+  searched_ = 0;
+}
+
+StreamLines::StreamLines(int descriptor, std::string name)
+    : lines_(descriptor, false), name_(std::move(name)) {}
+
+bool StreamLines::Next(std::string& line) {
+  if (lines_.Next(line) == Typed::End) return false;
+  ++lineNumber_;
+  return true;
+}
+
+LineOrigin StreamLines::Origin() const { return {name_, lineNumber_}; }
 
 }  // namespace calculator

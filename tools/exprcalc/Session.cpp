@@ -1,9 +1,14 @@
 // The session loop and its commands. A command is ":" and a word, which no
 // expression can be: an expression that begins with ":" is a d:m:s number.
+// The word's case does not matter, as in the names of the language.
 #include "Session.h"
+
+#include <algorithm>
 
 #include "LineSource.h"
 #include "Messages.h"
+#include "NumberFormat.h"
+#include "ShownText.h"
 #include "VariableListing.h"
 #include "exprcalc.h"
 
@@ -17,6 +22,7 @@ constexpr std::string_view SessionHelp = R"(Type an expression to see its value,
   @RATE =                statement: removes the variable
 Commands:
   :vars      list every variable (index, name, type, value)
+  :show @N   show the value of one variable, a text as it is stored
   :clear     remove every variable
   :help      show this help
   :quit, :q  end the session (so does Ctrl-D at the start of a line)
@@ -29,19 +35,58 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
+std::string LowerCase(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+  return lower;
+}
+
+void Complain(std::string_view text, std::string_view message, std::ostream& output, std::ostream& errors) {
+  output.flush();
+  errors << ErrorLine(text, message) << std::endl;
+}
+
+// ":show NAME": the variable the library finds under name, a number as a
+// value prints, a text as it is stored (shown as every echo is).
+void ShowVariable(const std::string& name, const SessionSettings& settings, std::ostream& output,
+                  std::ostream& errors) {
+  int type = 0;
+  if (name.empty()) return Complain(":show", "name the variable to show: :show @NAME", output, errors);
+  if (GetIndexByKey(name.c_str(), &type) < 0) {
+    return Complain(name, exprcalc_stop_message(EXPRCALC_STOP_UNKNOWN_VARIABLE), output, errors);
+  }
+  if (type == EXPRCALC_TYPE_TEXT) {
+    char text[EXPRCALC_TEXT_BUFFER_SIZE] = {};
+    LookupVarString(name.c_str(), text);
+    output << Shown(text) << '\n';
+    return;
+  }
+  double number = 0.0;
+  LookupVarDouble(name.c_str(), &number);
+  output << (settings.style == ValueStyle::DegreesMinutesSeconds ? FormatDms(number) : FormatNumber(number)) << '\n';
+}
+
 // Runs a command; false for :quit.
 bool RunCommand(std::string_view command, const SessionSettings& settings, std::ostream& output,
                 std::ostream& errors) {
-  if (command == ":quit" || command == ":q") return false;
-  if (command == ":help") {
+  const std::size_t wordEnd = std::min(command.size(), command.find_first_of(" \t\v\f\r\n"));
+  std::string word = LowerCase(command.substr(0, wordEnd));
+  const std::string_view argument = TrimLeft(command.substr(wordEnd));
+  if (word == ":show") {
+    ShowVariable(std::string(argument), settings, output, errors);
+    return true;
+  }
+  if (!argument.empty()) word.clear();  // the other commands take no argument
+  if (word == ":quit" || word == ":q") return false;
+  if (word == ":help") {
     output << SessionHelp;
-  } else if (command == ":vars") {
+  } else if (word == ":vars") {
     output << FormatVariables(ReadVariables(), settings.style);
-  } else if (command == ":clear") {
+  } else if (word == ":clear") {
     FreeVariable();
   } else {
-    output.flush();
-    errors << ErrorLine(command, "unknown command (:help lists them)") << std::endl;
+    Complain(command, "unknown command (:help lists them)", output, errors);
   }
   return true;
 }

@@ -5,6 +5,7 @@
 #include "ShownText.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace calculator {
 namespace {
@@ -44,12 +45,41 @@ std::size_t SequenceLength(std::string_view text) {
   return length;
 }
 
-void AppendHex(std::string& out, unsigned char c) {
+void AppendHexDigits(std::string& out, char32_t value, int digits) {
   constexpr std::string_view Digits = "0123456789ABCDEF";
-  out += "\\x";
-  out += Digits[c >> 4];
-  out += Digits[c & 0xF];
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += Digits[(value >> shift) & 0xF];
 }
+
+void AppendHex(std::string& out, unsigned char c) {
+  out += "\\x";
+  AppendHexDigits(out, c, 2);
+}
+
+// The characters shown escaped although they are valid, as ranges of code points.
+struct Range {
+  char32_t first;
+  char32_t last;
+};
+constexpr Range InvisibleRanges[] = {
+    {0x00A0, 0x00A0},    // no-break space
+    {0x00AD, 0x00AD},    // soft hyphen
+    {0x034F, 0x034F},    // combining grapheme joiner
+    {0x061C, 0x061C},    // Arabic letter mark
+    {0x115F, 0x1160},    // Hangul fillers
+    {0x1680, 0x1680},    // Ogham space mark
+    {0x180B, 0x180E},    // Mongolian variation selectors and vowel separator
+    {0x2000, 0x200F},    // spaces of other widths, zero-width characters, direction marks
+    {0x2028, 0x202F},    // line and paragraph separators, direction controls, narrow no-break space
+    {0x205F, 0x206F},    // medium mathematical space, word joiner, invisible operators, direction isolates
+    {0x3000, 0x3000},    // ideographic space
+    {0x3164, 0x3164},    // Hangul filler
+    {0xFE00, 0xFE0F},    // variation selectors
+    {0xFEFF, 0xFEFF},    // byte-order mark
+    {0xFFA0, 0xFFA0},    // halfwidth Hangul filler
+    {0xFFF9, 0xFFFB},    // interlinear annotation
+    {0x1D173, 0x1D17A},  // musical formatting
+    {0xE0000, 0xE0FFF},  // tags and variation selectors
+};
 
 void AppendEscaped(std::string& out, unsigned char c) {
   switch (c) {
@@ -69,20 +99,23 @@ std::size_t AppendCharacter(std::string& out, std::string_view text) {
     out += static_cast<char>(c);
     return 1;
   }
-  const std::size_t length = c >= 0x80 ? SequenceLength(text) : 0;
-  if (length == 0) {
+  const std::optional<Character> character = c >= 0x80 ? FirstCharacter(text) : std::nullopt;
+  if (!character) {
     AppendEscaped(out, c);
     return 1;
   }
-  const bool isC1Control =
-      length == 2 && c == 0xC2 && ByteAt(text, 1) >= FirstC1Control && ByteAt(text, 1) <= LastC1Control;
-  if (isC1Control) {
+  const char32_t codePoint = character->codePoint;
+  if (codePoint >= FirstC1Control && codePoint <= LastC1Control) {
     AppendHex(out, c);
     AppendHex(out, ByteAt(text, 1));
+  } else if (IsInvisible(codePoint)) {
+    const bool beyondFourDigits = codePoint > 0xFFFF;
+    out += beyondFourDigits ? "\\U" : "\\u";
+    AppendHexDigits(out, codePoint, beyondFourDigits ? 8 : 4);
   } else {
-    out.append(text.substr(0, length));
+    out.append(text.substr(0, character->length));
   }
-  return length;
+  return character->length;
 }
 
 // The columns of one shown character: one, or the bytes of an escape.
@@ -99,6 +132,23 @@ std::size_t CharacterStart(std::string_view text, std::size_t cut) {
 }
 
 }  // namespace
+
+std::optional<Character> FirstCharacter(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  const unsigned char lead = ByteAt(text, 0);
+  if (lead < 0x80) return Character{lead, 1};
+  const std::size_t length = SequenceLength(text);
+  if (length == 0) return std::nullopt;
+  // The lead byte keeps 7 - length bits of the code point, each continuation byte six.
+  char32_t codePoint = lead & (0x7Fu >> length);
+  for (std::size_t i = 1; i < length; ++i) codePoint = (codePoint << 6) | (ByteAt(text, i) & 0x3Fu);
+  return Character{codePoint, length};
+}
+
+bool IsInvisible(char32_t codePoint) {
+  return std::any_of(std::begin(InvisibleRanges), std::end(InvisibleRanges),
+                     [codePoint](const Range& range) { return codePoint >= range.first && codePoint <= range.last; });
+}
 
 std::string Shown(std::string_view text) {
   std::string out;

@@ -1,18 +1,37 @@
 // How the calculator shows bytes that it echoes from its input (error lines,
 // hints, :vars): printable ASCII and valid UTF-8 characters as they are,
 // control bytes and bytes of invalid UTF-8 escaped, so that an echo can
-// neither move the cursor nor change the state of the terminal.
+// neither move the cursor nor change the state of the terminal, and
+// characters that cannot be seen (a no-break space, a zero-width space, a
+// byte-order mark, a direction control) escaped, so that a reader sees what
+// the caret points to.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace calculator {
 
+// A valid UTF-8 character at the start of a text.
+struct Character {
+  char32_t codePoint;
+  std::size_t length;  // in bytes, 1 to 4
+};
+
+// The character that text begins with; nullopt when text is empty or its
+// first byte does not begin a valid UTF-8 sequence.
+std::optional<Character> FirstCharacter(std::string_view text);
+
+// Whether a valid character is shown escaped as "\uXXXX" (or "\UXXXXXXXX"):
+// the white space other than the blank, the zero-width and format characters.
+bool IsInvisible(char32_t codePoint);
+
 // text as shown: "\t", "\n", "\r", "\v", "\f" for those controls, "\xNN" for
 // every other C0 control, DEL, each byte of a C1 control (U+0080 to U+009F)
-// and each byte that is not part of a valid UTF-8 character.
+// and each byte that is not part of a valid UTF-8 character, "\u00A0" for an
+// invisible character.
 std::string Shown(std::string_view text);
 
 // The columns that Shown(text) takes on a terminal: one per character.

@@ -26,6 +26,9 @@ class TerminalInput {
   // Adds a line to the history that the arrow keys recall.
   void Remember(const std::string& line);
 
+  // The errno of a read of standard input that failed (and ended the input), else 0.
+  int ReadError() const { return standardInput_.Error(); }
+
   // Whether this build edits lines ("libedit") or reads them plainly.
   static const char* Kind();
 

@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <string>
+#include <string_view>
+#include <utility>
 
 #include <editline/readline.h>
 
@@ -19,11 +22,40 @@
 namespace calculator {
 namespace {
 
+constexpr int EndOfInputKey = 4;  // Ctrl-D
+
+constexpr std::string_view DeleteKey = "\x1B[3~";
+
+std::string_view queuedKeys;  // read before the terminal
 bool lineCancelled = false;
+bool lineEndsInput = false;  // Ctrl-D at the end of a line typed: run it, then end
+std::string lastLine;
+
+// Ctrl-D as the plain reader sees it through the terminal: at the start of
+// an empty line it ends the input, after the text of a line it ends the input
+// there (the line runs, and then the session ends). Inside a line it deletes
+// the character under the cursor, as line editors do.
+int EndInputOrDelete(int, int) {
+  if (rl_point < rl_end) {
+    queuedKeys = DeleteKey;  // libedit deletes it, and shows the line again, as for that key
+    return 0;
+  }
+  if (rl_end > 0) {
+    lastLine.assign(rl_line_buffer, static_cast<std::size_t>(rl_end));
+    lineEndsInput = true;
+  }
+  rl_done = 1;  // readline gives up the line; ReadLine returns what was kept of it
+  return 0;
+}
 
 // One character typed, decoded in the locale's encoding; EOF at the end of
 // input and on Ctrl-C, which makes readline give up the line.
 int ReadCharacter(FILE*) {
+  if (!queuedKeys.empty()) {
+    const char key = queuedKeys.front();
+    queuedKeys.remove_prefix(1);
+    return key;
+  }
   std::mbstate_t state{};
   for (;;) {
     if (WaitForInput(STDIN_FILENO) == Waited::Interrupted) {
@@ -53,6 +85,8 @@ TerminalInput::TerminalInput(bool editing, std::ostream& output)
   // libedit's own signal handling would end the process on Ctrl-C.
   rl_catch_signals = 0;
   rl_getc_function = ReadCharacter;
+  rl_initialize();
+  rl_add_defun("exprcalc-end-input-or-delete", EndInputOrDelete, EndOfInputKey);
   using_history();
 }
 
@@ -64,10 +98,16 @@ Typed TerminalInput::ReadLine(const std::string& prompt, std::string& line) {
   if (!editing_) return ReadPlainly(prompt, line);
   output_.flush();
   lineCancelled = false;
+  lineEndsInput = false;
   char* typed = readline(prompt.c_str());
   if (lineCancelled) {
     std::free(typed);  // whatever readline kept of the line is dropped
     return Typed::Cancelled;
+  }
+  if (lineEndsInput) {
+    std::free(typed);
+    line = std::move(lastLine);
+    return Typed::LastLine;
   }
   if (typed == nullptr) return Typed::End;
   line = typed;

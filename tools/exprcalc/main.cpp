@@ -2,15 +2,15 @@
 // files or standard input, or typed at an interactive session. Wires the
 // command line to the line sources, the runner and the session, and reports
 // output that could not be written.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "CalculatorVersion.h"
@@ -20,6 +20,7 @@
 #include "LineSource.h"
 #include "Output.h"
 #include "Session.h"
+#include "ShownText.h"
 #include "TerminalInput.h"
 
 namespace {
@@ -31,6 +32,7 @@ constexpr int ExitLineFailed = 1;
 constexpr int ExitWriteFailed = 1;
 constexpr int ExitUsage = 2;
 constexpr const char* StandardInputName = "-";
+constexpr const char* StandardInputLabel = "<stdin>";
 constexpr const char* Prompt = "exprcalc> ";
 
 int UsageError(std::string_view message) {
@@ -38,9 +40,22 @@ int UsageError(std::string_view message) {
   return ExitUsage;
 }
 
-struct OpenedInput {
-  std::string name;
-  std::unique_ptr<std::ifstream> file;  // null for standard input
+// A file opened for reading, or standard input (which is not closed).
+class OpenedInput {
+ public:
+  OpenedInput(std::string name, int descriptor) : name_(std::move(name)), descriptor_(descriptor) {}
+  OpenedInput(OpenedInput&& other) noexcept
+      : name_(std::move(other.name_)), descriptor_(std::exchange(other.descriptor_, STDIN_FILENO)) {}
+  OpenedInput& operator=(OpenedInput&&) = delete;
+  ~OpenedInput() {
+    if (descriptor_ != STDIN_FILENO) close(descriptor_);
+  }
+  const std::string& Name() const { return name_; }
+  int Descriptor() const { return descriptor_; }
+
+ private:
+  std::string name_;
+  int descriptor_;
 };
 
 // Opens every file before anything is evaluated, so that a wrong name stops
@@ -48,33 +63,44 @@ struct OpenedInput {
 bool OpenFiles(const std::vector<std::string>& names, std::vector<OpenedInput>& opened) {
   for (const std::string& name : names) {
     if (name == StandardInputName) {
-      opened.push_back({"<stdin>", nullptr});
+      opened.emplace_back(StandardInputLabel, STDIN_FILENO);
       continue;
     }
     std::error_code ignored;
     if (std::filesystem::is_directory(name, ignored)) {
-      UsageError("cannot read '" + name + "': Is a directory");
+      UsageError("cannot read '" + Shown(name) + "': Is a directory");
       return false;
     }
-    auto file = std::make_unique<std::ifstream>(name, std::ios::binary);
-    if (!*file) {
-      UsageError("cannot read '" + name + "': " + std::strerror(errno));
+    const int descriptor = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+      UsageError("cannot read '" + Shown(name) + "': " + std::strerror(errno));
       return false;
     }
-    opened.push_back({name, std::move(file)});
+    opened.emplace_back(name, descriptor);
   }
   return true;
 }
 
-// Runs every line of a stream that is not blank or a comment, until the
-// output fails; false when any line failed.
-bool RunLines(std::istream& input, const std::string& name, LineRunner& runner, const std::ostream& output) {
-  StreamLines lines(input, name);
+// "exprcalc: NAME: REASON", as cat reports a file it could not read to its end.
+void ReportReadError(const std::string& name, int error, std::ostream& output) {
+  output.flush();
+  std::cerr << "exprcalc: " << Shown(name) << ": " << std::strerror(error) << std::endl;
+}
+
+// Runs every line of an input that is not blank or a comment, until the
+// output fails; false when any line failed or the input could not be read to
+// its end (the lines before the failed read are run).
+bool RunLines(const OpenedInput& input, LineRunner& runner, std::ostream& output) {
+  StreamLines lines(input.Descriptor(), input.Name());
   bool allSucceeded = true;
   std::string line;
   while (output && lines.Next(line)) {
     if (IsSkipped(line)) continue;
     if (!runner.Run(line, lines.Origin())) allSucceeded = false;
+  }
+  if (output && lines.Error() != 0) {
+    ReportReadError(input.Name(), lines.Error(), output);
+    allSucceeded = false;
   }
   return allSucceeded;
 }
@@ -99,18 +125,21 @@ int Run(const CommandLine& commandLine, std::ostream& output) {
     const InterruptCatcher catcher;
     TerminalInput input(onTerminal, output);
     RunSession(input, {style, onTerminal ? Prompt : ""}, output, std::cerr);
+    if (output && input.ReadError() != 0) {
+      ReportReadError(StandardInputLabel, input.ReadError(), output);
+      return ExitLineFailed;
+    }
     return ExitSuccess;
   }
 
   std::vector<OpenedInput> inputs;
   if (!OpenFiles(options.files, inputs)) return ExitUsage;
-  if (options.files.empty() && options.expressions.empty()) inputs.push_back({"<stdin>", nullptr});
+  if (options.files.empty() && options.expressions.empty()) inputs.emplace_back(StandardInputLabel, STDIN_FILENO);
 
   LineRunner runner(style, output, std::cerr);
   bool allSucceeded = true;
-  for (OpenedInput& input : inputs) {
-    std::istream& stream = input.file ? *input.file : std::cin;
-    if (!RunLines(stream, input.name, runner, output)) allSucceeded = false;
+  for (const OpenedInput& input : inputs) {
+    if (!RunLines(input, runner, output)) allSucceeded = false;
   }
   for (std::size_t i = 0; i < options.expressions.size() && output; ++i) {
     const std::string& expression = options.expressions[i];
