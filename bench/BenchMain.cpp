@@ -5,6 +5,7 @@
 #include "CorpusBenchmarks.h"
 #include "LookupBenchmarks.h"
 #include "PreparedBenchmarks.h"
+#include "RemovalBenchmarks.h"
 #include "ScalingBenchmarks.h"
 #ifdef EXPRCALC_BENCH_HAVE_PEER
 #include <muParserDef.h>
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
   exprcalc::bench::RegisterScalingBenchmarks();
   exprcalc::bench::RegisterLookupBenchmarks();
   exprcalc::bench::RegisterPreparedBenchmarks();
+  exprcalc::bench::RegisterRemovalBenchmarks();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

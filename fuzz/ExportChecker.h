@@ -207,6 +207,14 @@ class ExportChecker {
       const std::string text(expression);
       return ::ParseString(text.c_str(), &value);
     });
+    // Judging it first says what it will do, and writes nothing (the model
+    // would disagree with the next call if it did).
+    exprcalc_statement_judgement judged;
+    const int foreseen = ::exprcalc_judge_statement(statement, &judged);
+    if (!Expect(foreseen == want, [&] { return "exprcalc_judge_statement(" + Show(statement) + ")"; }, foreseen,
+                want)) {
+      return false;
+    }
     Arm();
     const int got = ::Substitution(statement);
     if (Disarm()) {

@@ -68,6 +68,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Fail("exprcalc_explain reads outside the text", text, code);
   }
   if (code != 0 && diagnosis.at >= length) Fail("exprcalc_explain places a failure outside the text", text, code);
+
+  // The judgement answers as explain and places its findings inside the text, in order.
+  exprcalc_judgement judgement;
+  if (exprcalc_judge(text.c_str(), &judgement) != code || !SameBits(judgement.diagnosis.value, value) ||
+      judgement.diagnosis.read != diagnosis.read || judgement.diagnosis.at != diagnosis.at ||
+      judgement.count < 0 || judgement.count > EXPRCALC_MOST_FINDINGS) {
+    Fail("exprcalc_judge answers differently", text, judgement.diagnosis.code);
+  }
+  for (int i = 0; i < judgement.count; ++i) {
+    const exprcalc_finding& f = judgement.findings[i];
+    if ((f.at > length && f.at != EXPRCALC_NOWHERE) || (i > 0 && judgement.findings[i - 1].at > f.at)) {
+      Fail("exprcalc_judge places a finding outside the text or out of order", text, f.kind);
+    }
+  }
   if (GetVarCount() != count) Fail("the table changed", text, code);
   if (exprcalc::allocation::LiveBlockCount() != liveBlocks) Fail("a block was not released", text, code);
 

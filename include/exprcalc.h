@@ -3,7 +3,9 @@
  * process-wide table of named variables (numbers, or texts of up to 222 bytes).
  *
  * Conventions shared by every function below:
- *  - Every function returns a 32-bit int and never throws or aborts.
+ *  - No function throws or aborts. Every function returns a 32-bit int,
+ *    except the message functions (a static string) and exprcalc_release
+ *    (nothing).
  *  - Text arguments are NUL-terminated byte strings. A null pointer, and any
  *    non-null pointer value below 65536, is taken as the empty text; such a
  *    value is never read as an address.
@@ -394,14 +396,16 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_prepare(const char *text, exprcalc_expr 
  * no FreeVariable; new values are fine) it runs the prepared operations and
  * allocates nothing; after a change of shape it evaluates the text as
  * ParseString does, until the expression is prepared again. It never runs out
- * of memory where the text fits in 256 bytes. A null handle evaluates as the
- * empty text (0 and 0.0).
+ * of memory where the text fits in 256 bytes. A null handle, and any handle
+ * value below 65536, evaluates as the empty text (0 and 0.0); a handle that
+ * was released must not be used again (it is freed memory).
  * Threads: it only reads the handle and the table, and never writes either,
  * so any number of threads may evaluate one handle at the same time while no
  * call writes the table. */
 EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate(const exprcalc_expr *expr, double *value);
 
-/* Releases a prepared expression; null is allowed. */
+/* Releases a prepared expression: the handle is freed and must not be used
+ * again, nor released twice. Null, and any value below 65536, is ignored. */
 EXPRCALC_API void EXPRCALC_CALL exprcalc_release(exprcalc_expr *expr);
 
 /* Stores value in the existing number variable at index (the writing

@@ -47,6 +47,7 @@ __all__ = [
     "StatementError", "TableFullError", "find_library", "error_for_code", "LOCK",
     "Diagnosis", "StatementDiagnosis", "IncompleteExpressionError", "StatementWarning",
     "UnreadableNameWarning", "IncompleteStatementWarning", "caret_lines", "printable", "Prepared",
+    "Finding", "Judgement", "StatementJudgement", "JudgementWarning", "ExpressionWarning",
 ]
 
 LIBRARY_ENVIRONMENT_VARIABLE = "EXPRCALC_LIBRARY"
@@ -215,29 +216,34 @@ class MalformedExpressionError(ExprcalcError, ValueError):
 
 
 class IncompleteExpressionError(ExprcalcError, ValueError):
-    """evaluate(text, strict=True) for a text that ParseString evaluates only in part (code 0): reading
-    stopped before its end, or a "(" was never closed. position: where reading stopped (Diagnosis.read),
-    or, for a text read whole, the "(" left open (Diagnosis.unclosed_at); reason: why; diagnosis.value:
-    what ParseString gives for the text."""
+    """evaluate(text, strict=True) for a text whose value (code 0) is not what it says: the library's
+    judgement finds it not whole (Judgement.whole). position and reason: the finding that says why
+    (Finding.position; where reading stopped when it stopped early, since what else is left out
+    follows from that); diagnosis.value: what ParseString gives for the text; finding: that Finding."""
 
     code = OK
     description = "not read to its end"
 
+    def __init__(self, *arguments, finding: Optional["Finding"] = None, **details):
+        self.finding = finding
+        super().__init__(*arguments, **details)
+
     def _summary(self) -> str:
-        return f"{self.description}: {self.reason}"
-
-
-# The library has no message for a "(" left open (its reading did reach the text's end).
-UNCLOSED_MESSAGE = 'a "(" is never closed, and what follows it is not in the value'
+        stopped = self.finding is None or self.finding.kind == FINDING_STOPPED
+        return f"{self.description if stopped else 'not whole'}: {self.reason}"
 
 
 class StatementError(ValueError):
-    """An assignment statement that was not carried out (no '=', no '@', a failed evaluation, no room).
+    """An assignment statement that was not carried out (no '=', no '@', a right part that is not
+    whole, a failed evaluation, no room).
 
     statement: the text (bytes decoded). reason: the library's message for diagnosis.reason.
     code and position: for a failed evaluation of the right part, its result code and the byte
-    where it failed, counted from the statement's start (None otherwise). diagnosis: the whole
-    StatementDiagnosis."""
+    where it failed; for a statement that is not whole (REASON_NOT_WHOLE), code None and the place
+    of the finding that says why; both counted from the statement's start (None otherwise).
+    diagnosis: the whole StatementDiagnosis; judgement: the StatementJudgement, when there is one."""
+
+    judgement: Optional["StatementJudgement"] = None
 
     def __init__(self, message: str, statement: Optional[str] = None, reason: Optional[str] = None,
                  diagnosis: Optional["StatementDiagnosis"] = None, code: Optional[int] = None,
@@ -247,16 +253,35 @@ class StatementError(ValueError):
         self.code, self.position = code, position
 
 
-class StatementWarning(UserWarning):
+class JudgementWarning(UserWarning):
+    """A finding of the library's judgement about a text that was evaluated or carried out all the same.
+
+    kind: FINDING_*; position: its byte offset (from the statement's start for a statement), or None;
+    reason: the library's message for it; text: the expression or statement (bytes decoded)."""
+
+    def __init__(self, message: str, kind: int = 0, position: Optional[int] = None, reason: str = "",
+                 text: Optional[str] = None):
+        super().__init__(message)
+        self.kind, self.position, self.reason, self.text = kind, position, reason, text
+
+
+class ExpressionWarning(JudgementWarning):
+    """A text that is whole, but may not mean what its writer meant (a note of the library, kinds 100 to
+    199: a text variable read as 0, digits that commas do not group by three, SIN(1)^2, "." alone)."""
+
+
+class StatementWarning(JudgementWarning):
     """A statement was carried out, but likely not as meant."""
 
 
 class UnreadableNameWarning(StatementWarning):
-    """A variable was stored under a name that no expression can read (such as @MY_RATE)."""
+    """A variable was stored under a name that no expression can read (such as @MY_RATE); position:
+    where expressions stop reading it."""
 
 
 class IncompleteStatementWarning(StatementWarning):
-    """A number was stored from a right part that was evaluated only in part (such as @A = 1.5e3)."""
+    """execute(statement, strict=False) carried out a statement that is not whole (such as @A = 1.5e3,
+    which stores 1.5); position and reason: the finding that says why."""
 
 
 class TableFullError(MemoryError):
@@ -301,7 +326,8 @@ class Diagnosis(NamedTuple):
 
     @property
     def complete(self) -> bool:
-        """The whole text was read and all of it is in the value."""
+        """The whole text was read and no "(" left what follows it out of the value. Library.judge(text)
+        says more: Judgement.whole is also false where a function or sign is left unapplied (SQRT(16)."""
         return self.stop == STOP_END and not self.unclosed
 
 
@@ -322,6 +348,70 @@ class StatementDiagnosis(NamedTuple):
         expression = Diagnosis.from_c(c.expression) if c.expression.length else None
         return cls(c.result, c.reason, c.name_at, c.name_length, bool(c.unreadable_name),
                    _offset(c.right_at), expression)
+
+
+# The ranges of the finding kinds (FINDING_*): below 100 a text is not whole, from 100 to 199 it is
+# whole with a note, from 200 on they say why a malformed text is malformed.
+_FIRST_NOTE_KIND, _FIRST_MALFORMATION_KIND = 100, 200
+
+
+class Finding(NamedTuple):
+    """One finding of a judgement (exprcalc_finding): kind (FINDING_*), at and other (None when nowhere)."""
+
+    kind: int
+    at: Optional[int]
+    other: Optional[int]
+
+    @classmethod
+    def from_c(cls, c: "CFinding") -> "Finding":
+        return cls(c.kind, _offset(c.at), _offset(c.other))
+
+    @property
+    def position(self) -> Optional[int]:
+        """Where to show it: the "(" never closed for a function or sign left unapplied, else at."""
+        return self.other if self.kind == FINDING_NOT_APPLIED else self.at
+
+
+def _findings(c) -> tuple[Finding, ...]:
+    return tuple(Finding.from_c(c.findings[index]) for index in range(max(0, min(c.count, MOST_FINDINGS))))
+
+
+def _first_change(findings: tuple[Finding, ...]) -> Optional[Finding]:
+    """The finding that says why a text is not whole: where reading stopped, when it stopped early (what
+    else is left out follows from that), else the first finding below the notes."""
+    changes = [finding for finding in findings if finding.kind < _FIRST_NOTE_KIND]
+    stopped = [finding for finding in changes if finding.kind == FINDING_STOPPED]
+    return (stopped or changes or [None])[0]
+
+
+class Judgement(NamedTuple):
+    """The library's judgement of an expression (exprcalc_judge): its Diagnosis, whether it is whole (read
+    to its end with its meaning intact: a value to trust when diagnosis.code is 0) and its findings."""
+
+    diagnosis: Diagnosis
+    whole: bool
+    findings: tuple[Finding, ...]
+
+    @classmethod
+    def from_c(cls, c: "CJudgement") -> "Judgement":
+        return cls(Diagnosis.from_c(c.diagnosis), bool(c.whole), _findings(c))
+
+
+class StatementJudgement(NamedTuple):
+    """The library's judgement of a statement (exprcalc_judge_statement, exprcalc_substitute_whole): what
+    it did or would do (a StatementDiagnosis), whether it is whole, the text it stores (text_at, None
+    for none, and text_length) and its findings, offsets from the statement's start."""
+
+    statement: StatementDiagnosis
+    whole: bool
+    text_at: Optional[int]
+    text_length: int
+    findings: tuple[Finding, ...]
+
+    @classmethod
+    def from_c(cls, c: "CStatementJudgement") -> "StatementJudgement":
+        return cls(StatementDiagnosis.from_c(c.statement), bool(c.whole), _offset(c.text_at), c.text_length,
+                   _findings(c))
 
 
 class VariableRecord(NamedTuple):
@@ -382,12 +472,24 @@ def _files_in(directory: str) -> Iterator[str]:
             yield path
 
 
+def _source_tree_build_dir(here: str) -> str:
+    """build/ of the source tree that holds this module in bindings/python (where `cmake --preset default`
+    builds), or "" when the module is not in a source tree."""
+    tree = os.path.dirname(os.path.dirname(here))
+    if not os.path.isfile(os.path.join(tree, "include", "exprcalc.h")):
+        return ""
+    return os.path.join(tree, "build")
+
+
 def _library_candidates(prefixes: Optional[list[str]]) -> Iterator[str]:
     if prefixes is None:
         here = _module_dir()
         if _INSTALLED_LIBRARY_DIR:
             yield from _files_in(os.path.normpath(os.path.join(here, _INSTALLED_LIBRARY_DIR)))
         yield from _files_in(here)
+        build_dir = "" if _INSTALLED_LIBRARY_DIR else _source_tree_build_dir(here)
+        if build_dir:
+            yield from _files_in(build_dir)
         found = ctypes.util.find_library("exprcalc")
         if found:
             yield found
@@ -402,7 +504,8 @@ def find_library(path: Optional[str] = None, prefixes: Optional[list[str]] = Non
     """Where the library will be loaded from: path, else $EXPRCALC_LIBRARY, else an installed copy.
 
     An installed copy is looked for where `cmake --install` put it relative to
-    this module, then beside this module, then by the system's own search
+    this module, then beside this module, then (for the module in a source
+    tree, imported with PYTHONPATH=bindings/python) in the tree's build/, then by the system's own search
     (ctypes.util.find_library), then under ~/.local, sys.prefix, /usr/local and
     /usr; or, when prefixes is given, under those prefixes only."""
     if path:
@@ -525,10 +628,35 @@ class Library:
         return Diagnosis.from_c(diagnosis)
 
     def explain_statement(self, statement: Text) -> StatementDiagnosis:
-        """Carries out statement as execute does, and says what it did and why, without raising or warning."""
+        """Carries out statement as Substitution does (execute(statement, strict=False)), and says what it
+        did and why, without raising or warning."""
         diagnosis = CStatementDiagnosis()
         self.functions.exprcalc_explain_statement(self.encode(statement, "a statement"), ctypes.byref(diagnosis))
         return StatementDiagnosis.from_c(diagnosis)
+
+    def finding_message(self, kind: int) -> str:
+        """The library's message for a kind of finding (FINDING_*)."""
+        return self.decode(self.functions.exprcalc_finding_message(kind))
+
+    def judge(self, expression: Text) -> Judgement:
+        """Evaluates expression as ParseString does and judges it: whole or not, and what the library finds."""
+        judgement = CJudgement()
+        self.functions.exprcalc_judge(self.encode(expression, "an expression"), ctypes.byref(judgement))
+        return Judgement.from_c(judgement)
+
+    def judge_statement(self, statement: Text) -> StatementJudgement:
+        """Judges statement without carrying it out (the table is only read). A reason of REASON_NOT_A_STATEMENT
+        or REASON_NO_NAME says that the text is not a statement."""
+        judgement = CStatementJudgement()
+        self.functions.exprcalc_judge_statement(self.encode(statement, "a statement"), ctypes.byref(judgement))
+        return StatementJudgement.from_c(judgement)
+
+    def substitute_whole(self, statement: Text) -> StatementJudgement:
+        """Carries out statement as Substitution does, but only when it is whole (else reason REASON_NOT_WHOLE
+        and the table unchanged); says what it did and why, without raising or warning."""
+        judgement = CStatementJudgement()
+        self.functions.exprcalc_substitute_whole(self.encode(statement, "a statement"), ctypes.byref(judgement))
+        return StatementJudgement.from_c(judgement)
 
     def evaluate(self, expression: Text, *, strict: bool = False) -> float:
         """The value of expression, bit for bit what ParseString gives.
@@ -536,82 +664,130 @@ class Library:
         A non-zero result code raises its ExprcalcError subclass, with position,
         reason and a caret line. Like ParseString, evaluate reads up to what the
         language cannot read and evaluates what came before ("10 mod 3" is 10,
-        "2*(3+4" is 2); with strict=True such a text raises IncompleteExpressionError."""
-        diagnosis = self.explain(expression)
-        if diagnosis.code != OK:
-            raise self._evaluation_error(self._shown(expression), diagnosis)
-        if strict and not diagnosis.complete:
-            raise self._incomplete_error(self._shown(expression), diagnosis)
-        return diagnosis.value
+        "2*(3+4" is 2, "SQRT(16" is 16); with strict=True a text that the library
+        does not judge whole raises IncompleteExpressionError, and each note of its
+        judgement on a whole text (SIN(1)^2, a text variable read as 0) is given
+        as an ExpressionWarning."""
+        judgement = self.judge(expression)
+        if judgement.diagnosis.code != OK:
+            raise self._evaluation_error(self._shown(expression), judgement)
+        if strict:
+            if not judgement.whole:
+                raise self._incomplete_error(self._shown(expression), judgement)
+            self._warn_notes(self._shown(expression), judgement.findings, ExpressionWarning)
+        return judgement.diagnosis.value
 
     def prepare(self, expression: Text) -> "Prepared":
         """expression read once, to be evaluated many times: see Prepared. OutOfMemoryError when the
         library could not hold it."""
         return Prepared(self, expression)
 
-    def execute(self, statement: Text) -> None:
-        """Runs "@NAME = expression", '@NAME = "text' or "@NAME =" (removal).
+    def execute(self, statement: Text, *, strict: bool = True) -> None:
+        """Runs "@NAME = expression", '@NAME = "text' or "@NAME =" (removal), only when the library
+        judges it whole (exprcalc_substitute_whole): "@A = SQRT(16", "@A = 1.5e3" and '@A = "hel"lo'
+        are not carried out. strict=False carries out whatever Substitution does and warns with
+        IncompleteStatementWarning where the statement is not whole.
 
         Raises KeyError with the variable's name (as written, trimmed) when the
         variable to remove does not exist, StatementError (saying why, with a
         caret line) when the statement was not carried out. Warns with
         UnreadableNameWarning when the name stored is one that expressions cannot
-        read, and with IncompleteStatementWarning when the number stored comes from
-        a right part evaluated only in part (strict evaluation would refuse it).
+        read, and with ExpressionWarning for the notes on its right part.
         The library keeps the first 222 bytes of a text given this way, which may
         end inside a character (see Variables)."""
-        told = self.explain_statement(statement)
-        shown = self._shown(statement)
+        with LOCK:
+            if strict:
+                judged = self.substitute_whole(statement)
+            else:  # judged before it runs, so that the judgement sees the table the statement saw
+                judged = self.judge_statement(statement)
+                judged = judged._replace(statement=self.explain_statement(statement))
+        told, shown = judged.statement, self._shown(statement)
         name = self._part(shown, told.name_at, told.name_length)
         if told.result == STATEMENT_NO_VARIABLE:
             raise KeyError(name)
         if told.result != STATEMENT_DONE:
-            raise self._statement_error(shown, told)
-        if told.unreadable_name:
-            warnings.warn(UnreadableNameWarning(
-                f"{printable(name)} was stored, but expressions cannot read it: after the \"@\" they read letters and "
-                f"digits only"), stacklevel=2)
-        if told.expression is not None and not told.expression.complete:
-            why = self._incomplete_error(shown, told.expression)
-            warnings.warn(IncompleteStatementWarning(
-                f"{printable(name)} = {told.expression.value!r} was stored; its right part was {why}"), stacklevel=2)
+            raise self._statement_error(shown, judged)
+        for finding in judged.findings:
+            if finding.kind == FINDING_UNREADABLE_NAME:
+                self._warn(UnreadableNameWarning, shown, finding, (
+                    f"{printable(name)} was stored, but expressions cannot read it: after the \"@\" they read letters and "
+                    f"digits only"))
+        self._warn_notes(shown, judged.findings, ExpressionWarning)
+        change = _first_change(judged.findings)
+        if change is not None:
+            self._warn(IncompleteStatementWarning, shown, change,
+                       f"{printable(name)} was stored, but the statement is not whole: {self._change_reason(judged, change)}")
 
-    # How the diagnoses become exceptions. The words are the library's (see UNCLOSED_MESSAGE).
+    # How the judgements become exceptions and warnings; the words are the library's.
     def _shown(self, text: Text) -> str:
         return text if isinstance(text, str) else self.decode(bytes(text))
 
     def _part(self, text: str, start: int, length: int) -> str:
         return self.decode(self.encode(text)[start:start + length])
 
-    def _evaluation_error(self, text: str, diagnosis: Diagnosis) -> ExprcalcError:
-        # A failure where reading stopped (3*@NOPE, 2*1.2.3) is caused by what made reading stop.
-        by_stop = diagnosis.stop != STOP_END and diagnosis.at >= diagnosis.dropped
-        reason = self.stop_message(diagnosis.stop) if by_stop else self.message(diagnosis.code)
-        return error_for_code(diagnosis.code, text, position=diagnosis.at, reason=reason,
+    def _warn(self, category: type, text: str, finding: Finding, message: str, stacklevel: int = 3) -> None:
+        # stacklevel 3: the caller of the public method that called this one.
+        if finding.position is not None:
+            message += f": {text!r}\n" + _caret_block(text, finding.position, self.encoding)
+        warnings.warn(category(message, finding.kind, finding.position, self.finding_message(finding.kind), text),
+                      stacklevel=stacklevel)
+
+    def _warn_notes(self, text: str, findings: tuple[Finding, ...], category: type) -> None:
+        for finding in findings:
+            if _FIRST_NOTE_KIND <= finding.kind < _FIRST_MALFORMATION_KIND and finding.kind != FINDING_UNREADABLE_NAME:
+                self._warn(category, text, finding, self.finding_message(finding.kind), stacklevel=4)
+
+    def _change_reason(self, judged: Union[Judgement, StatementJudgement], finding: Finding) -> str:
+        diagnosis = judged.diagnosis if isinstance(judged, Judgement) else judged.statement.expression
+        if finding.kind == FINDING_STOPPED and diagnosis is not None:
+            return self.stop_message(diagnosis.stop)
+        return self.finding_message(finding.kind)
+
+    def _evaluation_error(self, text: str, judgement: Judgement) -> ExprcalcError:
+        diagnosis = judgement.diagnosis
+        malformation = next((finding for finding in judgement.findings
+                             if finding.kind >= _FIRST_MALFORMATION_KIND and finding.at is not None), None)
+        position = diagnosis.at
+        if diagnosis.stop != STOP_END and diagnosis.at >= diagnosis.dropped:
+            # A failure where reading stopped (3*@NOPE, 2*1.2.3) is caused by what made reading stop.
+            reason = self.stop_message(diagnosis.stop)
+        elif diagnosis.code == MALFORMED and malformation is not None:
+            # Why the text is malformed, where the mistake is: the "(" of 2(3), the second "*" of 2**3.
+            position, reason = malformation.at, self.finding_message(malformation.kind)
+        else:
+            reason = self.message(diagnosis.code)
+        return error_for_code(diagnosis.code, text, position=position, reason=reason,
                               diagnosis=diagnosis, encoding=self.encoding)
 
-    def _incomplete_error(self, text: str, diagnosis: Diagnosis) -> IncompleteExpressionError:
-        position, reason = diagnosis.read, self.stop_message(diagnosis.stop)
-        if diagnosis.stop == STOP_END:  # read whole: what is left out is a "(" never closed
-            reason = UNCLOSED_MESSAGE
-            if diagnosis.unclosed_at is not None:
-                position = diagnosis.unclosed_at
-        return IncompleteExpressionError(expression=text, position=position, reason=reason,
-                                         diagnosis=diagnosis, encoding=self.encoding)
+    def _incomplete_error(self, text: str, judgement: Judgement) -> IncompleteExpressionError:
+        diagnosis = judgement.diagnosis
+        finding = _first_change(judgement.findings)
+        position, reason = diagnosis.read, "not read to its end"
+        if finding is not None:
+            position, reason = finding.position, self._change_reason(judgement, finding)
+        return IncompleteExpressionError(expression=text, position=position, reason=reason, diagnosis=diagnosis,
+                                         encoding=self.encoding, finding=finding)
 
-    def _statement_error(self, statement: str, told: StatementDiagnosis) -> StatementError:
+    def _statement_error(self, statement: str, judged: StatementJudgement) -> StatementError:
+        told = judged.statement
         reason = self.reason_message(told.reason)
         message = f"statement not carried out: {reason}"
         code = position = None
-        if told.expression is not None and told.expression.code != OK:
-            cause = self._evaluation_error(statement, told.expression)
+        change = _first_change(judged.findings)
+        if told.reason == REASON_NOT_WHOLE and change is not None:
+            position = change.position
+            message += f": {self._change_reason(judged, change)}"
+        elif told.expression is not None and told.expression.code != OK:
+            cause = self._evaluation_error(statement, Judgement(told.expression, judged.whole, judged.findings))
             code, position = cause.code, cause.position
             message += f": {cause.reason} (code {code})"
         message += f": {statement!r}"
         caret = told.name_at if told.reason == REASON_NO_NAME else position
         if caret is not None:
             message += "\n" + _caret_block(statement, caret, self.encoding)
-        return StatementError(message, statement, reason, told, code, position)
+        error = StatementError(message, statement, reason, told, code, position)
+        error.judgement = judged
+        return error
 
 
 class Prepared:
@@ -661,9 +837,9 @@ class Prepared:
             code = self._run()
             if code == OK:
                 return self._value.value
-            # Under the same lock, so that the diagnosis sees the table this evaluation saw.
-            diagnosis = self._library.explain(self._data)
-        raise self._library._evaluation_error(self.text, diagnosis)
+            # Under the same lock, so that the judgement sees the table this evaluation saw.
+            judgement = self._library.judge(self._data)
+        raise self._library._evaluation_error(self.text, judgement)
 
     __call__ = evaluate
 

@@ -22,7 +22,7 @@ class DiagnosticsTest(unittest.TestCase):
     def test_evaluation_traps(self):
         calc, bits = self.calc, lambda value: struct.pack("<d", value)
         incomplete, malformed = exprcalc.IncompleteExpressionError, exprcalc.MalformedExpressionError
-        stop = calc.stop_message
+        stop, finding = calc.stop_message, calc.finding_message
         with self.assertWarns(exprcalc.UnreadableNameWarning):
             calc.execute("@MY_RATE = 5")
         rows = [
@@ -31,8 +31,10 @@ class DiagnosticsTest(unittest.TestCase):
             ("@MY_RATE * 2", None, incomplete, 0, stop(exprcalc.STOP_UNKNOWN_VARIABLE)),
             ("1.5e3", None, incomplete, 3, stop(exprcalc.STOP_UNKNOWN_NAME)),
             ("ln(2)", None, incomplete, 0, stop(exprcalc.STOP_UNKNOWN_NAME)),
-            ("2*(3+4", None, incomplete, 2, exprcalc.UNCLOSED_MESSAGE),
-            ("1 + (2 * (3 + 4", None, incomplete, 4, exprcalc.UNCLOSED_MESSAGE),
+            ("2*(3+4", None, incomplete, 2, finding(exprcalc.FINDING_CONTENTS_DROPPED)),
+            ("1 + (2 * (3 + 4", None, incomplete, 4, finding(exprcalc.FINDING_CONTENTS_DROPPED)),
+            ("SQRT(16", None, incomplete, 4, finding(exprcalc.FINDING_NOT_APPLIED)),
+            ("2(3)", malformed, malformed, 1, finding(exprcalc.FINDING_OPERAND_BEFORE_PARENTHESIS)),
             ("2*(3+4 mod 2", None, incomplete, 7, stop(exprcalc.STOP_UNKNOWN_NAME)),  # reading stopped first
             ("10 mod 3", None, incomplete, 3, stop(exprcalc.STOP_UNKNOWN_NAME)),
             ("1.5,3", None, incomplete, 3, stop(exprcalc.STOP_COMMA_IN_FRACTION)),
@@ -65,12 +67,12 @@ class DiagnosticsTest(unittest.TestCase):
             # (statement, error, reason, code, position, caret at, warning, stored value)
             ("@A = 1/0", refused, exprcalc.REASON_EVALUATION, 1, 6, 6, None, None),
             ("@Grüße = 1/0", refused, exprcalc.REASON_EVALUATION, 1, 12, 12, None, None),
-            ("@A = 3*@NOPE", refused, exprcalc.REASON_EVALUATION, exprcalc.MALFORMED, 7, 7, None, None),
+            ("@A = 3*@NOPE", refused, exprcalc.REASON_NOT_WHOLE, None, 7, 7, None, None),
             ("RATE = 4", refused, exprcalc.REASON_NO_NAME, None, None, 0, None, None),
             ("@A 5", refused, exprcalc.REASON_NOT_A_STATEMENT, None, None, None, None, None),
             ("@MY_RATE = 5", None, None, None, None, None, unreadable, 5.0),
-            ("@B = 1.5e3", None, None, None, None, 8, partly, 1.5),
-            ("@C = 2*(3+4", None, None, None, None, 7, partly, 2.0),
+            ("@B = 1.5e3", refused, exprcalc.REASON_NOT_WHOLE, None, 8, 8, None, None),
+            ("@C = SQRT(16", refused, exprcalc.REASON_NOT_WHOLE, None, 9, 9, None, None),
             ('@D = "ln(2)', None, None, None, None, None, None, "ln(2)"),
         ]
         for statement, error, reason, code, position, caret, warning, stored in rows:
@@ -89,9 +91,12 @@ class DiagnosticsTest(unittest.TestCase):
                 if error:
                     self.assertEqual((raised.reason, raised.code, raised.position, raised.diagnosis.reason),
                                      (self.calc.reason_message(reason), code, position, reason))
-                    self.assertEqual(len(self.calc.variables), 0)
+                    self.assertNotIn(statement.partition(" =")[0], self.calc.variables)
                 else:
                     self.assertEqual(self.calc.variables[statement.partition(" =")[0]], stored)
+        with self.assertWarns(partly):  # carried out all the same, as Substitution does
+            self.calc.execute("@B = 1.5e3", strict=False)
+        self.assertEqual(self.calc.variables["@B"], 1.5)
         told = self.calc.explain_statement("@B")
         self.assertEqual((told.result, told.right_at, told.expression), (exprcalc.STATEMENT_FAILED, None, None))
 

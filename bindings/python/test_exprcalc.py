@@ -97,7 +97,10 @@ class ExecuteTest(LibraryTestCase):
     def test_statements(self):
         self.calc.execute("@BASE = 2")
         self.calc.execute("@RATE = 0.5*@BASE")
-        self.calc.execute('@NOTE = "some text\tnot stored')
+        with self.assertRaises(exprcalc.StatementError):  # the text stored would end at the tab
+            self.calc.execute('@NOTE = "some text\tnot stored')
+        with self.assertWarns(exprcalc.IncompleteStatementWarning):
+            self.calc.execute('@NOTE = "some text\tnot stored', strict=False)
         self.assertEqual(self.variables["@rate"], 1.0)
         self.assertEqual(self.variables["@NOTE"], "some text")
         self.calc.execute("@BASE =")
@@ -194,7 +197,8 @@ class VariablesTest(LibraryTestCase):
         # a cut inside a character reads back with a surrogate escape, byte for byte.
         data = ("a" + "é" * 111).encode("utf-8")
         self.variables["@BYTES"] = data
-        self.calc.execute('@STATEMENT = "a' + "é" * 111)
+        with self.assertWarns(exprcalc.IncompleteStatementWarning):
+            self.calc.execute('@STATEMENT = "a' + "é" * 111, strict=False)
         for name in ("@BYTES", "@STATEMENT"):
             with self.subTest(name):
                 self.assertEqual(self.variables[name], "a" + "é" * 110 + "\udcc3")
@@ -434,7 +438,23 @@ class LoadingTest(unittest.TestCase):
             shutil.copyfile(built, installed)
             with mock.patch.object(exprcalc, "_INSTALLED_LIBRARY_DIR", os.path.relpath(libdir, module_dir)):
                 self.assertEqual(exprcalc.find_library(), installed)
-            self.assertEqual(exprcalc.find_library(), "/elsewhere/libexprcalc.so.1")
+            with mock.patch.object(exprcalc, "_source_tree_build_dir", return_value=""):
+                self.assertEqual(exprcalc.find_library(), "/elsewhere/libexprcalc.so.1")
+
+    def test_module_in_a_source_tree_finds_the_library_in_its_build(self):
+        built = os.environ[exprcalc.LIBRARY_ENVIRONMENT_VARIABLE]
+        with tempfile.TemporaryDirectory() as tree, \
+                mock.patch.dict(os.environ, {exprcalc.LIBRARY_ENVIRONMENT_VARIABLE: ""}), \
+                mock.patch.object(exprcalc.ctypes.util, "find_library", return_value="/elsewhere/libexprcalc.so.1"):
+            module_dir = os.path.join(tree, "bindings", "python")
+            for folder in (module_dir, os.path.join(tree, "include"), os.path.join(tree, "build")):
+                os.makedirs(folder)
+            in_build = os.path.join(tree, "build", "libexprcalc.so.1")
+            shutil.copyfile(built, in_build)
+            with mock.patch.object(exprcalc, "_module_dir", return_value=module_dir):
+                self.assertEqual(exprcalc.find_library(), "/elsewhere/libexprcalc.so.1")  # not a tree: no header
+                open(os.path.join(tree, "include", "exprcalc.h"), "w").close()
+                self.assertEqual(exprcalc.find_library(), in_build)
 
     def test_missing_file_raises_oserror(self):
         with self.assertRaises(OSError):

@@ -78,16 +78,14 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
   }
 
   int type = 0;
-  const int index = table_.IndexByKey(name, type);
-  if (index == VariableTable::NotFound) {
+  double value = 0.0;
+  if (!table_.FindVariable(name, type, value)) {
     position_ = begin;
     return StopHere(name.front() == '@' ? StopReason::UnknownVariable : StopReason::UnknownName, begin);
   }
-  double value = 0.0;
-  if (type == record::NumberType) {
-    table_.DoubleAt(index, value);
-  } else if (firstTextVariable_ > begin) {
-    firstTextVariable_ = begin;  // a text variable reads as 0
+  if (type != record::NumberType) {
+    value = 0.0;  // a text variable reads as 0
+    if (firstTextVariable_ > begin) firstTextVariable_ = begin;
   }
   namePlace_ = begin;
   name_ = {type == record::NumberType ? Resolution::Kind::NumberRecord : Resolution::Kind::TextRecord, index};

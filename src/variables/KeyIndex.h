@@ -1,7 +1,9 @@
-// A hash index from normalised key to record index, kept beside the table's
-// records so that a by-name operation costs the same whatever the table's
-// size. The records stay the one source of truth: the index only says where
-// to look, and every hit is confirmed against the record's stored name.
+// A hash index from normalised key to the slot that holds the record, kept
+// beside the table's records so that a by-name operation costs the same
+// whatever the table's size. Records never leave their slot, so a removal
+// forgets one key and renumbers nothing. The records stay the one source of
+// truth: the index only says where to look, and every hit is confirmed
+// against the record's stored name.
 #pragma once
 
 #include <cstddef>
@@ -19,36 +21,36 @@ class KeyIndex {
   KeyIndex& operator=(const KeyIndex&) = delete;
   ~KeyIndex() { Release(); }
 
-  // Makes room for recordCapacity keys and indexes the count records of the
-  // block. Returns false when memory ran out; the index is then unchanged.
-  bool Reserve(std::size_t recordCapacity, const unsigned char* records, int count) noexcept;
-  // The index of the record whose name is key, or -1.
-  int Find(const NormalisedKey& key, const unsigned char* records) const noexcept {
-    if (slotCount_ == 0) return -1;
-    for (std::size_t slot = SlotOf(key);; slot = (slot + 1) & (slotCount_ - 1)) {
-      const std::int32_t index = slots_[slot];
-      if (index == FreeSlot) return -1;
-      if (record::NameEquals(records + static_cast<std::size_t>(index) * record::Size, key)) return index;
+  // Makes room for recordCapacity keys and indexes the records in the count
+  // slots listed. Returns false when memory ran out; the index is then unchanged.
+  bool Reserve(std::size_t recordCapacity, const unsigned char* records, const std::int32_t* usedSlots,
+               int count) noexcept;
+  // The slot of the record whose name is key, or -1.
+  std::int32_t Find(const NormalisedKey& key, const unsigned char* records) const noexcept {
+    if (bucketCount_ == 0) return -1;
+    for (std::size_t bucket = BucketOf(key);; bucket = (bucket + 1) & (bucketCount_ - 1)) {
+      const std::int32_t slot = buckets_[bucket];
+      if (slot == Empty) return -1;
+      if (record::NameEquals(records + static_cast<std::size_t>(slot) * record::Size, key)) return slot;
     }
   }
   // Adds the key of a new record (room was reserved for it).
-  void Insert(const NormalisedKey& key, int recordIndex) noexcept;
-  // Forgets record removed and renumbers the records above it one lower, as
-  // the table is about to move them down. Call before the records move.
-  void Remove(const unsigned char* records, int count, int removed) noexcept;
-  // Forgets every key and releases the slots.
+  void Insert(const NormalisedKey& key, std::int32_t slot) noexcept;
+  // Forgets the record in slot. Call while its name is still stored there.
+  void Remove(const unsigned char* records, std::int32_t slot) noexcept;
+  // Forgets every key and releases the buckets.
   void Release() noexcept;
 
  private:
-  static constexpr std::int32_t FreeSlot = -1;
-  std::size_t SlotOf(const NormalisedKey& key) const noexcept {
-    return static_cast<std::size_t>(key.Hash()) & (slotCount_ - 1);
+  static constexpr std::int32_t Empty = -1;
+  std::size_t BucketOf(const NormalisedKey& key) const noexcept {
+    return static_cast<std::size_t>(key.Hash()) & (bucketCount_ - 1);
   }
-  std::size_t SlotHolding(const unsigned char* records, int recordIndex) const noexcept;
-  void Rebuild(const unsigned char* records, int count) noexcept;
+  std::size_t BucketHolding(const unsigned char* records, std::int32_t slot) const noexcept;
+  void Rebuild(const unsigned char* records, const std::int32_t* usedSlots, int count) noexcept;
 
-  std::int32_t* slots_ = nullptr;  // record index, or -1 for a free slot
-  std::size_t slotCount_ = 0;      // a power of two, at least twice the record capacity
+  std::int32_t* buckets_ = nullptr;  // a record's slot in the table's block, or -1
+  std::size_t bucketCount_ = 0;      // a power of two, at least twice the record capacity
 };
 
 }  // namespace exprcalc

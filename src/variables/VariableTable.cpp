@@ -1,5 +1,6 @@
 // Table operations. A failed allocation never costs a stored variable: the
-// block and the key index are only replaced once both new ones are in hand.
+// block, the key index and the record order each change only once their new
+// memory is in hand, and each stays valid for the records there are.
 #include "variables/VariableTable.h"
 
 #include <cassert>
@@ -14,69 +15,73 @@ namespace exprcalc {
 
 int VariableTable::CopyRecord(int index, void* destination) const noexcept {
   if (!InRange(index)) return NotFound;
-  std::memcpy(destination, Slot(index), record::Size);
+  std::memcpy(destination, RecordAt(index), record::Size);
   return 0;
 }
 
 int VariableTable::StringAt(int index, std::string_view& text) const noexcept {
   text = {};
-  if (!InRange(index) || record::TypeOf(Slot(index)) != record::TextType) return NotFound;
-  text = record::TextOf(Slot(index));
+  if (!InRange(index) || record::TypeOf(RecordAt(index)) != record::TextType) return NotFound;
+  text = record::TextOf(RecordAt(index));
   return index;
 }
 
 int VariableTable::SetDouble(int index, double value) noexcept {
-  if (!InRange(index) || record::TypeOf(Slot(index)) != record::NumberType) return NotFound;
-  record::WriteNumber(Slot(index), value);
+  if (!InRange(index) || record::TypeOf(RecordAt(index)) != record::NumberType) return NotFound;
+  record::WriteNumber(RecordAt(index), value);
   return index;
 }
 
+// The record keeps its slot, which is zero-filled and becomes the first free
+// one; the later records only move down in the record order.
 int VariableTable::RemoveAt(int index) noexcept {
   if (!InRange(index)) return NotFound;
   ++generation_;
-  keys_.Remove(records_, count_, index);
-  std::size_t later = static_cast<std::size_t>(count_ - index - 1);
-  if (later > 0) std::memmove(Slot(index), Slot(index + 1), later * record::Size);
+  keys_.Remove(records_, order_.SlotAt(index));
+  const std::int32_t freed = order_.Remove(index, count_);
   --count_;
-  std::memset(Slot(count_), 0, record::Size);
+  std::memset(SlotBytes(freed), 0, record::Size);
   return 0;
 }
 
 int VariableTable::LookupDouble(std::string_view name, double& value) const noexcept {
   value = 0.0;
-  int index = Find(NormaliseKey(name));
-  if (index >= 0) value = record::NumberOf(Slot(index));
-  return index;
+  const std::int32_t slot = FindSlot(NormaliseKey(name));
+  if (slot < 0) return NotFound;
+  value = record::NumberOf(SlotBytes(slot));
+  return order_.IndexOf(slot);
 }
 
 int VariableTable::LookupString(std::string_view name, std::string_view& text) const noexcept {
   text = {};
-  int index = Find(NormaliseKey(name));
-  if (index >= 0) text = record::TextOf(Slot(index));
-  return index;
+  const std::int32_t slot = FindSlot(NormaliseKey(name));
+  if (slot < 0) return NotFound;
+  text = record::TextOf(SlotBytes(slot));
+  return order_.IndexOf(slot);
 }
 
 int VariableTable::RemoveByKey(std::string_view name) noexcept {
-  int index = Find(NormaliseKey(name));
-  if (index < 0) return NotFound;
-  return RemoveAt(index);
+  const std::int32_t slot = FindSlot(NormaliseKey(name));
+  if (slot < 0) return NotFound;
+  return RemoveAt(order_.IndexOf(slot));
 }
 
 int VariableTable::Store(std::string_view name, unsigned char type, unsigned char*& slot) noexcept {
   NormalisedKey key = NormaliseKey(name);
-  int index = Find(key);
-  if (index >= 0) {
-    slot = Slot(index);
+  const std::int32_t found = FindSlot(key);
+  if (found >= 0) {
+    slot = SlotBytes(found);
     if (record::TypeOf(slot) != type) ++generation_;
     record::WriteHeader(slot, type);
-    return index;
+    return order_.IndexOf(found);
   }
   if (EnsureRoom() <= 0) return NoRoom;
   ++generation_;
-  slot = Slot(count_);
+  const std::int32_t fresh = order_.SlotAt(count_);  // the first free slot, all zero
+  slot = SlotBytes(fresh);
   record::WriteHeader(slot, type);
   record::WriteName(slot, key.Padded());
-  keys_.Insert(key, count_);
+  keys_.Insert(key, fresh);
   return ++count_;
 }
 
@@ -97,6 +102,7 @@ int VariableTable::EnterString(std::string_view name, std::string_view value) no
 int VariableTable::FreeBlock() noexcept {
   Release(records_);
   keys_.Release();
+  order_.Release();
   ++generation_;
   records_ = nullptr;
   capacity_ = 0;
@@ -107,8 +113,10 @@ int VariableTable::FreeBlock() noexcept {
 int VariableTable::EnsureRoom() noexcept {
   if (records_ == nullptr) {
     auto* block = static_cast<unsigned char*>(AllocateZeroed(GrowthSlots * record::Size));
-    if (block == nullptr || !keys_.Reserve(GrowthSlots, block, 0)) {
+    if (block == nullptr || !order_.Reserve(GrowthSlots) ||
+        !keys_.Reserve(GrowthSlots, block, order_.Slots(), 0)) {
       Release(block);
+      order_.Release();
       capacity_ = 0;
       count_ = 0;
       return 0;
@@ -128,8 +136,11 @@ int VariableTable::EnsureRoom() noexcept {
     if (block == nullptr) return 0;
     records_ = block;
     // Added slots are zero-filled, so every byte a host can read was written by a store or is zero.
-    std::memset(Slot(capacity_), 0, GrowthSlots * record::Size);
-    if (!keys_.Reserve(static_cast<std::size_t>(grown), records_, count_)) return 0;
+    std::memset(SlotBytes(capacity_), 0, GrowthSlots * record::Size);
+    if (!order_.Reserve(static_cast<std::size_t>(grown)) ||
+        !keys_.Reserve(static_cast<std::size_t>(grown), records_, order_.Slots(), count_)) {
+      return 0;
+    }
     capacity_ = grown;
   }
   assert(capacity_ >= count_ + HeadRoom + 1);

@@ -1,6 +1,8 @@
 // The process's one store of named variables: fixed 256-byte records in one
 // contiguous block that grows 32 slots at a time, keyed by normalised name.
-// Indexes are positions: removing a record moves every later record down.
+// Indexes are positions in the order of appending: removing a record moves
+// every later one down an index. The records themselves stay in their slots;
+// the record order maps indexes to slots.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +11,7 @@
 
 #include "variables/KeyIndex.h"
 #include "variables/NormaliseKey.h"
+#include "variables/RecordOrder.h"
 #include "variables/VariableRecord.h"
 
 namespace exprcalc {
@@ -36,14 +39,14 @@ class VariableTable {
   // names exist, at which index, of which type) holds while it is unchanged.
   std::uint64_t Generation() const noexcept { return generation_; }
   // The number of the record at index, which must be a number record.
-  double NumberAt(int index) const noexcept { return record::NumberOf(Slot(index)); }
+  double NumberAt(int index) const noexcept { return record::NumberOf(RecordAt(index)); }
 
   // Index operations: NotFound for an index outside 0 to count-1.
   int CopyRecord(int index, void* destination) const noexcept;
   int DoubleAt(int index, double& value) const noexcept {  // NotFound also for a text record
     value = 0.0;
-    if (!InRange(index) || record::TypeOf(Slot(index)) != record::NumberType) return NotFound;
-    value = record::NumberOf(Slot(index));
+    if (!InRange(index) || record::TypeOf(RecordAt(index)) != record::NumberType) return NotFound;
+    value = record::NumberOf(RecordAt(index));
     return index;
   }
   int StringAt(int index, std::string_view& text) const noexcept;  // NotFound also for a number record
@@ -54,11 +57,21 @@ class VariableTable {
 
   // Name operations: the name is normalised first; NotFound when it is not stored.
   // The texts handed out point into the table and stay valid until it changes.
-  int IndexByKey(std::string_view name, int& type) const noexcept {  // inline: the tokenizer's lookup
+  int IndexByKey(std::string_view name, int& type) const noexcept {
     type = 0;
-    const int index = Find(NormaliseKey(name));
-    if (index >= 0) type = record::TypeOf(Slot(index));
-    return index;
+    const std::int32_t slot = FindSlot(NormaliseKey(name));
+    if (slot < 0) return NotFound;
+    type = record::TypeOf(SlotBytes(slot));
+    return order_.IndexOf(slot);
+  }
+  // The tokenizer's lookup, inline: whether name is stored, with the type and
+  // bytes 40-47 read as a double (a number record's number) when it is.
+  bool FindVariable(std::string_view name, int& type, double& number) const noexcept {
+    const std::int32_t slot = FindSlot(NormaliseKey(name));
+    if (slot < 0) return false;
+    type = record::TypeOf(SlotBytes(slot));
+    number = record::NumberOf(SlotBytes(slot));
+    return true;
   }
   int LookupDouble(std::string_view name, double& value) const noexcept;
   int LookupString(std::string_view name, std::string_view& text) const noexcept;
@@ -77,11 +90,13 @@ class VariableTable {
 
  private:
   bool InRange(int index) const noexcept { return index >= 0 && index < count_; }
-  unsigned char* Slot(int index) const noexcept {
-    return records_ + static_cast<std::size_t>(index) * record::Size;
+  unsigned char* SlotBytes(std::int32_t slot) const noexcept {
+    return records_ + static_cast<std::size_t>(slot) * record::Size;
   }
-  // The one lookup: the index of the record whose name is key, or NotFound.
-  int Find(const NormalisedKey& key) const noexcept { return keys_.Find(key, records_); }
+  // The record at index (which must be in range).
+  unsigned char* RecordAt(int index) const noexcept { return SlotBytes(order_.SlotAt(index)); }
+  // The one lookup: the slot of the record whose name is key, or -1.
+  std::int32_t FindSlot(const NormalisedKey& key) const noexcept { return keys_.Find(key, records_); }
   // Finds or appends the record of name and writes its header; NoRoom when no room.
   int Store(std::string_view name, unsigned char type, unsigned char*& slot) noexcept;
 
@@ -90,6 +105,7 @@ class VariableTable {
   unsigned char* records_ = nullptr;
   std::uint64_t generation_ = 0;
   KeyIndex keys_;
+  RecordOrder order_;
 };
 
 }  // namespace exprcalc

@@ -27,7 +27,8 @@ std::string Warned(const std::string& place, const std::string& message, const s
 
 TEST(CalculatorDiagnostics, TrapsOfTheLanguageAreErrorsWithTheirPlaceAndAHint) {
   const std::string unknownName = Stop(EXPRCALC_STOP_UNKNOWN_NAME);
-  const std::string unclosed = "this \"(\" is never closed, so what follows it is left out of the value";
+  const std::string unclosed = exprcalc_finding_message(EXPRCALC_FINDING_CONTENTS_DROPPED);
+  const std::string digitGroups = exprcalc_finding_message(EXPRCALC_FINDING_DIGIT_GROUPS);
   const std::string myRate = "names hold only letters and digits: @MY_RATE reads as @MY";
   const std::string sessionHint =
       "start the session with exprcalc alone on a terminal, or with exprcalc -i on a pipe";
@@ -61,15 +62,15 @@ TEST(CalculatorDiagnostics, TrapsOfTheLanguageAreErrorsWithTheirPlaceAndAHint) {
       {"pi", {"pi"}, "", "",
        Reported("argument 1, column 1", unknownName, "pi", {"write PAI for pi", BuiltInNamesHint}), LineFailed},
       {"a comma that does not group by three warns", {"3,5*2"}, "", "70\n",
-       Warned("argument 1, column 2", "commas group digits by three, so 3,5 reads as 35", "3,5*2",
+       Warned("argument 1, column 2", digitGroups, "3,5*2",
               {"the decimal point is \".\""}),
        Success},
       {"groups of three, a first group of one to three", {"1,234.5", "12,345,678", "0,5"}, "", "1234.5\n12345678\n5\n",
-       Warned("argument 3, column 2", "commas group digits by three, so 0,5 reads as 5", "0,5",
+       Warned("argument 3, column 2", digitGroups, "0,5",
               {"the decimal point is \".\""}),
        Success},
       {"a group of three after a first group of four", {"1000,500"}, "", "1000500\n",
-       Warned("argument 1, column 5", "commas group digits by three, so 1000,500 reads as 1000500", "1000,500",
+       Warned("argument 1, column 5", digitGroups, "1000,500",
               {"the decimal point is \".\""}),
        Success},
       {"unclosed ( whose contents are dropped", {"2*(3+4", "(2+3"}, "", "5\n",
@@ -104,7 +105,8 @@ TEST(CalculatorDiagnostics, TrapsOfTheLanguageAreErrorsWithTheirPlaceAndAHint) {
            Reported("argument 3, column 8", "statement not carried out: " + unclosed, "@A = 3*(4"),
        LineFailed},
       {"a text variable read as 0 in a statement", {"@T = \"x", "@N = 1 + @T", "@N"}, "", "1\n",
-       Warned("argument 2, column 10", "@T holds a text, which reads as 0", "@N = 1 + @T"), Success},
+       Warned("argument 2, column 10", exprcalc_finding_message(EXPRCALC_FINDING_TEXT_VARIABLE), "@N = 1 + @T"),
+       Success},
       {"a NUL byte", {}, std::string("1\0+2\n", 5), "",
        Reported("<stdin>:1:2", "a NUL byte, which expressions and statements do not read", "1\\x00+2"), LineFailed},
   });
@@ -211,6 +213,12 @@ TEST(CalculatorDiagnostics, TheManualPageListsTheLibrarysMessages) {
   for (int reason : {EXPRCALC_REASON_NO_NAME, EXPRCALC_REASON_EVALUATION, EXPRCALC_REASON_NO_ROOM,
                      EXPRCALC_REASON_NOTHING_TO_REMOVE}) {
     messages.push_back(exprcalc_reason_message(reason));
+  }
+  for (int kind : {EXPRCALC_FINDING_CONTENTS_DROPPED, EXPRCALC_FINDING_TEXT_CUT, EXPRCALC_FINDING_TEXT_VARIABLE,
+                   EXPRCALC_FINDING_DIGIT_GROUPS, EXPRCALC_FINDING_POWER_OF_ARGUMENT,
+                   EXPRCALC_FINDING_NUMBER_WITHOUT_DIGITS, EXPRCALC_FINDING_OPERAND_BEFORE_PARENTHESIS,
+                   EXPRCALC_FINDING_REPEATED_OPERATOR, EXPRCALC_FINDING_SIGN_AFTER_OPERATOR}) {
+    messages.push_back(exprcalc_finding_message(kind));
   }
   for (const std::string& message : messages) EXPECT_NE(page.find(message), std::string::npos) << message;
 }

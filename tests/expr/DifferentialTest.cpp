@@ -133,13 +133,11 @@ bool ChangesValue(const std::string& text, const std::string& changed) {
   return ParseString(text.c_str(), &a) != ParseString(changed.c_str(), &b) || !SameValue(a, b);
 }
 
+std::size_t Moved(std::size_t offset, std::size_t by) { return offset == EXPRCALC_NOWHERE ? offset : offset + by; }
+
 exprcalc_diagnosis Moved(exprcalc_diagnosis d, std::size_t by) {
-  auto move = [by](std::size_t& offset) { offset = offset == EXPRCALC_NOWHERE ? offset : offset + by; };
-  move(d.read);
-  move(d.dropped);
-  move(d.text_variable);
-  move(d.unclosed_at);
-  if (d.code != 0) move(d.at);
+  for (std::size_t* offset : {&d.read, &d.dropped, &d.text_variable, &d.unclosed_at}) *offset = Moved(*offset, by);
+  if (d.code != 0) d.at = Moved(d.at, by);
   return d;
 }
 
@@ -156,17 +154,14 @@ std::string StatementJudgementDisagrees(const std::string& text) {
   const std::string statement = std::string(Prefix) + text;
   exprcalc_statement_judgement s;
   if (exprcalc_judge_statement(statement.c_str(), &s) != (code == 0 ? 0 : 1)) return "judge_statement's result";
-  if (!SameDiagnosis(s.statement.expression, Moved(j.diagnosis, rightAt)) || s.whole != j.whole ||
-      s.count != j.count) {
-    return "judge_statement is not judge";
-  }
-  auto moved = [rightAt](std::size_t offset) { return offset == EXPRCALC_NOWHERE ? offset : offset + rightAt; };
-  for (int i = 0; i < j.count; ++i) {
+  bool same = SameDiagnosis(s.statement.expression, Moved(j.diagnosis, rightAt)) && s.whole == j.whole &&
+              s.count == j.count;
+  for (int i = 0; i < j.count && same; ++i) {
     const exprcalc_finding f = s.findings[i];
-    if (f.kind != j.findings[i].kind || f.at != moved(j.findings[i].at) || f.other != moved(j.findings[i].other)) {
-      return "judge_statement's findings";
-    }
+    same = f.kind == j.findings[i].kind && f.at == Moved(j.findings[i].at, rightAt) &&
+           f.other == Moved(j.findings[i].other, rightAt);
   }
+  if (!same) return "judge_statement is not judge";
   const int result = exprcalc_substitute_whole(statement.c_str(), &s);
   double stored = 0.0;
   const bool carriedOut = LookupVarDouble("@JUDGED", &stored) >= 0;

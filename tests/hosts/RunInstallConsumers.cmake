@@ -29,7 +29,7 @@ if(KIND STREQUAL "static")
   RunStep("configure the static library"
     ${CMAKE_COMMAND} -S "${SOURCE_DIR}" -B "${BUILD_DIR}" -G "${GENERATOR}" "-DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM}"
     "-DCMAKE_C_COMPILER=${C_COMPILER}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}" "-DCMAKE_BUILD_TYPE=${CONFIG}"
-    -DBUILD_SHARED_LIBS=OFF -DEXPRCALC_BUILD_TESTS=OFF -DEXPRCALC_BUILD_TOOLS=OFF -DEXPRCALC_INSTALL_PYTHON=OFF
+    -DBUILD_SHARED_LIBS=OFF -DEXPRCALC_BUILD_TESTS=OFF -DEXPRCALC_BUILD_TOOLS=OFF
     "-DCMAKE_INSTALL_LIBDIR=${LIBDIR}" "-DCMAKE_INSTALL_BINDIR=${BINDIR}" "-DCMAKE_INSTALL_MANDIR=${MANDIR}"
     "-DEXPRCALC_SANITIZE=${SANITIZE}")
   RunStep("build the static library" ${CMAKE_COMMAND} --build "${BUILD_DIR}" --config "${CONFIG}")
@@ -103,6 +103,11 @@ else()
                         "exports defined: ${exports_defined}\nexpected: ${export_lines}")
   endif()
   message(STATUS "libexprcalc.a defines the exports and names in the exprcalc namespace alone")
+  # Nothing that cannot work without the shared library: no Python binding.
+  file(GLOB_RECURSE python_modules "${prefix}/*.py")
+  if(python_modules)
+    message(FATAL_ERROR "a static build installed Python modules, which cannot load it: ${python_modules}")
+  endif()
 endif()
 
 # The calculator and its manual page, when this build has them.
@@ -175,14 +180,47 @@ execute_process(COMMAND "${PKG_CONFIG}" --modversion exprcalc OUTPUT_VARIABLE mo
 if(NOT modversion STREQUAL VERSION)
   message(FATAL_ERROR "pkg-config reports version '${modversion}', expected '${VERSION}'")
 endif()
+# The -I and -L directories that pkg-config gives, normalised, must be those of
+# the prefix the .pc file now lies in.
+function(CheckPkgConfigDirectories expected_prefix)
+  execute_process(COMMAND "${PKG_CONFIG}" --cflags --libs exprcalc OUTPUT_VARIABLE flags
+    OUTPUT_STRIP_TRAILING_WHITESPACE)
+  separate_arguments(flags UNIX_COMMAND "${flags}")
+  set(directories "")
+  foreach(flag IN LISTS flags)
+    if(flag MATCHES "^-[IL](.+)$")
+      cmake_path(SET directory NORMALIZE "${CMAKE_MATCH_1}")
+      list(APPEND directories "${directory}")
+    endif()
+  endforeach()
+  if(NOT directories STREQUAL "${expected_prefix}/include;${expected_prefix}/${LIBDIR}")
+    message(FATAL_ERROR "pkg-config --cflags --libs exprcalc gave '${flags}', not the directories of ${expected_prefix}")
+  endif()
+endfunction()
+
 if(KIND STREQUAL "static")
   RunPkgConfigConsumer(pkg-config-consumer STATIC KIND static)
-  return()
+else()
+  execute_process(COMMAND "${PKG_CONFIG}" --variable=libdir exprcalc
+    OUTPUT_VARIABLE pc_libdir OUTPUT_STRIP_TRAILING_WHITESPACE)
+  # libdir is the directory the library went to, fit for a run path: reached
+  # from the .pc file's folder, with no "." part, doubled or trailing slash.
+  cmake_path(SET pc_libdir_normal NORMALIZE "${pc_libdir}")
+  if(NOT pc_libdir_normal STREQUAL libdir OR pc_libdir MATCHES "//|/\\./|/$")
+    message(FATAL_ERROR "pkg-config --variable=libdir exprcalc gave '${pc_libdir}', expected '${libdir}'")
+  endif()
+  RunPkgConfigConsumer(pkg-config-consumer KIND shared LINK_FLAGS "-Wl,-rpath,${pc_libdir}")
 endif()
-execute_process(COMMAND "${PKG_CONFIG}" --variable=libdir exprcalc
-  OUTPUT_VARIABLE pc_libdir OUTPUT_STRIP_TRAILING_WHITESPACE)
-# libdir is the plain directory the library went to, fit for a run path.
-if(NOT pc_libdir STREQUAL libdir)
-  message(FATAL_ERROR "pkg-config --variable=libdir exprcalc gave '${pc_libdir}', expected '${libdir}'")
+CheckPkgConfigDirectories("${prefix}")
+
+# Moved elsewhere, the installed tree still gives its own directories.
+set(moved "${WORK_DIR}/moved")
+file(RENAME "${prefix}" "${moved}")
+set(ENV{PKG_CONFIG_PATH} "${moved}/${LIBDIR}/pkgconfig")
+CheckPkgConfigDirectories("${moved}")
+if(KIND STREQUAL "static")
+  RunPkgConfigConsumer(pkg-config-moved-consumer STATIC KIND static)
+else()
+  RunPkgConfigConsumer(pkg-config-moved-consumer KIND shared LINK_FLAGS "-Wl,-rpath,${moved}/${LIBDIR}")
 endif()
-RunPkgConfigConsumer(pkg-config-consumer KIND shared LINK_FLAGS "-Wl,-rpath,${pc_libdir}")
+message(STATUS "pkg-config on the installed tree moved to ${moved}: ok")

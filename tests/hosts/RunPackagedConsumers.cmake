@@ -112,6 +112,7 @@ list(REMOVE_ITEM python_environment --unset=EXPRCALC_LIBRARY)
 execute_process(COMMAND ${CMAKE_COMMAND} -E env ${python_environment} "EXPRCALC_LIBRARY=${libdir}/libexprcalc.so.1"
                         "EXPRCALC_HEADER=${prefix}/include/exprcalc.h"
                         "EXPRCALC_EXPORT_LIST=${SOURCE_DIR}/src/module/exports.list"
+                        "EXPRCALC_JUDGEMENT_LINES=${SOURCE_DIR}/tests/judgement/lines.tsv"
                         ${python} -c "${python_runner}" "${WORK_DIR}/python-tests" ${only_uninstalled}
   WORKING_DIRECTORY "${WORK_DIR}" RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT result EQUAL 0)

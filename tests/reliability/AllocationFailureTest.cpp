@@ -110,12 +110,6 @@ Outcome StatementJudged(int (*call)(const char*, exprcalc_statement_judgement*),
   return {result, 0.0, j.statement.expression.at};
 }
 
-Outcome StatementExplained(const std::string& text) {
-  exprcalc_statement_diagnosis d;
-  const int result = exprcalc_explain_statement(text.c_str(), &d);
-  return {result, 0.0, d.expression.at};
-}
-
 // Long texts take the evaluator's stack from the heap; a fraction of more
 // than 320 bytes with grouping commas takes a second block for its digits.
 const std::string LongSum = Repeat("1+", 200) + "1";
@@ -152,8 +146,10 @@ std::vector<Operation> Operations() {
       {"judged long division", 0, Kind::Diagnosed, true, [] { return Judged(LongDivision); },
        {EXPRCALC_DIVISION_BY_ZERO, 0.0, 401}},
       {"judged long sum", 0, Kind::Diagnosed, true, [] { return Judged(LongSum); }, {0, 201.0, 0}},
-      {"explained statement of a long division", 0, Kind::Statement, true,
-       [] { return StatementExplained("@X = " + LongDivision); }, {1, 0.0, 406}},
+      {"explained statement of a long division", 0, Kind::Statement, true, [] {
+         exprcalc_statement_diagnosis d;
+         return Outcome{exprcalc_explain_statement(("@X = " + LongDivision).c_str(), &d), 0.0, d.expression.at};
+       }, {1, 0.0, 406}},
       {"judged statement of a long division", 0, Kind::Judged, true,
        [] { return StatementJudged(exprcalc_judge_statement, "@X = " + LongDivision); }, {1, 0.0, 406}},
       {"whole statement of a long sum", 17, Kind::Judged, true,

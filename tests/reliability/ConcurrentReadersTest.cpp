@@ -2,8 +2,8 @@
 // allows while no call writes: each phase, the main thread (alone) rebuilds
 // the table with every kind of writing call, then reader threads started
 // together check every variable, record and expression against what was
-// written, through ParseString, exprcalc_explain and prepared expressions
-// that all readers evaluate at once. Built on the shared library through the public header; CI runs it
+// written, through ParseString, exprcalc_explain, the judgements and prepared
+// expressions that all readers evaluate at once. Built on the shared library through the public header; CI runs it
 // under ThreadSanitizer (.ci/stages/60-threads.sh), where a write hidden in a
 // read path, or state shared between two evaluations, shows up as a race.
 #include <gtest/gtest.h>
@@ -153,6 +153,12 @@ Findings Read(const Table& table, int reader) {
       findings.Check(exprcalc_explain(expression.text.c_str(), &diagnosis) == expression.code &&
                          diagnosis.value == expression.value,
                      "exprcalc_explain(" + shown + ")");
+      exprcalc_judgement judgement;
+      exprcalc_statement_judgement statement;
+      findings.Check(exprcalc_judge(expression.text.c_str(), &judgement) == expression.code &&
+                         exprcalc_judge_statement(("@JUDGED = " + expression.text).c_str(), &statement) ==
+                             (expression.code == 0 ? 0 : 1),
+                     "exprcalc_judge(" + shown + ")");
       value = -1.0;
       findings.Check(exprcalc_evaluate(table.prepared[i], &value) == expression.code && value == expression.value,
                      "exprcalc_evaluate(" + shown + ")");

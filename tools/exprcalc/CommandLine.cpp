@@ -114,9 +114,9 @@ not group by three, a text variable read as 0, a name stored that no
 expression can read) leave the line a success.
 
 Exit status: 0 when every line succeeded (an interactive session: when it
-ended normally, whatever errors it showed), 1 when any line failed or the
-output could not be written, 2 for a usage error (unknown option, unreadable
-file).
+ended normally, whatever errors it showed), 1 when any line failed, an input
+could not be read to its end or the output could not be written, 2 for a
+usage error (unknown option, a file that cannot be opened).
 )";
 }
 

@@ -1,129 +1,146 @@
-// The library's messages (exprcalc_message, exprcalc_stop_message,
-// exprcalc_reason_message) say what went wrong wherever the library judges;
-// the calculator words only what it finds itself: an unclosed "(", digit
-// groups, names it cannot echo, and lines that it does not hand over.
+// The library judges; its messages (exprcalc_message, exprcalc_stop_message,
+// exprcalc_reason_message, exprcalc_finding_message) say what is wrong. The
+// calculator chooses the one report that stops a line, names what the
+// library points at (the function left unapplied, the name stored) and adds
+// hints; it words only the lines that it does not hand over.
 #include "Findings.h"
 
 #include <algorithm>
+#include <string>
 
 #include "Hints.h"
 #include "LineSource.h"
-#include "NameText.h"
 #include "ShownText.h"
 
 namespace calculator {
 namespace {
 
-constexpr std::size_t DigitsPerGroup = 3;
+// Kinds below 100 change what a text means; from 100 they are notes on a
+// whole text; from 200 they say why a malformed text is malformed.
+constexpr int FirstNoteKind = 100;
+constexpr int FirstMalformationKind = 200;
 constexpr std::string_view NotCarriedOut = "statement not carried out: ";
 
-bool OnlyWhiteSpaceFrom(std::string_view line, std::size_t at) {
-  return at >= line.size() || TrimLeft(line.substr(at)).empty();
+std::span<const exprcalc_finding> Used(const exprcalc_finding* findings, int count) {
+  return {findings, static_cast<std::size_t>(std::clamp(count, 0, EXPRCALC_MOST_FINDINGS))};
 }
 
-// The first comma of a numeral in [begin, end) whose digits are not grouped by
-// three (a first group of one to three digits, then groups of three), with
-// what the numeral reads as.
-struct BadGrouping {
-  std::size_t comma;
-  std::string_view numeral;
-  std::string digits;
-};
-
-std::optional<BadGrouping> FirstBadGrouping(std::string_view line, std::size_t begin, std::size_t end) {
-  std::size_t i = begin;
-  while (i < end) {
-    const bool numeralStart =
-        IsAsciiDigit(line[i]) &&
-        (i == begin || !(IsNameByte(line[i - 1]) || line[i - 1] == '@' || line[i - 1] == '.' || line[i - 1] == ','));
-    if (!numeralStart) {
-      ++i;
-      continue;
-    }
-    std::size_t numeralEnd = i;
-    while (numeralEnd < end && (IsAsciiDigit(line[numeralEnd]) || line[numeralEnd] == ',')) ++numeralEnd;
-    std::optional<std::size_t> badComma;
-    std::size_t groupStart = i;
-    for (std::size_t j = i; j <= numeralEnd && !badComma; ++j) {
-      if (j < numeralEnd && line[j] != ',') continue;
-      const std::size_t length = j - groupStart;
-      const bool first = groupStart == i;
-      const bool atComma = j < numeralEnd;
-      if (first && atComma && length > DigitsPerGroup) badComma = j;
-      if (!first && length != DigitsPerGroup) badComma = groupStart - 1;
-      groupStart = j + 1;
-    }
-    if (badComma) {
-      const std::string_view numeral = line.substr(i, numeralEnd - i);
-      std::string digits;
-      for (const char c : numeral) {
-        if (c != ',' && !(digits.empty() && c == '0')) digits += c;
-      }
-      if (digits.empty()) digits = "0";
-      return BadGrouping{*badComma, numeral, digits};
-    }
-    i = numeralEnd;
+// The finding that says why a text is not whole: where reading stopped, when
+// it stopped early (what else is left out follows from that), else the first.
+const exprcalc_finding* FirstChange(std::span<const exprcalc_finding> findings) {
+  const exprcalc_finding* first = nullptr;
+  for (const exprcalc_finding& finding : findings) {
+    if (finding.kind == EXPRCALC_FINDING_STOPPED) return &finding;
+    if (finding.kind < FirstNoteKind && first == nullptr) first = &finding;
   }
-  return std::nullopt;
+  return first;
+}
+
+// Where the caret goes: under the "(" never closed for what it leaves unapplied.
+std::size_t PlaceOf(const exprcalc_finding& finding) {
+  if (finding.kind == EXPRCALC_FINDING_NOT_APPLIED && finding.other != EXPRCALC_NOWHERE) return finding.other;
+  return finding.at;
+}
+
+// "SQRT", "-": the bytes from the function or sign up to its "(", without the blanks before it.
+std::string NotAppliedMessage(std::string_view line, const exprcalc_finding& finding) {
+  std::string_view what = "a function or sign";
+  if (finding.other != EXPRCALC_NOWHERE && finding.at < finding.other && finding.other <= line.size()) {
+    what = line.substr(finding.at, finding.other - finding.at);
+    while (what.size() > 1 && static_cast<unsigned char>(what.back()) <= ' ') what.remove_suffix(1);
+  }
+  return ShownShort(what, MaxEchoedNameBytes) + " is not applied: its \"(\" is never closed";
+}
+
+Report ChangeReport(std::string_view line, const exprcalc_diagnosis& d, const exprcalc_finding& finding) {
+  switch (finding.kind) {
+    case EXPRCALC_FINDING_STOPPED:
+      return {Report::Kind::Error, d.read, exprcalc_stop_message(d.stop), StopHints(line, d)};
+    case EXPRCALC_FINDING_NOT_APPLIED:
+      return {Report::Kind::Error, PlaceOf(finding), NotAppliedMessage(line, finding), {}};
+    default:
+      return {Report::Kind::Error, PlaceOf(finding), exprcalc_finding_message(finding.kind), {}};
+  }
+}
+
+Report StatementNotCarriedOut(Report report) {
+  report.message.insert(0, NotCarriedOut);
+  return report;
+}
+
+Report Note(std::string_view line, const exprcalc_finding& finding, const exprcalc_statement_diagnosis* statement) {
+  Report note{Report::Kind::Warning, finding.at, exprcalc_finding_message(finding.kind), NoteHints(line, finding)};
+  const bool named = statement != nullptr && statement->name_at <= finding.at &&
+                     finding.at <= statement->name_at + statement->name_length &&
+                     statement->name_at + statement->name_length <= line.size();
+  if (finding.kind == EXPRCALC_FINDING_UNREADABLE_NAME && named) {
+    const std::string_view name = line.substr(statement->name_at, statement->name_length);
+    note.message = ShownShort(name, MaxEchoedNameBytes) + " is stored, but expressions cannot read this name";
+    note.hints = {UnreadNameHint(name, finding.at - statement->name_at)};
+  }
+  return note;
 }
 
 }  // namespace
 
-std::optional<Report> ReadingError(std::string_view line, const exprcalc_diagnosis& d) {
-  const bool stoppedEarly =
-      d.stop != EXPRCALC_STOP_END && !(d.stop == EXPRCALC_STOP_LINE_END && OnlyWhiteSpaceFrom(line, d.read));
-  if (stoppedEarly) return Report{Report::Kind::Error, d.read, exprcalc_stop_message(d.stop), StopHints(line, d)};
-  if (d.unclosed != 0) {
-    // The caret goes after the expression when the library cannot say which "(" it was.
-    const std::size_t at = d.unclosed_at != EXPRCALC_NOWHERE ? d.unclosed_at : d.read;
-    return Report{Report::Kind::Error, at, "this \"(\" is never closed, so what follows it is left out of the value", {}};
-  }
-  return std::nullopt;
+std::span<const exprcalc_finding> FindingsOf(const exprcalc_judgement& judgement) {
+  return Used(judgement.findings, judgement.count);
 }
 
-std::optional<Report> EvaluationError(std::string_view line, const exprcalc_diagnosis& d) {
-  if (d.code == EXPRCALC_OK) return std::nullopt;
-  return Report{Report::Kind::Error, d.at, exprcalc_message(d.code), EvaluationHints(line, d)};
+std::span<const exprcalc_finding> FindingsOf(const exprcalc_statement_judgement& judgement) {
+  return Used(judgement.findings, judgement.count);
 }
 
-std::vector<Report> ExpressionWarnings(std::string_view line, const exprcalc_diagnosis& d, std::size_t expressionAt) {
-  std::vector<Report> warnings;
-  if (d.text_variable != EXPRCALC_NOWHERE && d.text_variable < line.size()) {
-    const std::string_view name = line.substr(d.text_variable, NameEnd(line, d.text_variable) - d.text_variable);
-    warnings.push_back({Report::Kind::Warning,
-                        d.text_variable,
-                        ShownShort(name, MaxEchoedNameBytes) + " holds a text, which reads as 0",
-                        {}});
+std::optional<Report> ExpressionError(std::string_view line, const exprcalc_diagnosis& d, bool whole,
+                                      std::span<const exprcalc_finding> findings) {
+  if (d.code != EXPRCALC_OK) {
+    const auto malformation = std::find_if(findings.begin(), findings.end(), [](const exprcalc_finding& f) {
+      return f.kind >= FirstMalformationKind && f.at != EXPRCALC_NOWHERE;
+    });
+    // A failure where reading stopped (3*@NOPE, 2*1.2.3) is caused by what made reading stop.
+    if (d.stop != EXPRCALC_STOP_END && d.at >= d.dropped) {
+      return Report{Report::Kind::Error, d.at, exprcalc_stop_message(d.stop), StopHints(line, d)};
+    }
+    // Else the library says why the text is malformed, with the caret where the mistake is.
+    if (d.code == EXPRCALC_MALFORMED && malformation != findings.end()) {
+      return Report{Report::Kind::Error, malformation->at, exprcalc_finding_message(malformation->kind),
+                    NoteHints(line, *malformation)};
+    }
+    return Report{Report::Kind::Error, d.at, exprcalc_message(d.code), {}};
   }
-  if (const auto grouping = FirstBadGrouping(line, expressionAt, std::min(d.read, line.size()))) {
-    const std::string message = "commas group digits by three, so " +
-                                ShownShort(grouping->numeral, MaxEchoedNameBytes) + " reads as " +
-                                ShownShort(grouping->digits, MaxEchoedNameBytes);
-    warnings.push_back({Report::Kind::Warning, grouping->comma, message, {"the decimal point is \".\""}});
-  }
-  return warnings;
+  if (whole) return std::nullopt;
+  if (const exprcalc_finding* change = FirstChange(findings)) return ChangeReport(line, d, *change);
+  return Report{Report::Kind::Error, d.read, exprcalc_finding_message(EXPRCALC_FINDING_STOPPED), {}};
 }
 
-std::optional<Report> StatementError(std::string_view line, const exprcalc_statement_diagnosis& d) {
+std::vector<Report> Notes(std::string_view line, std::span<const exprcalc_finding> findings,
+                          const exprcalc_statement_diagnosis* statement) {
+  std::vector<Report> notes;
+  for (const exprcalc_finding& finding : findings) {
+    if (finding.kind < FirstNoteKind || finding.kind >= FirstMalformationKind) continue;
+    if (finding.kind == EXPRCALC_FINDING_UNREADABLE_NAME && statement == nullptr) continue;
+    if (finding.at != EXPRCALC_NOWHERE) notes.push_back(Note(line, finding, statement));
+  }
+  return notes;
+}
+
+std::optional<Report> StatementError(std::string_view line, const exprcalc_statement_judgement& judgement) {
+  const exprcalc_statement_diagnosis& d = judgement.statement;
   if (d.result == EXPRCALC_STATEMENT_DONE) return std::nullopt;
-  if (d.reason == EXPRCALC_REASON_EVALUATION) {
-    return Report{
-        Report::Kind::Error, d.expression.at,
-        std::string(NotCarriedOut) + exprcalc_reason_message(d.reason) + ": " + exprcalc_message(d.expression.code),
-        EvaluationHints(line, d.expression)};
+  const auto findings = FindingsOf(judgement);
+  if (d.reason == EXPRCALC_REASON_NOT_WHOLE) {
+    if (const exprcalc_finding* change = FirstChange(findings)) {
+      return StatementNotCarriedOut(ChangeReport(line, d.expression, *change));
+    }
   }
-  const std::size_t at = d.name_length != 0 ? d.name_at : FirstNonBlank(line);
+  if (d.reason == EXPRCALC_REASON_EVALUATION) {
+    if (auto error = ExpressionError(line, d.expression, true, findings)) {
+      error->message = std::string(NotCarriedOut) + exprcalc_reason_message(d.reason) + ": " + error->message;
+      return error;
+    }
+  }
+  const std::size_t at = d.name_at != EXPRCALC_NOWHERE ? d.name_at : 0;
   return Report{Report::Kind::Error, at, std::string(NotCarriedOut) + exprcalc_reason_message(d.reason), {}};
-}
-
-std::optional<Report> UnreadableNameWarning(std::string_view line, const exprcalc_statement_diagnosis& d) {
-  if (d.result != EXPRCALC_STATEMENT_DONE || d.unreadable_name == 0 || d.name_at >= line.size()) return std::nullopt;
-  const std::string_view name = line.substr(d.name_at, d.name_length);
-  const std::size_t readLength = NameEnd(name, 0);
-  return Report{Report::Kind::Warning,
-                d.name_at + readLength,
-                ShownShort(name, MaxEchoedNameBytes) + " is stored, but expressions cannot read this name",
-                {UnreadNameHint(name, readLength)}};
 }
 
 Report SessionCommandError(std::string_view line) {
@@ -135,11 +152,6 @@ Report SessionCommandError(std::string_view line) {
 
 Report NulByteError(std::size_t at) {
   return {Report::Kind::Error, at, "a NUL byte, which expressions and statements do not read", {}};
-}
-
-Report StatementNotCarriedOut(Report report) {
-  report.message.insert(0, NotCarriedOut);
-  return report;
 }
 
 }  // namespace calculator

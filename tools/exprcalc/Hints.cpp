@@ -1,20 +1,21 @@
-// Each hint looks at the bytes around the place where reading or evaluation
-// stopped; none changes what the line means. The built-in names are listed
-// as the library's table holds them (CalculatorTest checks the two agree).
+// Each hint looks at the bytes around the place that the library points at;
+// none changes what the line means. The built-in names are listed as the
+// library's table holds them (CalculatorTest checks the two agree). A word,
+// for a hint, is what the writer wrote as one: the bytes between blanks,
+// operators and parentheses; whether it is a name, and how much of it
+// expressions read, is asked of the library (exprcalc_judge_statement).
 #include "Hints.h"
 
 #include <algorithm>
 #include <optional>
 
 #include "CharacterNames.h"
-#include "LineSource.h"
-#include "NameText.h"
 #include "ShownText.h"
 
 namespace calculator {
 namespace {
 
-constexpr std::size_t MaxEchoedStatementBytes = 60;
+constexpr std::size_t MaxEchoedLineBytes = 60;
 
 constexpr std::string_view BuiltInNamesHint =
     "the built-in names are SIN, COS, TAN, ASIN, ACOS, ATAN, SQR, SQRT, ABS, DEG, RAD, LOG, LOG10, EXP and PAI; "
@@ -32,6 +33,27 @@ constexpr Alias Aliases[] = {
     {"QUIT", ":quit ends the session"}, {"EXIT", ":quit ends the session"},
 };
 
+constexpr bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsNumeralByte(char c) { return IsDigit(c) || c == '.' || c == ',' || c == ':'; }
+
+// A byte that ends a word as written: a blank or control byte, an operator, a parenthesis, "=".
+constexpr bool EndsWord(char c) {
+  return static_cast<unsigned char>(c) <= ' ' || std::string_view("+-*/%^()=").find(c) != std::string_view::npos;
+}
+
+struct Word {
+  std::size_t begin;
+  std::size_t end;
+};
+
+Word WordAround(std::string_view line, std::size_t at) {
+  Word word{std::min(at, line.size()), std::min(at, line.size())};
+  while (word.begin > 0 && !EndsWord(line[word.begin - 1])) --word.begin;
+  while (word.end < line.size() && !EndsWord(line[word.end])) ++word.end;
+  return word;
+}
+
 std::string UpperCase(std::string_view text) {
   std::string upper(text);
   std::transform(upper.begin(), upper.end(), upper.begin(),
@@ -39,25 +61,52 @@ std::string UpperCase(std::string_view text) {
   return upper;
 }
 
-// "RATE = 4": a line that would be a statement but for the "@" before its name.
+exprcalc_statement_judgement JudgedStatement(const std::string& statement) {
+  exprcalc_statement_judgement judgement{};
+  exprcalc_judge_statement(statement.c_str(), &judgement);
+  return judgement;
+}
+
+bool JudgedAStatement(const exprcalc_statement_judgement& judgement) {
+  return judgement.statement.reason != EXPRCALC_REASON_NOT_A_STATEMENT &&
+         judgement.statement.reason != EXPRCALC_REASON_NO_NAME;
+}
+
+// Where expressions stop reading the name in "@NAME = 0" (its length when they read all of it).
+std::size_t ReadNameLength(const exprcalc_statement_judgement& judgement) {
+  const exprcalc_statement_diagnosis& d = judgement.statement;
+  for (int i = 0; i < std::clamp(judgement.count, 0, EXPRCALC_MOST_FINDINGS); ++i) {
+    const exprcalc_finding& finding = judgement.findings[i];
+    if (finding.kind == EXPRCALC_FINDING_UNREADABLE_NAME && finding.at >= d.name_at) return finding.at - d.name_at;
+  }
+  return d.name_length;
+}
+
+// "RATE = 4": a line that would be a statement, its name readable, but for the "@" before its name.
 std::optional<std::string> MissingAtHint(std::string_view line) {
-  const std::size_t equals = line.find('=');
-  const std::size_t first = FirstNonBlank(line);
-  if (equals == std::string_view::npos || first >= equals || !IsAsciiLetter(line[first])) return std::nullopt;
-  if (!TrimLeft(line.substr(WrittenNameEnd(line, first))).starts_with('=')) return std::nullopt;
+  const std::string text(line);
+  const exprcalc_statement_judgement judged = JudgedStatement(text);
+  const std::size_t nameAt = judged.statement.name_at;
+  if (judged.statement.reason != EXPRCALC_REASON_NO_NAME || judged.statement.name_length == 0 ||
+      nameAt >= line.size() || !IsLetter(line[nameAt])) {
+    return std::nullopt;
+  }
+  const std::string withAt = text.substr(0, nameAt) + "@" + text.substr(nameAt);
+  const exprcalc_statement_judgement fixed = JudgedStatement(withAt);
+  if (!JudgedAStatement(fixed) || ReadNameLength(fixed) != fixed.statement.name_length) return std::nullopt;
   return std::string(exprcalc_reason_message(EXPRCALC_REASON_NO_NAME)) + ": " +
-         ShownShort("@" + std::string(line.substr(first)), MaxEchoedStatementBytes);
+         ShownShort(withAt.substr(nameAt), MaxEchoedLineBytes);
 }
 
 // "1.5e3": a number, then "e" or "E", an optional sign and digits.
 std::optional<std::string> ExponentHint(std::string_view line, std::size_t at) {
-  if (at == 0 || (line[at] != 'e' && line[at] != 'E')) return std::nullopt;
+  if (at == 0 || at >= line.size() || (line[at] != 'e' && line[at] != 'E')) return std::nullopt;
   std::size_t begin = at;
-  while (begin > 0 && (IsAsciiDigit(line[begin - 1]) || line[begin - 1] == '.' || line[begin - 1] == ',')) --begin;
+  while (begin > 0 && (IsDigit(line[begin - 1]) || line[begin - 1] == '.' || line[begin - 1] == ',')) --begin;
   std::size_t digits = at + 1;
   if (digits < line.size() && (line[digits] == '+' || line[digits] == '-')) ++digits;
   std::size_t end = digits;
-  while (end < line.size() && IsAsciiDigit(line[end])) ++end;
+  while (end < line.size() && IsDigit(line[end])) ++end;
   if (begin == at || end == digits) return std::nullopt;
   const std::string_view mantissa = line.substr(begin, at - begin);
   const std::string_view exponent = line.substr(at + 1, end - at - 1);
@@ -69,20 +118,19 @@ std::optional<std::string> ExponentHint(std::string_view line, std::size_t at) {
          std::string(line.substr(begin, end - begin));
 }
 
-// "@MY_RATE": a name that a stray byte cuts short, the name beginning at nameAt.
-std::optional<std::string> StrayByteHint(std::string_view line, std::size_t nameAt) {
-  const std::size_t readEnd = NameEnd(line, nameAt);
-  if (readEnd == nameAt || readEnd >= line.size() || !IsStrayNameByte(line[readEnd])) return std::nullopt;
-  const std::size_t writtenEnd = WrittenNameEnd(line, nameAt);
-  return UnreadNameHint(line.substr(nameAt, writtenEnd - nameAt), readEnd - nameAt);
-}
-
-// The start of the name that ends just before at, or at when there is none.
-std::size_t NameBefore(std::string_view line, std::size_t at) {
-  std::size_t begin = at;
-  while (begin > 0 && IsNameByte(line[begin - 1])) --begin;
-  if (begin > 0 && line[begin - 1] == '@') return begin - 1;
-  return begin < at && IsAsciiLetter(line[begin]) ? begin : at;
+// "@MY_RATE": a word written as a name that expressions read only in part
+// (the byte that stops them followed by more of the word).
+std::optional<std::string> StrayByteHint(std::string_view line, std::size_t at) {
+  const Word word = WordAround(line, at);
+  if (word.begin == word.end || !(line[word.begin] == '@' || IsLetter(line[word.begin]))) return std::nullopt;
+  const std::string_view written = line.substr(word.begin, word.end - word.begin);
+  const std::string prefix = written.front() == '@' ? "" : "@";
+  const exprcalc_statement_judgement judged = JudgedStatement(prefix + std::string(written) + " = 0");
+  const std::size_t read = ReadNameLength(judged);
+  if (!JudgedAStatement(judged) || read <= prefix.size() || read >= judged.statement.name_length) {
+    return std::nullopt;
+  }
+  return UnreadNameHint(written, read - prefix.size());
 }
 
 std::vector<std::string> UnknownNameHints(std::string_view line, std::size_t at) {
@@ -92,13 +140,55 @@ std::vector<std::string> UnknownNameHints(std::string_view line, std::size_t at)
   if (auto hint = StrayByteHint(line, at)) {
     hints.push_back(*hint);
   } else {
-    const std::string name = UpperCase(line.substr(at, NameEnd(line, at) - at));
+    std::size_t end = at;
+    while (end < line.size() && (IsLetter(line[end]) || IsDigit(line[end]))) ++end;
+    const std::string word = UpperCase(line.substr(at, end - at));
     for (const Alias& alias : Aliases) {
-      if (alias.name == name) hints.emplace_back(alias.hint);
+      if (alias.name == word) hints.emplace_back(alias.hint);
     }
   }
   hints.emplace_back(BuiltInNamesHint);
   return hints;
+}
+
+// line with text inserted at at, when it is short enough to echo whole.
+std::optional<std::string> Rewritten(std::string_view line, std::size_t at, std::string_view text,
+                                     std::size_t replaced = 0) {
+  if (line.size() > MaxEchoedLineBytes || at + replaced > line.size()) return std::nullopt;
+  std::string rewritten(line);
+  rewritten.replace(at, replaced, text);
+  return Shown(rewritten);
+}
+
+std::vector<std::string> OperandBeforeParenthesisHints(std::string_view line, const exprcalc_finding& finding) {
+  if (const auto rewritten = Rewritten(line, finding.at, "*")) return {"to multiply, write " + *rewritten};
+  return {"to multiply, write the operator: 2*(3), not 2(3)"};
+}
+
+std::vector<std::string> RepeatedOperatorHints(std::string_view line, const exprcalc_finding& finding) {
+  const bool power = finding.other + 1 == finding.at && finding.at < line.size() && line[finding.other] == '*' &&
+                     line[finding.at] == '*';
+  if (!power) return {};
+  if (const auto rewritten = Rewritten(line, finding.other, "^", 2)) return {"^ raises to a power: write " + *rewritten};
+  return {"^ raises to a power: 2^3, not 2**3"};
+}
+
+std::vector<std::string> SignAfterOperatorHints(std::string_view line, const exprcalc_finding& finding) {
+  std::size_t end = finding.at + 1;
+  while (end < line.size() && IsNumeralByte(line[end])) ++end;
+  if (end == finding.at + 1 || line.size() > MaxEchoedLineBytes) return {};
+  std::string rewritten(line);
+  rewritten.insert(end, ")");
+  rewritten.insert(finding.at, "(");
+  return {"write " + Shown(rewritten)};
+}
+
+std::vector<std::string> PowerOfArgumentHints(std::string_view line, const exprcalc_finding& finding) {
+  if (finding.other >= finding.at || finding.at - finding.other > MaxEchoedNameBytes) return {};
+  std::size_t end = finding.at + 1;
+  while (end < line.size() && IsNumeralByte(line[end])) ++end;
+  return {"for a power of its value write (" + Shown(line.substr(finding.other, finding.at - finding.other)) + ")" +
+          Shown(line.substr(finding.at, end - finding.at))};
 }
 
 }  // namespace
@@ -112,31 +202,36 @@ std::vector<std::string> StopHints(std::string_view line, const exprcalc_diagnos
     case EXPRCALC_STOP_UNKNOWN_VARIABLE:
       if (auto hint = StrayByteHint(line, at)) return {*hint};
       return {};
-    case EXPRCALC_STOP_UNREADABLE_BYTE: {
+    case EXPRCALC_STOP_UNREADABLE_BYTE:
       if (auto hint = CharacterHint(line.substr(at))) return {*hint};
-      const std::size_t nameAt = NameBefore(line, at);
-      if (nameAt < at) {
-        if (auto hint = StrayByteHint(line, nameAt)) return {*hint};
-      }
+      if (auto hint = StrayByteHint(line, at)) return {*hint};
       return {};
-    }
     default:
       return {};
   }
 }
 
-std::vector<std::string> EvaluationHints(std::string_view line, const exprcalc_diagnosis& d) {
-  constexpr std::string_view Operators = "+-*/%^";
-  if (d.code != EXPRCALC_MALFORMED || d.at >= line.size() || (line[d.at] != '-' && line[d.at] != '+')) return {};
-  std::size_t before = d.at;
-  while (before > 0 && IsWhiteSpace(line[before - 1])) --before;
-  if (before == 0 || Operators.find(line[before - 1]) == std::string_view::npos) return {};
-  return {"a sign after an operator needs parentheses: 2*(-3), not 2*-3"};
+std::vector<std::string> NoteHints(std::string_view line, const exprcalc_finding& finding) {
+  if (finding.at >= line.size() || (finding.other != EXPRCALC_NOWHERE && finding.other >= line.size())) return {};
+  switch (finding.kind) {
+    case EXPRCALC_FINDING_DIGIT_GROUPS:
+      return {"the decimal point is \".\""};
+    case EXPRCALC_FINDING_POWER_OF_ARGUMENT:
+      return PowerOfArgumentHints(line, finding);
+    case EXPRCALC_FINDING_OPERAND_BEFORE_PARENTHESIS:
+      return OperandBeforeParenthesisHints(line, finding);
+    case EXPRCALC_FINDING_REPEATED_OPERATOR:
+      return RepeatedOperatorHints(line, finding);
+    case EXPRCALC_FINDING_SIGN_AFTER_OPERATOR:
+      return SignAfterOperatorHints(line, finding);
+    default:
+      return {};
+  }
 }
 
 std::string UnreadNameHint(std::string_view name, std::size_t readLength) {
   return "names hold only letters and digits: " + ShownShort(name, MaxEchoedNameBytes) + " reads as " +
-         ShownShort(name.substr(0, readLength), MaxEchoedNameBytes);
+         ShownShort(name.substr(0, std::min(readLength, name.size())), MaxEchoedNameBytes);
 }
 
 std::string SessionCommandHint() {

@@ -1,8 +1,10 @@
 // Hints for the traps of the expression language that people coming from
 // other calculators fall into: exponent notation, names that are not built
-// in, a byte such as "_" in a name, a statement without "@", a sign after an
-// operator, session commands outside a session. A hint is a short phrase
-// that echoes at most a few dozen bytes of the line.
+// in, a byte such as "_" in a name, a statement without "@", 2(3), 2**3, a
+// sign after an operator, SIN(1)^2, session commands outside a session. A
+// hint is a short phrase that echoes at most a few dozen bytes of the line.
+// What a text means is the library's to say: a hint that needs to know
+// whether something is a name or a statement asks the library.
 #pragma once
 
 #include <cstddef>
@@ -18,8 +20,8 @@ namespace calculator {
 // EXPRCALC_STOP_END); the offsets of d count from the line's start.
 std::vector<std::string> StopHints(std::string_view line, const exprcalc_diagnosis& d);
 
-// For a line whose evaluation failed (d.code is not 0).
-std::vector<std::string> EvaluationHints(std::string_view line, const exprcalc_diagnosis& d);
+// For a finding of the library's judgement of line (a note, or why the line is malformed).
+std::vector<std::string> NoteHints(std::string_view line, const exprcalc_finding& finding);
 
 // For a name as written (name) of which expressions read only the first
 // readLength bytes.

@@ -1,6 +1,6 @@
-// Runs one line through the library: a statement through
-// exprcalc_explain_statement, any other line through exprcalc_explain,
-// printing the value, or what went wrong, where and why.
+// Runs one line through the library: a statement (as the library judges
+// lines) through exprcalc_substitute_whole, any other line through
+// exprcalc_judge, printing the value, or what went wrong, where and why.
 #pragma once
 
 #include <ostream>
@@ -14,9 +14,6 @@ namespace calculator {
 
 enum class ValueStyle { Decimal, DegreesMinutesSeconds };
 
-// True when the first non-blank byte is "@" and the line holds "=".
-bool IsStatement(std::string_view line);
-
 // True for a session command: ":" followed by a letter (":30" is a number).
 bool IsSessionCommand(std::string_view line);
 
@@ -25,10 +22,12 @@ class LineRunner {
   LineRunner(ValueStyle style, std::ostream& output, std::ostream& errors);
 
   // Prints the value of an expression on output, nothing for a statement that
-  // succeeds, and reports on errors. A line that was not read to its end, an
-  // evaluation or statement that failed and a session command (which only
-  // the session runs, never through Run) are errors: nothing is printed on
-  // output for them and Run returns false. Warnings do not fail the line.
+  // succeeds, and reports on errors. A line that the library does not judge
+  // whole, an evaluation or statement that failed and a session command
+  // (which only the session runs, never through Run) are errors: nothing is
+  // printed on output for them and Run returns false; a statement that is
+  // not whole is not carried out. The library's notes are warnings, which do
+  // not fail the line.
   bool Run(const std::string& line, const LineOrigin& origin);
 
  private:

@@ -35,8 +35,9 @@ constexpr const char* StandardInputName = "-";
 constexpr const char* StandardInputLabel = "<stdin>";
 constexpr const char* Prompt = "exprcalc> ";
 
+// The message may echo an argument: it is shown as every echo is.
 int UsageError(std::string_view message) {
-  std::cerr << "exprcalc: " << message << "\nTry 'exprcalc --help' for more information.\n";
+  std::cerr << "exprcalc: " << Shown(message) << "\nTry 'exprcalc --help' for more information.\n";
   return ExitUsage;
 }
 
@@ -68,12 +69,12 @@ bool OpenFiles(const std::vector<std::string>& names, std::vector<OpenedInput>& 
     }
     std::error_code ignored;
     if (std::filesystem::is_directory(name, ignored)) {
-      UsageError("cannot read '" + Shown(name) + "': Is a directory");
+      UsageError("cannot read '" + name + "': Is a directory");
       return false;
     }
     const int descriptor = open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) {
-      UsageError("cannot read '" + Shown(name) + "': " + std::strerror(errno));
+      UsageError("cannot read '" + name + "': " + std::strerror(errno));
       return false;
     }
     opened.emplace_back(name, descriptor);
