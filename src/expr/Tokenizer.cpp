@@ -73,13 +73,14 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
   if (const BuiltIn* builtIn = FindBuiltIn(name)) {
     token = {builtIn->kind, builtIn->constant};
     namePlace_ = begin;
-    name_ = {Resolution::Kind::BuiltIn, -1};
+    nameKind_ = Resolution::Kind::BuiltIn;
     return Scan::Token;
   }
 
   int type = 0;
   double value = 0.0;
-  if (!table_.FindVariable(name, type, value)) {
+  const std::int32_t slot = table_.FindVariable(name, type, value);
+  if (slot < 0) {
     position_ = begin;
     return StopHere(name.front() == '@' ? StopReason::UnknownVariable : StopReason::UnknownName, begin);
   }
@@ -88,7 +89,8 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
     if (firstTextVariable_ > begin) firstTextVariable_ = begin;
   }
   namePlace_ = begin;
-  name_ = {type == record::NumberType ? Resolution::Kind::NumberRecord : Resolution::Kind::TextRecord, index};
+  nameKind_ = type == record::NumberType ? Resolution::Kind::NumberRecord : Resolution::Kind::TextRecord;
+  nameSlot_ = slot;
   token = {kind::Number, value};
   return Scan::Token;
 }

@@ -159,7 +159,11 @@ class TokenReader {
   // one that stopped reading) or at the text's length; so does kind 0.
   std::size_t Place() const noexcept { return place_; }
   // What the token that Next() gave last stood for, when it was a name.
-  Resolution Resolved() const noexcept { return namePlace_ == place_ ? name_ : Resolution{}; }
+  Resolution Resolved() const noexcept {
+    if (namePlace_ != place_) return {};
+    if (nameKind_ == Resolution::Kind::BuiltIn) return {nameKind_, -1};
+    return {nameKind_, table_.IndexOfSlot(nameSlot_)};
+  }
   // The bytes of the token that Next() gave last, when it was neither the
   // end marker nor kind 0.
   std::string_view TokenText() const noexcept { return text_.substr(place_, position_ - place_); }
@@ -207,7 +211,8 @@ class TokenReader {
   std::size_t position_ = 0;
   std::size_t place_ = 0;                                    // where the last token given out began
   std::size_t namePlace_ = static_cast<std::size_t>(-1);  // where the last name read began
-  Resolution name_;                                          // what it stood for
+  Resolution::Kind nameKind_ = Resolution::Kind::NotAName;   // what it stood for
+  std::int32_t nameSlot_ = -1;                               // and its record's slot, for a variable
   TokenKind lastKind_ = kind::None;  // kind of the last token given out
   bool finished_ = false;
   StopReason stop_ = StopReason::EndOfText;
