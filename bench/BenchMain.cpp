@@ -7,6 +7,7 @@
 #include "PreparedBenchmarks.h"
 #include "RemovalBenchmarks.h"
 #include "ScalingBenchmarks.h"
+#include "TableBenchmarks.h"
 #ifdef EXPRCALC_BENCH_HAVE_PEER
 #include <muParserDef.h>
 #endif
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
   exprcalc::bench::RegisterLookupBenchmarks();
   exprcalc::bench::RegisterPreparedBenchmarks();
   exprcalc::bench::RegisterRemovalBenchmarks();
+  exprcalc::bench::RegisterTableBenchmarks();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

@@ -191,6 +191,15 @@ def main(timings_path, memory_path):
     out.append(table(["variables", "LookupVarDouble", "EnterVarDouble (replacing)", "ParseString, 3 variables"],
                      rows))
 
+    if "Table/rows" in t and "Table/print-alone" in t:
+        rows_count = 100000  # as TableBenchmarks.cpp writes them
+        table_ns, alone_ns = t["Table/rows"][0], t["Table/print-alone"][0]
+        out.append("\n### The calculator's --table (100,000 rows of two expressions, written to nowhere)\n")
+        out.append(table(["writing", "rows per second", "relative to printing alone"],
+                         [["--table: evaluated and printed", f"{rows_count / table_ns * 1e9:,.0f}",
+                           f"{table_ns / alone_ns:.2f}× the time"],
+                          ["the same numbers printed alone", f"{rows_count / alone_ns * 1e9:,.0f}", "1.00×"]]))
+
     out.append("\n### Memory of one evaluation\n")
     rows = [[f"{p['shape']}, 16 MB", p["requests"], f"{p['heap_extra'] / p['bytes']:.2f}",
              f"{p['resident_extra'] / p['bytes']:.2f}" if p["resident_extra"] >= 0 else "n/a"] for p in peaks]

@@ -24,15 +24,16 @@
  *  - There is one table per process and it takes no lock. ParseString,
  *    GetIndexByKey, GetVar, GetVarCount, LookupVarDouble, LookupVarString,
  *    VarDouble, VarString, exprcalc_explain, exprcalc_judge,
- *    exprcalc_judge_statement, exprcalc_prepare and exprcalc_evaluate only
- *    read it: any number of threads may make these calls at the same time,
- *    each with its own output buffers, as long as no call that writes runs
- *    meanwhile. EnterVarDouble, EnterVarString, FreeVariable, RemoveVarIndex,
- *    RemoveVariable, Substitution, exprcalc_explain_statement,
- *    exprcalc_substitute_whole and exprcalc_set_double write it: a host must
- *    make each of them while no other call of this library runs in any
- *    thread, and order it before the calls that follow (a mutex, a read-write
- *    lock held for writing, or joining the writing thread does both).
+ *    exprcalc_judge_statement, exprcalc_prepare, exprcalc_evaluate and
+ *    exprcalc_evaluate_columns only read it: any number of threads may make
+ *    these calls at the same time, each with its own output buffers, as long
+ *    as no call that writes runs meanwhile. EnterVarDouble, EnterVarString,
+ *    FreeVariable, RemoveVarIndex, RemoveVariable, Substitution,
+ *    exprcalc_explain_statement, exprcalc_substitute_whole and
+ *    exprcalc_set_double write it: a host must make each of them while no
+ *    other call of this library runs in any thread, and order it before the
+ *    calls that follow (a mutex, a read-write lock held for writing, or
+ *    joining the writing thread does both).
  *    Unloading the library also writes.
  */
 #ifndef EXPRCALC_H
@@ -414,6 +415,25 @@ EXPRCALC_API void EXPRCALC_CALL exprcalc_release(exprcalc_expr *expr);
  * prepared expressions keep running their prepared operations. It writes
  * the table. */
 EXPRCALC_API int EXPRCALC_CALL exprcalc_set_double(int index, double value);
+
+/* Evaluates a prepared expression once per row of a table of columns: in row
+ * r the number variable at indexes[k] reads columns[k][r] (k < count; for an
+ * index given twice, the last column counts), as if exprcalc_set_double had
+ * stored it, but the table is not written. results[r] and codes[r] receive
+ * exactly the value bits and code that exprcalc_set_double for each column
+ * followed by exprcalc_evaluate would give for that row, also after a change
+ * of shape; codes may be null. Returns 0 when every row's code is 0, else the
+ * first non-zero row code; -1, writing nothing, when an index is not a number
+ * variable now, or the handle, results, indexes, columns or a column is null
+ * (or below 65536) where rows or count needs it. While the table keeps its
+ * shape it runs the prepared operations over blocks of rows and allocates
+ * nothing (its stack frame holds about 20 KiB); after a change of shape each
+ * row evaluates the text. Threads: as exprcalc_evaluate, it only reads the
+ * handle and the table, so any number of threads may evaluate columns at
+ * the same time while no call writes the table. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate_columns(const exprcalc_expr *expr, size_t rows, size_t count,
+                                                         const int *indexes, const double *const *columns,
+                                                         double *results, int *codes);
 
 #ifdef __cplusplus
 }

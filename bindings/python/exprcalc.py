@@ -38,7 +38,7 @@ import threading
 import types
 import unicodedata
 import warnings
-from collections.abc import Iterator, MutableMapping
+from collections.abc import Iterator, Mapping, MutableMapping
 from typing import Callable, NamedTuple, Optional, Union
 
 __all__ = [
@@ -710,13 +710,14 @@ class Library:
         for finding in judged.findings:
             if finding.kind == FINDING_UNREADABLE_NAME:
                 self._warn(UnreadableNameWarning, shown, finding, (
-                    f"{printable(name)} was stored, but expressions cannot read it: after the \"@\" they read letters and "
-                    f"digits only"))
+                    f"{printable(name)} was stored, but expressions cannot read it: after the \"@\" they read "
+                    f"letters and digits only"))
         self._warn_notes(shown, judged.findings, ExpressionWarning)
         change = _first_change(judged.findings)
         if change is not None:
+            why = self._change_reason(judged, change)
             self._warn(IncompleteStatementWarning, shown, change,
-                       f"{printable(name)} was stored, but the statement is not whole: {self._change_reason(judged, change)}")
+                       f"{printable(name)} was stored, but the statement is not whole: {why}")
 
     # How the judgements become exceptions and warnings; the words are the library's.
     def _shown(self, text: Text) -> str:
@@ -848,6 +849,47 @@ class Prepared:
         with LOCK:
             return self._run(), self._value.value
 
+    def evaluate_columns(self, columns: Mapping[Union[Text, int], object]) -> tuple:
+        """The text evaluated once per row of columns: (values, codes), row by row what
+        evaluate_code() gives with each column's value stored in its variable, bit for bit; the
+        table itself is not written.
+
+        columns maps variable names (or indexes, as Variables.set_at takes them) of number
+        variables to sequences of numbers of one length. With a NumPy array among them, values and
+        codes are NumPy arrays (float64, C int) and each column that already is a contiguous
+        float64 array is read where it lies; otherwise they are lists. KeyError for a name not
+        stored, TypeError for one that is not a number variable or a value that is not a number,
+        ValueError for columns of different lengths."""
+        numpy = sys.modules.get("numpy")  # used only when the caller uses it
+        as_arrays = numpy is not None and any(isinstance(c, numpy.ndarray) for c in columns.values())
+        if as_arrays:
+            data = [numpy.ascontiguousarray(c, dtype=numpy.float64) for c in columns.values()]
+            pointers = [d.ctypes.data_as(_DOUBLE_P) for d in data]
+        else:
+            data = [_double_buffer(c) for c in columns.values()]
+            pointers = [ctypes.cast(d, _DOUBLE_P) for d in data]
+        rows = {len(d) for d in data}
+        if len(rows) > 1:
+            raise ValueError(f"columns of different lengths: {sorted(rows)}")
+        rows = rows.pop() if rows else 0
+        if as_arrays:
+            values, codes = numpy.zeros(rows, numpy.float64), numpy.zeros(rows, numpy.intc)
+            results = (values.ctypes.data_as(_DOUBLE_P), codes.ctypes.data_as(ctypes.POINTER(ctypes.c_int)))
+        else:
+            values, codes = (ctypes.c_double * rows)(), (ctypes.c_int * rows)()
+            results = (values, codes)
+        variables = self._library.variables
+        with LOCK:
+            if self._handle is None:
+                raise ValueError(f"the prepared expression {self.text!r} is closed")
+            indexes = [variables._index(k) if isinstance(k, int) else variables.index(k) for k in columns]
+            first = self._functions.unlocked["exprcalc_evaluate_columns"](
+                self._handle, rows, len(indexes), (ctypes.c_int * len(indexes))(*indexes),
+                (_DOUBLE_P * len(pointers))(*pointers), *results)
+        if first == -1:
+            raise TypeError(f"not every column names a number variable: {list(columns)!r}")
+        return (values, codes) if as_arrays else (list(values), list(codes))
+
     def close(self) -> None:
         """Releases the library's handle; closing again does nothing."""
         with LOCK:
@@ -880,6 +922,21 @@ class Prepared:
 
     def __repr__(self) -> str:
         return f"<exprcalc.Prepared {self.text!r}{' (closed)' if self.closed else ''}>"
+
+
+_DOUBLE_P = ctypes.POINTER(ctypes.c_double)
+
+
+def _double_buffer(column: object) -> ctypes.Array:
+    """column as a ctypes array of doubles: where it lies when it is a writable contiguous buffer of
+    doubles, a copy otherwise (TypeError for a value that is not a number)."""
+    try:
+        view = memoryview(column)  # type: ignore[arg-type]
+        if view.format == "d" and view.ndim == 1 and view.c_contiguous and not view.readonly:
+            return (ctypes.c_double * len(view)).from_buffer(view)
+    except TypeError:
+        pass
+    return (ctypes.c_double * len(column))(*(_number(v, "a column value must be a number") for v in column))
 
 
 def _number(value: object, refusal: str) -> float:

@@ -90,7 +90,8 @@ def module_text(header):
     lines += ["", f"HEADER_CONSTANTS = {tuple(names)!r}",
               '"""The constants above, each EXPRCALC_<name> in the header."""', ""]
     for name, typedef in _OPAQUE.findall(text):
-        lines += ["", f"class {class_name(name)}(ctypes.Structure):", f'    """{name}, opaque: held only through a pointer."""', ""]
+        lines += ["", f"class {class_name(name)}(ctypes.Structure):",
+                  f'    """{name}, opaque: held only through a pointer."""', ""]
     for name, body, typedef in _STRUCT.findall(text):
         fields = []
         for member in filter(None, (part.strip() for part in body.split(";"))):

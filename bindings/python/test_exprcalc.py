@@ -320,6 +320,7 @@ class ThreadTest(LibraryTestCase):
             "exprcalc_judge": (b"1+1", ctypes.byref(exprcalc.CJudgement())), "exprcalc_finding_message": (1,),
             "exprcalc_judge_statement": (b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
             "exprcalc_substitute_whole": (b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
+            "exprcalc_evaluate_columns": (None, 0, 0, None, None, None, None),
         }
         self.assertEqual(set(arguments), set(exprcalc.SIGNATURES))
         for name, call_arguments in arguments.items():

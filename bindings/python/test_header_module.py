@@ -18,7 +18,8 @@ EXPORT_LIST = os.environ.get("EXPRCALC_EXPORT_LIST") or os.path.join(SOURCE_ROOT
 
 
 def _generator():
-    spec = importlib.util.spec_from_file_location("generate_header_module", os.path.join(HERE, "generate_header_module.py"))
+    path = os.path.join(HERE, "generate_header_module.py")
+    spec = importlib.util.spec_from_file_location("generate_header_module", path)
     module = importlib.util.module_from_spec(spec)
     spec.loader.exec_module(module)
     return module

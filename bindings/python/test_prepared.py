@@ -1,7 +1,9 @@
 """Prepared expressions: Library.prepare against Library.evaluate through every kind of table change,
 the release of the handle, and Variables.set_at."""
 
+import array
 import copy
+import itertools
 import math
 import pickle
 import struct
@@ -63,6 +65,35 @@ class PreparedTest(LibraryTestCase):
             copies = [copy.copy(collected), copy.deepcopy(collected)]  # each with a handle of its own
             del collected  # never closed: released when collected
             self.assertEqual((release.call_count, [duplicate() for duplicate in copies]), (2, [6.0, 6.0]))
+
+    def test_columns_agree_with_set_at_row_by_row(self):
+        calc, variables = self.calc, self.variables
+        variables.update({"@X": 2, "@Y": 3, "@T": "a text"})
+        xs = [4.0, -1.0, 0.0, math.nan, 1e-300, 2.5] * 30
+        ys = [0.5, 0.0, -3.0] * 60
+        numpy = None
+        try:
+            import numpy
+        except ImportError:
+            pass
+        kinds = [lambda c: c, lambda c: array.array("d", c)] + ([numpy.array] if numpy else [])
+        for text, kind in itertools.product(TEXTS, kinds):
+            with self.subTest(text=text, kind=kind), calc.prepare(text) as expression:
+                values, codes = expression.evaluate_columns({"@x": kind(xs), 1: kind(ys), "@X": kind(xs[::-1])})
+                expected = []
+                for x, y in zip(xs[::-1], ys):  # the last column of a variable counts
+                    variables.set_at(0, x)
+                    variables.set_at(1, y)
+                    expected.append(expression.evaluate_code())
+                self.assertEqual([struct.pack("<d", v) for v in values], [struct.pack("<d", v) for _, v in expected])
+                self.assertEqual(list(codes), [code for code, _ in expected])
+                self.assertEqual(type(values).__name__, "ndarray" if numpy and kind is numpy.array else "list")
+        with calc.prepare("@X") as expression:
+            self.assertRaises(KeyError, expression.evaluate_columns, {"@NOPE": [1.0]})
+            self.assertRaises(TypeError, expression.evaluate_columns, {"@T": [1.0]})
+            self.assertRaises(TypeError, expression.evaluate_columns, {"@X": ["1"]})
+            self.assertRaises(ValueError, expression.evaluate_columns, {"@X": [1.0], "@Y": [1.0, 2.0]})
+            self.assertEqual(expression.evaluate_columns({}), ([], []))
 
     def test_set_at(self):
         rows = [

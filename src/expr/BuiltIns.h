@@ -39,28 +39,75 @@ inline ResultCode LogarithmDomain(double y) noexcept {
   return y < 0.0 ? NegativeLogarithm : Ok;
 }
 inline ResultCode UnitInterval(double y) noexcept { return std::fabs(y) > 1.0 ? DomainError : Ok; }
+
+// The maths of each function, named so that the prepared runners call them
+// directly. Each computation is written in the order that defines its rounding.
+inline double Sine(double y) noexcept { return std::sin(y); }
+inline double Cosine(double y) noexcept { return std::cos(y); }
+inline double Tangent(double y) noexcept { return std::tan(y); }
 inline double SquareRoot(double y) noexcept { return std::sqrt(y); }  // SQR and SQRT alike
+inline double Absolute(double y) noexcept { return std::fabs(y); }
+inline double Degrees(double y) noexcept { return (180.0 * y) / Pi; }
+inline double Radians(double y) noexcept { return (Pi * y) / 180.0; }
+inline double Logarithm(double y) noexcept { return std::log(y); }
+inline double Logarithm10(double y) noexcept { return std::log10(y); }
+inline double Exponential(double y) noexcept { return std::exp(y); }
+inline double ArcCosine(double y) noexcept { return std::acos(y); }
+inline double ArcSine(double y) noexcept { return std::asin(y); }
+inline double ArcTangent(double y) noexcept { return std::atan(y); }  // defined for every number
 
 }  // namespace builtin
 
-// Each computation is written in the order that defines its rounding.
 inline constexpr BuiltIn BuiltIns[] = {
-    {"SIN", 'S', [](double y) noexcept { return std::sin(y); }, nullptr},
-    {"COS", 'C', [](double y) noexcept { return std::cos(y); }, nullptr},
-    {"TAN", 'T', [](double y) noexcept { return std::tan(y); }, nullptr},
+    {"SIN", 'S', builtin::Sine, nullptr},
+    {"COS", 'C', builtin::Cosine, nullptr},
+    {"TAN", 'T', builtin::Tangent, nullptr},
     {"SQR", 'Q', builtin::SquareRoot, nullptr},
     {"SQRT", 'Q', builtin::SquareRoot, nullptr},
-    {"ABS", 'A', [](double y) noexcept { return std::fabs(y); }, nullptr},
+    {"ABS", 'A', builtin::Absolute, nullptr},
     {"PAI", kind::Number, nullptr, nullptr, Pi},
-    {"DEG", 'D', [](double y) noexcept { return (180.0 * y) / Pi; }, nullptr},
-    {"RAD", 'R', [](double y) noexcept { return (Pi * y) / 180.0; }, nullptr},
-    {"LOG", 'L', [](double y) noexcept { return std::log(y); }, builtin::LogarithmDomain},
-    {"LOG10", 'M', [](double y) noexcept { return std::log10(y); }, builtin::LogarithmDomain},
-    {"EXP", 'N', [](double y) noexcept { return std::exp(y); }, nullptr},
-    {"ACOS", 'X', [](double y) noexcept { return std::acos(y); }, builtin::UnitInterval},
-    {"ASIN", 'Y', [](double y) noexcept { return std::asin(y); }, builtin::UnitInterval},
-    {"ATAN", 'Z', [](double y) noexcept { return std::atan(y); }, nullptr},  // defined for every number
+    {"DEG", 'D', builtin::Degrees, nullptr},
+    {"RAD", 'R', builtin::Radians, nullptr},
+    {"LOG", 'L', builtin::Logarithm, builtin::LogarithmDomain},
+    {"LOG10", 'M', builtin::Logarithm10, builtin::LogarithmDomain},
+    {"EXP", 'N', builtin::Exponential, nullptr},
+    {"ACOS", 'X', builtin::ArcCosine, builtin::UnitInterval},
+    {"ASIN", 'Y', builtin::ArcSine, builtin::UnitInterval},
+    {"ATAN", 'Z', builtin::ArcTangent, nullptr},
 };
+
+// A function as a type, its maths and domain test known at compile time.
+// (A test for every operand rather than a null one: comparing function
+// pointers is not a constant expression under some sanitizers.)
+inline ResultCode AnyNumber(double) noexcept { return Ok; }
+template <double (*Maths)(double) noexcept, ResultCode (*Domain)(double) noexcept = AnyNumber>
+struct KnownFunction {
+  static double Value(double y) noexcept { return Maths(y); }
+  static ResultCode Test(double y) noexcept { return Domain(y); }
+};
+
+// Calls apply with the function of kind k as a KnownFunction, so that the
+// prepared runners inline its maths and test, where the reducer goes through
+// the table's pointers. k must be a function kind.
+template <typename Apply>
+[[gnu::always_inline]] inline void WithFunction(TokenKind k, Apply&& apply) noexcept {
+  using namespace builtin;
+  switch (k) {
+    case 'S': apply(KnownFunction<Sine>{}); return;
+    case 'C': apply(KnownFunction<Cosine>{}); return;
+    case 'T': apply(KnownFunction<Tangent>{}); return;
+    case 'Q': apply(KnownFunction<SquareRoot>{}); return;
+    case 'A': apply(KnownFunction<Absolute>{}); return;
+    case 'D': apply(KnownFunction<Degrees>{}); return;
+    case 'R': apply(KnownFunction<Radians>{}); return;
+    case 'L': apply(KnownFunction<Logarithm, LogarithmDomain>{}); return;
+    case 'M': apply(KnownFunction<Logarithm10, LogarithmDomain>{}); return;
+    case 'N': apply(KnownFunction<Exponential>{}); return;
+    case 'X': apply(KnownFunction<ArcCosine, UnitInterval>{}); return;
+    case 'Y': apply(KnownFunction<ArcSine, UnitInterval>{}); return;
+    default: apply(KnownFunction<ArcTangent>{}); return;  // 'Z'
+  }
+}
 
 inline constexpr std::size_t LongestBuiltInName = 5;
 

@@ -1,18 +1,31 @@
 // Evaluation of one expression text, plain and with a diagnosis.
 #include "expr/Evaluate.h"
 
+#include "expr/Columns.h"
 #include "expr/Explained.h"
 #include "expr/Parse.h"
 #include "expr/PositionTracker.h"
 
 namespace exprcalc {
 
-ResultCode Evaluate(std::string_view expression, const VariableTable& table, double& result) noexcept {
+namespace {
+[[gnu::always_inline]] inline ResultCode EvaluateReading(std::string_view expression, const VariableTable& table,
+                                                         double& result, const RowValues* row) noexcept {
   result = 0.0;
   if (expression.empty()) return Ok;
-  TokenReader input(expression, table);
+  TokenReader input(expression, table, row);
   Silent silent;
   return Parse(expression, input, result, silent);
+}
+}  // namespace
+
+ResultCode Evaluate(std::string_view expression, const VariableTable& table, double& result) noexcept {
+  return EvaluateReading(expression, table, result, nullptr);
+}
+
+ResultCode Evaluate(std::string_view expression, const VariableTable& table, double& result,
+                    const RowValues* row) noexcept {
+  return EvaluateReading(expression, table, result, row);
 }
 
 ResultCode Explain(std::string_view expression, const VariableTable& table, double& result,

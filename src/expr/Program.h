@@ -11,10 +11,12 @@
 
 #include "exprcalc.h"
 #include "expr/ResultCode.h"
+#include "expr/Steps.h"
 #include "variables/VariableTable.h"
 
 namespace exprcalc {
 class ProgramRecorder;
+class ColumnRunner;
 }  // namespace exprcalc
 
 // The handle that hosts hold (declared in exprcalc.h) is the program itself.
@@ -26,9 +28,15 @@ struct exprcalc_expr {
   static void Release(exprcalc_expr* program) noexcept;
 
   // The code and value that evaluating the text gives now, bit for bit. It
-  // only reads the program, so several threads may run one program at once
-  // (ProgramRunner.cpp).
-  exprcalc::ResultCode Run(const exprcalc::VariableTable& table, double& result) const noexcept;
+  // only reads the program, so several threads may run one program at once.
+  // Inline: it is the whole of a prepared evaluation while the table keeps
+  // its shape.
+  exprcalc::ResultCode Run(const exprcalc::VariableTable& table, double& result) const noexcept {
+    if (!Current(table)) return RunText(table, result);
+    result = 0.0;
+    if (slotCount_ > SmallFrame) return RunDeep(table, result);
+    return RunSteps<SmallFrame>(table, result);
+  }
 
   std::string_view Text() const noexcept { return {text_, length_}; }
   // True while running follows the prepared operations rather than the text.
@@ -53,12 +61,31 @@ struct exprcalc_expr {
   static constexpr std::uint32_t LargestOperand = (std::uint32_t{1} << 24) - 1;
   // Deepest stack of numbers a program may use; a deeper one runs the text.
   static constexpr std::size_t MostNumbers = 256;
+  // Programs whose stack is no deeper run in a frame of this many numbers.
+  static constexpr std::size_t SmallFrame = 16;
 
  private:
   friend class exprcalc::ProgramRecorder;
+  friend class exprcalc::ColumnRunner;
   exprcalc_expr() = default;
   using ResultCode = exprcalc::ResultCode;
   using VariableTable = exprcalc::VariableTable;
+  // Runs the steps in a frame of Slots numbers.
+  template <std::size_t Slots>
+  [[gnu::always_inline]] ResultCode RunSteps(const VariableTable& table, double& result) const noexcept {
+    double slots[Slots];
+    const exprcalc::Frame frame{slots, constants_, table};
+    const exprcalc::Step* const end = steps_ + stepCount_;
+    for (const exprcalc::Step* step = steps_; step != end; ++step) {
+      const ResultCode code = step->run(*step, frame);
+      if (code != exprcalc::Ok) return code;
+    }
+    if (value_.at != exprcalc::NoValue) result = exprcalc::Read(frame, value_);
+    return exprcalc::Ok;
+  }
+  // Out of line, for the rare cases (ProgramRunner.cpp).
+  ResultCode RunText(const VariableTable& table, double& result) const noexcept;
+  ResultCode RunDeep(const VariableTable& table, double& result) const noexcept;
 
   std::uint64_t generation_ = 0;
   bool usable_ = true;
@@ -67,6 +94,10 @@ struct exprcalc_expr {
   std::size_t constantCount_ = 0;
   double* constants_ = nullptr;
   std::uint32_t* operations_ = nullptr;
+  exprcalc::Step* steps_ = nullptr;  // what Run runs: the operations compiled (Steps.h)
+  std::size_t stepCount_ = 0;
+  std::size_t slotCount_ = 0;  // the deepest stack of numbers
+  exprcalc::StepOperand value_{exprcalc::From::Slot, exprcalc::NoValue};  // where the value lies after the steps
   char* text_ = nullptr;
   std::size_t length_ = 0;
 };

@@ -128,9 +128,11 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
   using namespace exprcalc;
   // Every token takes a byte of text, so a text of n bytes gives at most n + 1
   // operations and as many constants (at most 13 bytes per byte of text).
+  // They compile into as many steps and one that delivers the value.
   const std::size_t most = text.size() + 2;
   std::size_t bytes = 0;
-  if (!MultiplySize(most, sizeof(double) + sizeof(std::uint32_t), bytes) || bytes > SIZE_MAX - sizeof(Program) - most) {
+  if (!MultiplySize(most, sizeof(double) + sizeof(Step) + sizeof(std::uint32_t), bytes) ||
+      bytes > SIZE_MAX - sizeof(Program) - most) {
     return nullptr;
   }
   bytes += sizeof(Program) + most;
@@ -138,7 +140,8 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
   if (block == nullptr) return nullptr;
   Program* program = new (block) Program;
   program->constants_ = reinterpret_cast<double*>(program + 1);
-  program->operations_ = reinterpret_cast<std::uint32_t*>(program->constants_ + most);
+  program->steps_ = reinterpret_cast<Step*>(program->constants_ + most);
+  program->operations_ = reinterpret_cast<std::uint32_t*>(program->steps_ + most);
   program->text_ = reinterpret_cast<char*>(program->operations_ + most);
   if (!text.empty()) std::memcpy(program->text_, text.data(), text.size());
   program->length_ = text.size();
@@ -151,6 +154,11 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
     if (Parse(text, input, ignored, recorder) == OutOfMemory) {
       Release(program);
       return nullptr;
+    }
+    if (program->usable_) {
+      const Recorded recorded{program->operations_, program->operationCount_, program->resultSlot_};
+      program->stepCount_ = CompileSteps(recorded, program->steps_, program->slotCount_, program->value_);
+      if (program->stepCount_ == NotCompiled) program->usable_ = false;  // it follows the text
     }
   } else {
     program->resultSlot_ = NoOperand;

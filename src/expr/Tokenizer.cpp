@@ -8,6 +8,7 @@
 
 #include "base/Memory.h"
 #include "expr/BuiltIns.h"
+#include "expr/Columns.h"
 #include "variables/VariableRecord.h"
 #include "base/SingleByteText.h"
 
@@ -87,6 +88,8 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
   if (type != record::NumberType) {
     value = 0.0;  // a text variable reads as 0
     if (firstTextVariable_ > begin) firstTextVariable_ = begin;
+  } else if (row_ != nullptr) {
+    value = row_->Read(table_.IndexByKey(name, type), value);  // a row's values go by index
   }
   namePlace_ = begin;
   nameKind_ = type == record::NumberType ? Resolution::Kind::NumberRecord : Resolution::Kind::TextRecord;

@@ -17,6 +17,8 @@
 
 namespace exprcalc {
 
+struct RowValues;
+
 // Why the tokenizer stopped reading a text. It never reports an error: a
 // stop only ends the token sequence early, and the reason is kept for the
 // diagnostic calls.
@@ -86,7 +88,9 @@ struct Resolution {
 // and the table must outlive the reader; the table is only read.
 class TokenReader {
  public:
-  TokenReader(std::string_view text, const VariableTable& table) noexcept : text_(text), table_(table) {}
+  // With row, the number variables that it gives read its values instead of their records.
+  TokenReader(std::string_view text, const VariableTable& table, const RowValues* row = nullptr) noexcept
+      : text_(text), table_(table), row_(row) {}
   TokenReader(const TokenReader&) = delete;
   TokenReader& operator=(const TokenReader&) = delete;
 
@@ -208,6 +212,7 @@ class TokenReader {
 
   std::string_view text_;
   const VariableTable& table_;
+  const RowValues* row_;
   std::size_t position_ = 0;
   std::size_t place_ = 0;                                    // where the last token given out began
   std::size_t namePlace_ = static_cast<std::size_t>(-1);  // where the last name read began

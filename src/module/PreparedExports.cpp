@@ -1,6 +1,7 @@
 // The exprcalc_* exports of prepared expressions: a handle is a Program of
 // the module's table, evaluated again and again.
 #include "exprcalc.h"
+#include "expr/Columns.h"
 #include "expr/Program.h"
 #include "module/EvaluatorModule.h"
 #include "module/ExportArguments.h"
@@ -34,6 +35,21 @@ EXPRCALC_API void EXPRCALC_CALL exprcalc_release(exprcalc_expr* expr) {
 
 EXPRCALC_API int EXPRCALC_CALL exprcalc_set_double(int index, double value) {
   return TheModule().Table().SetDouble(index, value);
+}
+
+EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate_columns(const exprcalc_expr* expr, size_t rows, size_t count,
+                                                         const int* indexes, const double* const* columns,
+                                                         double* results, int* codes) {
+  const exprcalc::VariableTable& table = TheModule().Table();
+  if (!IsAddress(expr) || (rows > 0 && !IsAddress(results))) return -1;
+  if (count > 0 && (!IsAddress(indexes) || !IsAddress(columns))) return -1;
+  for (std::size_t k = 0; k < count; ++k) {
+    double ignored = 0.0;
+    if (table.DoubleAt(indexes[k], ignored) == exprcalc::VariableTable::NotFound) return -1;
+    if (rows > 0 && !IsAddress(columns[k])) return -1;
+  }
+  const exprcalc::ColumnValues values{indexes, columns, count};
+  return exprcalc::EvaluateColumns(*expr, table, values, rows, results, IsAddress(codes) ? codes : nullptr);
 }
 
 }  // extern "C"

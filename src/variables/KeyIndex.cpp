@@ -21,33 +21,33 @@ bool KeyIndex::Reserve(std::size_t recordCapacity, const unsigned char* records,
                        int count) noexcept {
   std::size_t wanted = 64;
   while (wanted < 2 * recordCapacity) wanted *= 2;
-  if (wanted <= bucketCount_) return true;
+  if (Owned() && wanted <= mask_ + 1) return true;
   std::size_t bytes = 0;
   if (!MultiplySize(wanted, sizeof(std::int32_t), bytes)) return false;
   auto* fresh = static_cast<std::int32_t*>(Allocate(bytes));
   if (fresh == nullptr) return false;
-  exprcalc::Release(buckets_);
+  Release();
   buckets_ = fresh;
-  bucketCount_ = wanted;
+  mask_ = wanted - 1;
   Rebuild(records, usedSlots, count);
   return true;
 }
 
 void KeyIndex::Insert(const NormalisedKey& key, std::int32_t slot) noexcept {
-  assert(bucketCount_ > 0);
+  assert(Owned());
   std::size_t bucket = BucketOf(key);
-  while (buckets_[bucket] != Empty) bucket = (bucket + 1) & (bucketCount_ - 1);
+  while (buckets_[bucket] != Empty) bucket = (bucket + 1) & mask_;
   buckets_[bucket] = slot;
 }
 
 std::size_t KeyIndex::BucketHolding(const unsigned char* records, std::int32_t slot) const noexcept {
   std::size_t bucket = BucketOf(KeyOf(records, slot));
-  while (buckets_[bucket] != slot) bucket = (bucket + 1) & (bucketCount_ - 1);
+  while (buckets_[bucket] != slot) bucket = (bucket + 1) & mask_;
   return bucket;
 }
 
 void KeyIndex::Remove(const unsigned char* records, std::int32_t slot) noexcept {
-  const std::size_t mask = bucketCount_ - 1;
+  const std::size_t mask = mask_;
   std::size_t hole = BucketHolding(records, slot);
   buckets_[hole] = Empty;
   // Move later members of the probe run back into the hole when their home
@@ -63,14 +63,14 @@ void KeyIndex::Remove(const unsigned char* records, std::int32_t slot) noexcept 
 }
 
 void KeyIndex::Rebuild(const unsigned char* records, const std::int32_t* usedSlots, int count) noexcept {
-  for (std::size_t bucket = 0; bucket < bucketCount_; ++bucket) buckets_[bucket] = Empty;
+  for (std::size_t bucket = 0; bucket <= mask_; ++bucket) buckets_[bucket] = Empty;
   for (int index = 0; index < count; ++index) Insert(KeyOf(records, usedSlots[index]), usedSlots[index]);
 }
 
 void KeyIndex::Release() noexcept {
-  exprcalc::Release(buckets_);
-  buckets_ = nullptr;
-  bucketCount_ = 0;
+  if (Owned()) exprcalc::Release(buckets_);
+  buckets_ = noBuckets_;
+  mask_ = 0;
 }
 
 }  // namespace exprcalc

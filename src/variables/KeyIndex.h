@@ -27,8 +27,7 @@ class KeyIndex {
                int count) noexcept;
   // The slot of the record whose name is key, or -1.
   std::int32_t Find(const NormalisedKey& key, const unsigned char* records) const noexcept {
-    if (bucketCount_ == 0) return -1;
-    for (std::size_t bucket = BucketOf(key);; bucket = (bucket + 1) & (bucketCount_ - 1)) {
+    for (std::size_t bucket = BucketOf(key);; bucket = (bucket + 1) & mask_) {
       const std::int32_t slot = buckets_[bucket];
       if (slot == Empty) return -1;
       if (record::NameEquals(records + static_cast<std::size_t>(slot) * record::Size, key)) return slot;
@@ -43,14 +42,18 @@ class KeyIndex {
 
  private:
   static constexpr std::int32_t Empty = -1;
+  // An index without memory probes this one empty bucket, which is never
+  // written: a lookup then needs no test of its own for the missing array.
+  inline static std::int32_t noBuckets_[1] = {Empty};
+  bool Owned() const noexcept { return buckets_ != noBuckets_; }
   std::size_t BucketOf(const NormalisedKey& key) const noexcept {
-    return static_cast<std::size_t>(key.Hash()) & (bucketCount_ - 1);
+    return static_cast<std::size_t>(key.Hash()) & mask_;
   }
   std::size_t BucketHolding(const unsigned char* records, std::int32_t slot) const noexcept;
   void Rebuild(const unsigned char* records, const std::int32_t* usedSlots, int count) noexcept;
 
-  std::int32_t* buckets_ = nullptr;  // a record's slot in the table's block, or -1
-  std::size_t bucketCount_ = 0;      // a power of two, at least twice the record capacity
+  std::int32_t* buckets_ = noBuckets_;  // a record's slot in the table's block, or -1
+  std::size_t mask_ = 0;  // the bucket count less one; the count is a power of two, at least twice the record capacity
 };
 
 }  // namespace exprcalc

@@ -45,9 +45,11 @@ int VariableTable::RemoveAt(int index) noexcept {
 }
 
 int VariableTable::LookupDouble(std::string_view name, double& value) const noexcept {
-  value = 0.0;
   const std::int32_t slot = FindSlot(NormaliseKey(name));
-  if (slot < 0) return NotFound;
+  if (slot < 0) {
+    value = 0.0;
+    return NotFound;
+  }
   value = record::NumberOf(SlotBytes(slot));
   return order_.IndexOf(slot);
 }

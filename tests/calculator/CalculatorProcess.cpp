@@ -159,14 +159,18 @@ std::vector<CalculatorBuild> CalculatorBuilds() {
   return builds;
 }
 
-TerminalSession::TerminalSession(const std::string& calculatorPath) {
+TerminalSession::TerminalSession(const std::string& calculatorPath, const std::vector<std::string>& arguments,
+                                 const std::vector<std::string>& environment) {
   master_ = posix_openpt(O_RDWR | O_NOCTTY);
   if (master_ < 0) return;
   const char* slaveName = grantpt(master_) == 0 && unlockpt(master_) == 0 ? ptsname(master_) : nullptr;
   if (slaveName == nullptr) return;
   const std::string slavePath = slaveName;
   std::vector<std::string> command{calculatorPath};
+  command.insert(command.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv = ArgumentVector(command);
+  std::vector<std::string> settings = environment;
+  const std::string stateDirectory = "XDG_STATE_HOME=" + ScratchDirectory() + "/state";
 
   child_ = fork();
   if (child_ == 0) {
@@ -179,6 +183,9 @@ TerminalSession::TerminalSession(const std::string& calculatorPath) {
     close(master_);
     setenv("TERM", "dumb", 1);
     setenv("LC_ALL", "C.UTF-8", 1);  // a terminal that shows UTF-8, whatever the test runner's locale
+    unsetenv("EXPRCALC_HISTORY");
+    putenv(const_cast<char*>(stateDirectory.c_str()));  // never the history of the person running the tests
+    for (std::string& setting : settings) putenv(setting.data());
     signal(SIGINT, SIG_DFL);  // as a shell starts a program, whatever the test runner does
     execv(calculatorPath.c_str(), argv.data());
     _exit(ExecFailed);

@@ -82,10 +82,13 @@ struct CalculatorBuild {
 };
 std::vector<CalculatorBuild> CalculatorBuilds();
 
-// The calculator without arguments on a new pseudo-terminal of its own.
+// The calculator on a new pseudo-terminal of its own, with TERM=dumb, a UTF-8
+// locale and its history kept in the scratch directory unless environment
+// ("NAME=VALUE" each) says otherwise.
 class TerminalSession {
  public:
-  explicit TerminalSession(const std::string& calculatorPath);
+  explicit TerminalSession(const std::string& calculatorPath, const std::vector<std::string>& arguments = {},
+                           const std::vector<std::string>& environment = {});
   ~TerminalSession();
   TerminalSession(const TerminalSession&) = delete;
   TerminalSession& operator=(const TerminalSession&) = delete;

@@ -21,19 +21,14 @@ struct Row {
   std::string value;   // "-": nothing printed
 };
 
-std::string Unescaped(const std::string& text) {
-  std::string line;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const bool escape = text[i] == '\\' && i + 1 < text.size();
-    if (escape && text[i + 1] == 't') line += '\t';
-    if (escape && text[i + 1] == 'r') line += '\r';
-    if (escape && (text[i + 1] == 't' || text[i + 1] == 'r')) {
-      ++i;
-    } else {
-      line += text[i];
+// "\t" and "\r" in the table stand for a tab and a carriage return.
+std::string Unescaped(std::string text) {
+  for (const auto& [escape, byte] : {std::pair{"\\t", '\t'}, std::pair{"\\r", '\r'}}) {
+    for (std::size_t at = text.find(escape); at != std::string::npos; at = text.find(escape, at + 1)) {
+      text.replace(at, 2, 1, byte);
     }
   }
-  return line;
+  return text;
 }
 
 std::vector<Row> Rows() {

@@ -1,8 +1,10 @@
 // ParseString, and exprcalc_explain and exprcalc_judge beside it, against
-// the literal evaluator, code and value bit for bit, and the judgement against
-// criteria of its own: the known edge cases, random texts over the
-// language's alphabet, generated well-formed expressions (nested, unclosed,
-// numbers of every form) and giant texts.
+// the literal evaluator: code and value bit for bit, the places explain names
+// (the failing token, the "(" left open) against the literal parse's, and the
+// judgement against criteria of its own; a text of up to 256 bytes must be
+// explained alike with no memory at all. Texts: the known edge cases, random
+// texts over the language's alphabet, generated well-formed expressions
+// (nested, a few hundred deep, unclosed, numbers of every form) and giant texts.
 // EXPRCALC_DIFFERENTIAL_PERCENT scales the generated counts and sizes (default
 // 100; 20 in sanitizer and unoptimised builds, 5 under EXPRCALC_SMALL_INPUTS=1
 // as the valgrind run sets it, so that every build finishes within seconds).
@@ -22,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "AllocationFaults.h"
 #include "LiteralEvaluator.h"
 #include "Random.h"
 #include "exprcalc.h"
@@ -30,6 +33,7 @@ namespace {
 
 using exprcalc::literal::EvaluateLiterally;
 using exprcalc::literal::Outcome;
+using exprcalc::literal::Places;
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double Infinity = std::numeric_limits<double>::infinity();
@@ -118,6 +122,17 @@ bool SameDiagnosis(const exprcalc_diagnosis& a, const exprcalc_diagnosis& b) {
   return a.code == b.code && std::memcmp(&a.value, &b.value, sizeof a.value) == 0 && a.read == b.read &&
          a.stop == b.stop && a.at == b.at && a.dropped == b.dropped && a.unclosed == b.unclosed &&
          a.text_variable == b.text_variable && a.length == b.length && a.unclosed_at == b.unclosed_at;
+}
+
+// A text of up to 256 bytes is explained without memory: the same diagnosis
+// when every allocation fails.
+bool ExplainedWithoutMemory(const std::string& text, const exprcalc_diagnosis& diagnosis) {
+  if (text.size() > 256) return true;
+  exprcalc_diagnosis starved;
+  exprcalc::allocation::FailAfter(0, true);
+  exprcalc_explain(text.c_str(), &starved);
+  exprcalc::allocation::StopFailing();
+  return SameDiagnosis(starved, diagnosis);
 }
 
 bool Finds(const exprcalc_finding* findings, int count, int kind) {
@@ -245,19 +260,31 @@ class Comparison {
     ++compared_;
     double value = 12345.0;
     const int code = ParseString(text.c_str(), &value);
-    const Outcome literal = EvaluateLiterally(text.c_str());
+    Places places;
+    const Outcome literal = EvaluateLiterally(text.c_str(), &places);
     ++codes_[code];
     exprcalc_diagnosis diagnosis;
     const bool explainAgrees = exprcalc_explain(text.c_str(), &diagnosis) == code &&
-                               SameValue(diagnosis.value, value) && diagnosis.read <= text.size() &&
-                               (code == 0 || diagnosis.at < text.size());
+                               SameValue(diagnosis.value, value) && diagnosis.read <= text.size();
+    // Out of memory is the library's alone; otherwise explain names the literal parse's places.
+    const bool placesAgree = code == EXPRCALC_OUT_OF_MEMORY ||
+                             (diagnosis.at == places.at && diagnosis.unclosed == (places.unclosed ? 1 : 0) &&
+                              diagnosis.unclosed_at == (places.unclosed ? places.unclosedAt : EXPRCALC_NOWHERE));
+    const bool starvedAgrees = ExplainedWithoutMemory(text, diagnosis);
     const std::string judgement =
         explainAgrees ? JudgementDisagrees(text, diagnosis, literal.unapplied) : std::string();
-    if (code == literal.code && SameValue(value, literal.value) && explainAgrees && judgement.empty()) return;
+    if (code == literal.code && SameValue(value, literal.value) && explainAgrees && placesAgree && starvedAgrees &&
+        judgement.empty()) {
+      return;
+    }
     if (mismatches_++ == 0) {
       firstMismatch_ = Printable(text) + "\": library code " + std::to_string(code) + " value " + Hex(value) +
                        ", literal code " + std::to_string(literal.code) + " value " + Hex(literal.value) +
                        ", explained code " + std::to_string(diagnosis.code) + " value " + Hex(diagnosis.value) +
+                       " at " + std::to_string(diagnosis.at) + " unclosed " + std::to_string(diagnosis.unclosed) +
+                       " at " + std::to_string(diagnosis.unclosed_at) + ", literal at " + std::to_string(places.at) +
+                       " unclosed " + std::to_string(places.unclosed) + " at " + std::to_string(places.unclosedAt) +
+                       (starvedAgrees ? "" : "; explained otherwise with no memory") +
                        (judgement.empty() ? "" : ", judgement: " + judgement);
     }
   }
@@ -506,6 +533,16 @@ std::string Repeated(std::string_view piece, std::size_t times) {
   return out;
 }
 
+// Nested a few hundred deep, past what a short text keeps on the stack
+// inline; closed in full, or left open at some depth.
+std::string Nested(Random& random, const std::string& inner) {
+  static constexpr std::string_view Openings[] = {"(", "-(", "AbS(", "2*(", "1+(", "sqr ("};
+  const std::size_t depth = 100 + random.Below(400);
+  std::string text;
+  for (std::size_t i = 0; i < depth; ++i) text += random.Pick(Openings);
+  return text + inner + Repeated(")", random.Chance(70) ? depth : random.Below(depth + 1));
+}
+
 // ---------------------------------------------------------------- tests
 
 class Differential : public ::testing::Test {
@@ -525,7 +562,7 @@ TEST_F(Differential, EdgeCases) {
       "1.5:30", "1:75", "1\t+\t2", "1\v+2", "1\f+2", "2\x80", "\x80", "1.5\xFF", "@", "@@", "@A@B", "sin 1",
       "@rate", "RATE", LongName, LongNameOtherTail, LongNameCut, LongNameTooShort, "2*SIN(RAD(30))+@RATE", "",
       "1+2*3", "1-2-3", "8/4/2", "2^3^2", "-2^2", "-(2^3)%5", "SIN 2^3", "SIN 2*3", "SIN(RAD(30))", "2*-3",
-      "2+-3", "2^-1", "--2", "SIN -1", "2*(-3)", ")", "2)", "2+3)", "2 3", "(2)(3)", "()", "(2+3", "2+(3",
+      "2+-3", "2^-1", "--2", "SIN -1", "2*(-3)", ")", "2)", "2+3)", "2(3))", "2 3", "(2)(3)", "()", "(2+3", "2+(3",
       "2*(3+4", "(1/0)+2", "LOG(0)", "LOG(0-1)", "LOG(0.00000000000004)", "LOG(0.00000000000005)", "LOG(100)",
       "LOG10(100)", "1/0", "1/0.00000000000004", "1/0.00000000000005", "1/0.0001", "5%0.5", "7.9%2.5",
       "(0-7)%3", "9%(0-4)", "2%3%2", "0^(0-1)", "0^0", "2^(0-1)", "ATAN(2)", "ATAN(1)", "ACOS(1)", "ACOS(1.5)",
@@ -595,6 +632,7 @@ TEST_F(Differential, GeneratedExpressions) {
     if (random.Chance(5)) {
       while (text.size() < 400) text += random.Pick(Operators) + writer.Write(static_cast<int>(random.Below(4)));
     }
+    if (random.Below(1000) == 0) text = Nested(random, text);
     comparison.Check(Vary(random, std::move(text)));
   }
 }

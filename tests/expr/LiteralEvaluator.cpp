@@ -23,6 +23,7 @@ namespace {
 struct Token {
   unsigned char kind;
   double value;
+  std::size_t offset;  // where the token begins; for the end: where reading stopped, or the length
 };
 
 constexpr double Pi = std::numbers::pi;
@@ -74,6 +75,7 @@ class Tokenizer {
   std::vector<Token> Run() {
     bool stopped = false;
     while (!stopped && pos_ < length_) {
+      start_ = pos_;
       const unsigned char c = Byte(pos_);
       if (IsLetter(c) || c == '@') {
         stopped = !CollectName();
@@ -87,10 +89,13 @@ class Tokenizer {
         ++pos_;
       } else if (IsDigit(c) || c == '.' || c == ':') {
         stopped = !ReadNumber();
+        if (stopped && pos_ >= length_) start_ = length_;  // the number ran to the end
       } else {
         stopped = true;
       }
     }
+    // The end stands where the token that stopped reading began.
+    if (!stopped) start_ = length_;
     if (tokenCount_ >= 1 && tokens_[tokenCount_ - 1].kind != '$') Write('$', 0.0);
     return std::move(tokens_);
   }
@@ -103,6 +108,7 @@ class Tokenizer {
     assert(tokenCount_ < tokens_.size());
     tokens_[tokenCount_].kind = kind;
     tokens_[tokenCount_].value = value;
+    tokens_[tokenCount_].offset = start_;
     ++tokenCount_;
   }
 
@@ -222,6 +228,7 @@ class Tokenizer {
   std::size_t length_;
   std::vector<Token> tokens_;
   std::size_t pos_ = 0;
+  std::size_t start_ = 0;  // where the token being read began
   std::size_t tokenCount_ = 0;
   std::string nameText_;
   std::string numberText_;
@@ -329,7 +336,8 @@ Outcome Prefix(unsigned char kind, double y) {
   }
 }
 
-int Reduce(int start, int& depth, std::vector<Token>& stack) {
+// Folds the handle from start; a failing rule's operator or function goes to failedAt.
+int Reduce(int start, int& depth, std::vector<Token>& stack, std::size_t& failedAt) {
   int pos = start;
   int out = start;
   int code = 0;
@@ -345,6 +353,7 @@ int Reduce(int start, int& depth, std::vector<Token>& stack) {
     const Token e2 = stack[static_cast<std::size_t>(pos) + 2];
     Outcome rule{-1, 0.0};
     int length = 0;
+    std::size_t ruleAt = e0.offset;
     if (e0.kind == 'i' && pos == depthOnEntry - 1) {
       rule = {0, e0.value};
       length = 1;
@@ -355,6 +364,7 @@ int Reduce(int start, int& depth, std::vector<Token>& stack) {
       length = 3;
     } else if (e0.kind == 'E' && e2.kind == 'E' && (rule = Infix(e0.value, e1.kind, e2.value)).code != -1) {
       length = 3;
+      ruleAt = e1.offset;
     }
     if (length == 0) {
       code = Malformed;
@@ -362,9 +372,10 @@ int Reduce(int start, int& depth, std::vector<Token>& stack) {
     }
     if (rule.code != 0) {
       code = rule.code;
+      failedAt = ruleAt;
       break;
     }
-    stack[static_cast<std::size_t>(out)] = {'E', rule.value};
+    stack[static_cast<std::size_t>(out)] = {'E', rule.value, e0.offset};
     for (int consumed = pos; consumed < pos + length; ++consumed) {
       if (consumed != out) stack[static_cast<std::size_t>(consumed)].kind = 0;
     }
@@ -393,9 +404,41 @@ std::size_t NearestTerminalBelow(const std::vector<Token>& stack, std::size_t x)
   return lower;
 }
 
+// Where a malformed text broke: at the token that completed a handle no rule
+// matches. A ")" or an operand completes its handle as it arrives, and so
+// does the last token when the text ends; any other handle is completed by
+// the token that arrives after it.
+std::size_t BreakingToken(const Token& top, const Token& arriving, std::size_t length) {
+  return top.kind == ')' || top.kind == 'i' || arriving.offset >= length ? top.offset : arriving.offset;
+}
+
+// A "(" left open loses what follows it unless the value is the operand
+// above it: so when an operand stands below it, or none at all.
+void FindUnclosed(const std::vector<Token>& stack, int depth, Places& places) {
+  bool operandBelow = false;
+  for (int i = 0; i < depth; ++i) {
+    const Token& entry = stack[static_cast<std::size_t>(i)];
+    if (entry.kind == 'E') operandBelow = true;
+    if (entry.kind != '(') continue;
+    bool operandAbove = false;
+    for (int k = i + 1; k < depth; ++k) operandAbove = operandAbove || stack[static_cast<std::size_t>(k)].kind == 'E';
+    if (operandBelow || !operandAbove) {
+      places.unclosed = true;
+      places.unclosedAt = entry.offset;
+      return;
+    }
+  }
+}
+
+Outcome Failed(int code, std::size_t at, Places* places) {
+  if (places != nullptr) places->at = at;
+  return {code, 0.0};
+}
+
 }  // namespace
 
-Outcome EvaluateLiterally(const char* text) {
+Outcome EvaluateLiterally(const char* text, Places* places) {
+  if (places != nullptr) *places = Places{};
   if (text == nullptr) return {0, 0.0};
   const std::size_t length = std::strlen(text);
   if (length < 1) return {0, 0.0};
@@ -403,7 +446,7 @@ Outcome EvaluateLiterally(const char* text) {
   const std::vector<Token> tokens = Tokenizer(text, length).Run();
   std::vector<Token> stack(2 * length + 16);
   for (Token& entry : stack) std::memset(&entry, 0, sizeof entry);
-  stack[0] = {'$', 0.0};
+  stack[0] = {'$', 0.0, 0};
   int depth = 1;
   std::size_t cursor = 0;
 
@@ -425,15 +468,20 @@ Outcome EvaluateLiterally(const char* text) {
     for (;;) {
       const std::size_t lower = NearestTerminalBelow(stack, x);
       if (StackPriority(stack[lower].kind) < InputPriority(stack[x].kind)) {
-        const int code = Reduce(static_cast<int>(lower) + 1, depth, stack);
-        if (code != 0) return {code, 0.0};
+        std::size_t failedAt = 0;
+        const std::size_t broke = BreakingToken(stack[TopTerminal(stack)], tokens[cursor], length);
+        const int code = Reduce(static_cast<int>(lower) + 1, depth, stack, failedAt);
+        if (code != 0) return Failed(code, code == Malformed ? broke : failedAt, places);
         break;
       }
-      if (lower == 0) return {Malformed, 0.0};
+      if (lower == 0) {
+        return Failed(Malformed, BreakingToken(stack[TopTerminal(stack)], tokens[cursor], length), places);
+      }
       x = lower;
     }
   }
 
+  if (places != nullptr) FindUnclosed(stack, depth, *places);
   bool unapplied = false;
   for (int at = 1; at < depth; ++at) {
     const unsigned char entry = stack[static_cast<std::size_t>(at)].kind;

@@ -9,6 +9,8 @@
 // bit for bit with the library checks each of them.
 #pragma once
 
+#include <cstddef>
+
 namespace exprcalc::literal {
 
 struct Outcome {
@@ -19,8 +21,16 @@ struct Outcome {
   bool unapplied = false;
 };
 
+// The places that exprcalc_explain must name, found on the literal parse.
+struct Places {
+  std::size_t at = 0;          // a failure code's token (0 on success)
+  bool unclosed = false;       // a "(" left open loses what follows it
+  std::size_t unclosedAt = static_cast<std::size_t>(-1);  // the first such "("
+};
+
 // Evaluates a NUL-terminated text the way ParseString must, reading variables
-// through the public table functions (GetIndexByKey, VarDouble).
-Outcome EvaluateLiterally(const char* text);
+// through the public table functions (GetIndexByKey, VarDouble); with places,
+// also says where it failed or which "(" it left open.
+Outcome EvaluateLiterally(const char* text, Places* places = nullptr);
 
 }  // namespace exprcalc::literal

@@ -1,8 +1,10 @@
 // Prepared expressions against ParseString, code and value bit for bit:
-// texts over the language's alphabet and generated expressions, each
-// prepared once and evaluated after every one of a series of random table
-// changes (new values, added, removed and retyped variables, growth, a
-// cleared table, statements).
+// texts over the language's alphabet and generated expressions, short and
+// past 256 bytes, each prepared once and evaluated after every one of a
+// series of random table changes (new values, added, removed and retyped
+// variables, growth, a cleared table, statements). While only values have
+// been written, the prepared program must be what runs: it is evaluated with
+// every allocation failing, which a text past 256 bytes cannot survive.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "AllocationFaults.h"
 #include "Random.h"
 #include "exprcalc.h"
 
@@ -33,17 +36,18 @@ std::string TokenSoup(Random& random) {
   return text;
 }
 
+const char* const Operators[] = {"+", "-", "*", "/", "%", "^"};
+
 // A well-formed expression over the variables, nested to the given depth.
 std::string Expression(Random& random, int depth) {
   static const char* const leaves[] = {"@A", "@B", "@C", "@T", "X", "2", "0.5", "PAI", "@MISSING", "0"};
-  static const char* const operators[] = {"+", "-", "*", "/", "%", "^"};
   static const char* const functions[] = {"SIN", "COS", "LOG", "LOG10", "SQRT", "ACOS", "EXP", "ABS", "DEG"};
   if (depth == 0 || random.Below(3) == 0) return random.Pick(leaves);
   switch (random.Below(4)) {
     case 0: return std::string(random.Pick(functions)) + "(" + Expression(random, depth - 1) + ")";
     case 1: return "(" + Expression(random, depth - 1) + ")";
     case 2: return "-(" + Expression(random, depth - 1) + ")";
-    default: return Expression(random, depth - 1) + random.Pick(operators) + Expression(random, depth - 1);
+    default: return Expression(random, depth - 1) + random.Pick(Operators) + Expression(random, depth - 1);
   }
 }
 
@@ -64,16 +68,41 @@ void ChangeTable(Random& random) {
   }
 }
 
+// A new value for a number variable, by index, by name or by statement:
+// the table's shape stays as it is.
+void WriteValue(Random& random) {
+  const char* name = random.Pick(Names);
+  const double value = random.Pick(Values);
+  int type = 0;
+  const int index = GetIndexByKey(name, &type);
+  if (index < 0 || type != EXPRCALC_TYPE_NUMBER || random.Below(3) == 0) {
+    exprcalc_set_double(static_cast<int>(random.Below(4)), value);
+  } else if (name[0] == '@' && random.Below(2) == 0) {
+    Substitution((std::string(name) + " = " + std::to_string(value)).c_str());
+  } else {
+    EnterVarDouble(name, value);
+  }
+}
+
+int EvaluateWithoutMemory(const exprcalc_expr* expr, double& value) {
+  exprcalc::allocation::FailAfter(0, true);
+  const int code = exprcalc_evaluate(expr, &value);
+  exprcalc::allocation::StopFailing();
+  return code;
+}
+
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // Prepares text and compares it with ParseString after each of several changes.
 void Compare(const std::string& text, Random& random, std::size_t& compared, std::string& firstMismatch) {
   exprcalc_expr* expr = nullptr;
   ASSERT_EQ(exprcalc_prepare(text.c_str(), &expr), EXPRCALC_OK) << text;
+  bool onlyValuesWritten = true;
   for (int step = 0; step < 12; ++step) {
     double prepared = 1.0;
     double parsed = 2.0;
-    const int preparedCode = exprcalc_evaluate(expr, &prepared);
+    const int preparedCode =
+        onlyValuesWritten ? EvaluateWithoutMemory(expr, prepared) : exprcalc_evaluate(expr, &prepared);
     const int parsedCode = ParseString(text.c_str(), &parsed);
     ++compared;
     if ((preparedCode != parsedCode || !SameBits(prepared, parsed)) && firstMismatch.empty()) {
@@ -82,9 +111,10 @@ void Compare(const std::string& text, Random& random, std::size_t& compared, std
                       std::to_string(parsedCode) + " " + std::to_string(parsed);
     }
     if (random.Below(3) == 0) {
-      exprcalc_set_double(static_cast<int>(random.Below(4)), random.Pick(Values));  // the common case: a new value
+      WriteValue(random);  // the common case
     } else {
       ChangeTable(random);
+      onlyValuesWritten = false;
     }
   }
   exprcalc_release(expr);
@@ -101,11 +131,72 @@ TEST(Prepared, AgreesWithParseStringThroughEveryKindOfTableChange) {
       for (const char* name : Names) EnterVarDouble(name, random.Pick(Values));
       EnterVarString("@T", "text");
     }
-    const std::string text = i % 2 == 0 ? TokenSoup(random) : Expression(random, 4);
+    std::string text = i % 2 == 0 ? TokenSoup(random) : Expression(random, 4);
+    for (int folded = 0; i % 8 == 3 && folded < 300; folded += 2) text = "2-1+" + text;  // steps that fold away
+    while (i % 4 == 3 && text.size() <= 256) text += random.Pick(Operators) + Expression(random, 4);
     Compare(text, random, compared, firstMismatch);
   }
   EXPECT_TRUE(firstMismatch.empty()) << firstMismatch;
   EXPECT_GT(compared, 70000u);
+  FreeVariable();
+}
+
+// Columns against exprcalc_set_double of each column and exprcalc_evaluate,
+// row by row, with the table changing between calls; block edges, repeated
+// indexes and indexes that are not number variables included.
+TEST(Prepared, ColumnsAgreeWithSetAndEvaluateRowByRow) {
+  Random random(20261208);
+  std::size_t compared = 0;
+  std::string firstMismatch;
+  FreeVariable();
+  for (int i = 0; i < 1500; ++i) {
+    if (i % 50 == 0) {
+      FreeVariable();
+      for (const char* name : Names) EnterVarDouble(name, random.Pick(Values));
+    }
+    const std::string text = i % 3 == 0 ? TokenSoup(random) : Expression(random, 4);
+    exprcalc_expr* expr = nullptr;
+    ASSERT_EQ(exprcalc_prepare(text.c_str(), &expr), EXPRCALC_OK);
+    for (int step = 0; step < 4; ++step, ChangeTable(random)) {
+      const std::size_t rows = random.Below(4) == 0 ? 1 + random.Below(300) : random.Below(6);
+      std::vector<int> indexes(random.Below(4));
+      std::vector<std::vector<double>> values(indexes.size(), std::vector<double>(rows));
+      std::vector<const double*> columns;
+      bool numbers = true;
+      for (std::size_t k = 0; k < indexes.size(); ++k) {
+        indexes[k] = static_cast<int>(random.Below(static_cast<std::size_t>(GetVarCount()) + 1));
+        double ignored = 0.0;
+        numbers = numbers && VarDouble(indexes[k], &ignored) >= 0;
+        for (double& value : values[k]) value = random.Below(3) == 0 ? random.Pick(Values) : random.Below(9) - 4.0;
+        columns.push_back(values[k].data());
+      }
+      std::vector<double> results(rows, 9.0);
+      std::vector<int> codes(rows, -9);
+      const int first = exprcalc_evaluate_columns(expr, rows, indexes.size(), indexes.data(), columns.data(),
+                                                  results.data(), codes.data());
+      if (!numbers) {
+        EXPECT_EQ(first, -1);
+        EXPECT_EQ(results, std::vector<double>(rows, 9.0)) << "nothing is written";
+        continue;
+      }
+      int expectedFirst = 0;
+      for (std::size_t r = 0; r < rows; ++r, ++compared) {
+        for (std::size_t k = 0; k < indexes.size(); ++k) exprcalc_set_double(indexes[k], values[k][r]);
+        double value = 1.0;
+        const int code = exprcalc_evaluate(expr, &value);
+        if (expectedFirst == 0) expectedFirst = code;
+        if ((code != codes[r] || !SameBits(value, results[r])) && firstMismatch.empty()) {
+          firstMismatch = "\"" + text + "\" row " + std::to_string(r) + ": columns " + std::to_string(codes[r]) +
+                          " " + std::to_string(results[r]) + ", evaluate " + std::to_string(code) + " " +
+                          std::to_string(value);
+        }
+      }
+      EXPECT_EQ(first, expectedFirst) << text;
+    }
+    exprcalc_release(expr);
+  }
+  EXPECT_TRUE(firstMismatch.empty()) << firstMismatch;
+  EXPECT_GT(compared, 100000u);
   FreeVariable();
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Corpus.h"
 #include "CountingAllocator.h"
@@ -114,6 +115,17 @@ TEST_F(Allocation, PreparedExpressionsEvaluateWithoutHeap) {
                     (after.mallocRequests - before.mallocRequests),
                 0u)
           << row.name << (round == 0 ? "" : ", after the table's shape changed");
+      // Columns too, over more than one block of rows.
+      const std::vector<double> column(300, 2.5);
+      const int indexes[] = {0, 2};
+      const double* const columns[] = {column.data(), column.data()};
+      std::vector<double> results(column.size());
+      const HeapCounts beforeColumns = CurrentHeapCounts();
+      exprcalc_evaluate_columns(expr, results.size(), 2, indexes, columns, results.data(), nullptr);
+      const HeapCounts afterColumns = CurrentHeapCounts();
+      EXPECT_EQ(afterColumns.newCalls + afterColumns.libraryRequests + afterColumns.mallocRequests,
+                beforeColumns.newCalls + beforeColumns.libraryRequests + beforeColumns.mallocRequests)
+          << row.name << ", columns";
       EnterVarDouble("@ANOTHER", 1.0);
     }
     RemoveVariable("@ANOTHER");

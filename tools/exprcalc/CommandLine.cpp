@@ -9,7 +9,43 @@ namespace {
 constexpr std::string_view FileOption = "--file";
 constexpr std::string_view StandardInputName = "-";
 
+constexpr std::string_view OutputOption = "--output";
+
 bool TakesFileName(std::string_view argument) { return argument == "-f" || argument == FileOption; }
+bool TakesOutputName(std::string_view argument) { return argument == "-o" || argument == OutputOption; }
+
+// The arguments that --table and --plot take, whatever they begin with (a
+// FROM of -1 is not an option).
+std::optional<std::string> TakeRange(const std::vector<std::string_view>& arguments, std::size_t& i, Options& options) {
+  const bool table = arguments[i] == "--table";
+  const std::size_t taken = table ? 4 : 3;
+  if (options.range) return "options --table and --plot run once: give one of them";
+  if (arguments.size() - i - 1 < taken) {
+    return "option " + std::string(arguments[i]) + (table ? " needs NAME FROM TO STEP" : " needs NAME FROM TO");
+  }
+  RangeOptions range;
+  range.kind = table ? RangeOptions::Kind::Table : RangeOptions::Kind::Plot;
+  range.name = arguments[++i];
+  range.from = arguments[++i];
+  range.to = arguments[++i];
+  if (table) range.step = arguments[++i];
+  options.range = range;
+  return std::nullopt;
+}
+
+std::optional<std::string> RangeRuleBroken(const Options& options) {
+  if (!options.range) {
+    if (options.csv) return "option --csv goes with --table";
+    if (!options.plotFile.empty()) return "option -o goes with --plot";
+    return std::nullopt;
+  }
+  const bool table = options.range->kind == RangeOptions::Kind::Table;
+  if (options.expressions.empty()) return table ? "option --table needs an EXPR" : "option --plot needs an EXPR";
+  if (!options.files.empty() || options.interactive) return "options --table and --plot take no -f and no -i";
+  if (options.csv && !table) return "option --csv goes with --table";
+  if (!options.plotFile.empty() && table) return "option -o goes with --plot";
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -39,6 +75,22 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
       options.help = true;
     } else if (argument == "-V" || argument == "--version") {
       options.version = true;
+    } else if (argument == "--table" || argument == "--plot") {
+      if (auto error = TakeRange(arguments, i, options)) {
+        result.usageError = std::move(error);
+        return result;
+      }
+    } else if (argument == "--csv") {
+      options.csv = true;
+    } else if (TakesOutputName(argument)) {
+      if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+        result.usageError = "option " + std::string(argument) + " needs a file name";
+        return result;
+      }
+      options.plotFile = arguments[++i];
+    } else if (argument.starts_with(OutputOption) && argument.size() > OutputOption.size() + 1 &&
+               argument[OutputOption.size()] == '=') {
+      options.plotFile = argument.substr(OutputOption.size() + 1);
     } else if (TakesFileName(argument)) {
       if (i + 1 == arguments.size()) {
         result.usageError = "option " + std::string(argument) + " needs a file name";
@@ -58,11 +110,14 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
   if (options.interactive && !(options.expressions.empty() && options.files.empty())) {
     result.usageError = "option -i reads standard input: it takes no EXPR and no -f";
   }
+  if (!result.usageError) result.usageError = RangeRuleBroken(options);
   return result;
 }
 
 std::string_view HelpText() {
   return R"(Usage: exprcalc [OPTION]... [--] [EXPR]...
+  or:  exprcalc --table NAME FROM TO STEP [--csv] EXPR...
+  or:  exprcalc --plot NAME FROM TO [-o FILE.svg] EXPR...
 Evaluate arithmetic expressions and assignment statements.
 
 Each EXPR is evaluated in order and its value printed on a line of its own.
@@ -70,7 +125,9 @@ An argument whose first non-blank character is "@" and that holds "=" is a
 statement (@RATE = 0.5*@BASE) and prints nothing when it succeeds. Without
 EXPR and -f, lines are read from standard input; when that is a terminal an
 interactive session starts (type :help there; Ctrl-C cancels a line, Ctrl-D
-or :quit ends the session).
+or :quit ends the session). The lines typed there are kept across sessions in
+$XDG_STATE_HOME/exprcalc/history (~/.local/state/exprcalc/history), the last
+1,000 of them, or in $EXPRCALC_HISTORY; none when that is set but empty.
 
 Options:
   -f, --file FILE    read lines from FILE ("-" is standard input); may be
@@ -79,9 +136,26 @@ Options:
       --dms          print values as degrees:minutes:seconds
   -i, --interactive  run the interactive session even when standard input
                      is not a terminal (with no EXPR and no -f)
+      --table NAME FROM TO STEP
+                     print a table of each EXPR for the number variable NAME
+                     = FROM, FROM+STEP, ... up to TO (TO itself when it lies
+                     on the grid): a header line, then a line per row with
+                     tab-separated values; a cell whose evaluation fails
+                     holds its error in words and the status is 1
+      --csv          the table as comma-separated values (RFC 4180)
+      --plot NAME FROM TO
+                     plot each EXPR for NAME from FROM to TO in the
+                     terminal's size (80x24 off a terminal): braille dots in
+                     a UTF-8 locale, else characters; colours on a terminal
+                     unless NO_COLOR is set; the legend says which points
+                     were not drawn and why
+  -o, --output FILE  with --plot, write the plot to FILE as an SVG picture
   -h, --help         print this help and exit
   -V, --version      print the version and exit
       --             end of options: every later argument is an EXPR
+
+FROM, TO and STEP are expressions, reported on as any other (2*PAI, 0-1).
+NAME is created for the run when it is missing and left as it was after it.
 
 An argument that begins with "-" and a digit, ".", ":" or "(" is an EXPR,
 not an option: exprcalc -5+2 prints -3.

@@ -9,6 +9,16 @@
 
 namespace calculator {
 
+// A range that --table or --plot runs expressions over.
+struct RangeOptions {
+  enum class Kind { Table, Plot };
+  Kind kind = Kind::Table;
+  std::string name;  // NAME, FROM, TO and STEP as written
+  std::string from;
+  std::string to;
+  std::string step;  // --table only
+};
+
 struct Options {
   std::vector<std::string> expressions;  // in the order given
   std::vector<std::string> files;        // -f FILE, in the order given; "-" is standard input
@@ -16,6 +26,9 @@ struct Options {
   bool interactive = false;  // -i: run the session even when standard input is not a terminal
   bool help = false;
   bool version = false;
+  std::optional<RangeOptions> range;  // the EXPRs are then run over it
+  bool csv = false;                   // --csv: the table as comma-separated values
+  std::string plotFile;               // -o FILE: the plot as an SVG picture
 };
 
 struct CommandLine {

@@ -169,8 +169,8 @@ std::vector<std::string> RepeatedOperatorHints(std::string_view line, const expr
   const bool power = finding.other + 1 == finding.at && finding.at < line.size() && line[finding.other] == '*' &&
                      line[finding.at] == '*';
   if (!power) return {};
-  if (const auto rewritten = Rewritten(line, finding.other, "^", 2)) return {"^ raises to a power: write " + *rewritten};
-  return {"^ raises to a power: 2^3, not 2**3"};
+  const auto rewritten = Rewritten(line, finding.other, "^", 2);
+  return {rewritten ? "^ raises to a power: write " + *rewritten : "^ raises to a power: 2^3, not 2**3"};
 }
 
 std::vector<std::string> SignAfterOperatorHints(std::string_view line, const exprcalc_finding& finding) {

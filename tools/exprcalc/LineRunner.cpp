@@ -12,7 +12,8 @@ namespace calculator {
 
 bool IsSessionCommand(std::string_view line) {
   const std::string_view rest = TrimLeft(line);
-  return rest.size() >= 2 && rest[0] == ':' && ((rest[1] >= 'A' && rest[1] <= 'Z') || (rest[1] >= 'a' && rest[1] <= 'z'));
+  if (rest.size() < 2 || rest[0] != ':') return false;
+  return (rest[1] >= 'A' && rest[1] <= 'Z') || (rest[1] >= 'a' && rest[1] <= 'z');
 }
 
 LineRunner::LineRunner(ValueStyle style, std::ostream& output, std::ostream& errors)
@@ -29,14 +30,35 @@ bool LineRunner::Run(const std::string& line, const LineOrigin& origin) {
 }
 
 bool LineRunner::RunExpression(const std::string& line, const LineOrigin& origin) {
+  const std::optional<double> value = Evaluate(line, origin);
+  if (!value) return false;
+  output_ << (style_ == ValueStyle::DegreesMinutesSeconds ? FormatDms(*value) : FormatNumber(*value)) << '\n';
+  return true;
+}
+
+std::optional<double> LineRunner::Evaluate(const std::string& line, const LineOrigin& origin) {
   exprcalc_judgement judgement{};
   exprcalc_judge(line.c_str(), &judgement);
   const exprcalc_diagnosis& d = judgement.diagnosis;
   if (const auto error = ExpressionError(line, d, judgement.whole != 0, FindingsOf(judgement))) {
+    Fail(line, origin, *error);
+    return std::nullopt;
+  }
+  for (const Report& note : Notes(line, FindingsOf(judgement), nullptr)) Tell(line, origin, note);
+  return d.value;
+}
+
+// A failed evaluation is left to the rows, where the variables' values may
+// differ; a malformed text fails whatever they are.
+bool LineRunner::CheckReading(const std::string& line, const LineOrigin& origin) {
+  exprcalc_judgement judgement{};
+  exprcalc_judge(line.c_str(), &judgement);
+  exprcalc_diagnosis reading = judgement.diagnosis;
+  if (reading.code != EXPRCALC_MALFORMED) reading.code = EXPRCALC_OK;
+  if (const auto error = ExpressionError(line, reading, judgement.whole != 0, FindingsOf(judgement))) {
     return Fail(line, origin, *error);
   }
   for (const Report& note : Notes(line, FindingsOf(judgement), nullptr)) Tell(line, origin, note);
-  output_ << (style_ == ValueStyle::DegreesMinutesSeconds ? FormatDms(d.value) : FormatNumber(d.value)) << '\n';
   return true;
 }
 

@@ -3,6 +3,7 @@
 // exprcalc_judge, printing the value, or what went wrong, where and why.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -29,6 +30,15 @@ class LineRunner {
   // not whole is not carried out. The library's notes are warnings, which do
   // not fail the line.
   bool Run(const std::string& line, const LineOrigin& origin);
+
+  // An expression's value, reported on as Run reports on it; nothing when
+  // the library does not judge it whole or its evaluation fails.
+  std::optional<double> Evaluate(const std::string& line, const LineOrigin& origin);
+
+  // Reports why the library does not judge an expression whole, or finds it
+  // malformed, and its notes; true otherwise, whatever its evaluation gives
+  // (a division by zero may depend on the values of its variables).
+  bool CheckReading(const std::string& line, const LineOrigin& origin);
 
  private:
   bool RunExpression(const std::string& line, const LineOrigin& origin);

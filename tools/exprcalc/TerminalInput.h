@@ -7,13 +7,15 @@
 #include <ostream>
 #include <string>
 
+#include "History.h"
 #include "LineSource.h"
 
 namespace calculator {
 
 class TerminalInput {
  public:
-  // editing: use line editing when this build has it (only on a terminal).
+  // editing: use line editing when this build has it (only on a terminal),
+  // and keep the lines in the history file (HistoryFile) across sessions.
   // output: where the plain reader shows the prompt, flushed before each read.
   TerminalInput(bool editing, std::ostream& output);
   ~TerminalInput();
@@ -23,7 +25,7 @@ class TerminalInput {
   // Shows prompt (unless it is empty) and reads a line without its line end.
   Typed ReadLine(const std::string& prompt, std::string& line);
 
-  // Adds a line to the history that the arrow keys recall.
+  // Adds a line to the history that the arrow keys recall, and to the file.
   void Remember(const std::string& line);
 
   // The errno of a read of standard input that failed (and ended the input), else 0.
@@ -36,9 +38,10 @@ class TerminalInput {
   // The plain reading, shared by both builds (libedit reads only a terminal).
   Typed ReadPlainly(const std::string& prompt, std::string& line);
 
-  [[maybe_unused]] bool editing_;  // the plain reader has no use for it
+  bool editing_;
   std::ostream& output_;
   DescriptorLines standardInput_;
+  History history_;
 };
 
 }  // namespace calculator

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <iostream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -77,7 +78,10 @@ int ReadCharacter(FILE*) {
 }  // namespace
 
 TerminalInput::TerminalInput(bool editing, std::ostream& output)
-    : editing_(editing), output_(output), standardInput_(STDIN_FILENO) {
+    : editing_(editing),
+      output_(output),
+      standardInput_(STDIN_FILENO),
+      history_(editing ? HistoryFile() : std::nullopt, std::cerr) {
   if (!editing_) return;
   // libedit decodes and shows what is typed in the terminal's encoding, not
   // in the "C" locale a program starts in (which drops every non-ASCII byte).
@@ -88,6 +92,8 @@ TerminalInput::TerminalInput(bool editing, std::ostream& output)
   rl_initialize();
   rl_add_defun("exprcalc-end-input-or-delete", EndInputOrDelete, EndOfInputKey);
   using_history();
+  stifle_history(static_cast<int>(MostHistoryLines));
+  for (const std::string& line : history_.Earlier()) add_history(line.c_str());
 }
 
 TerminalInput::~TerminalInput() {
@@ -116,7 +122,9 @@ Typed TerminalInput::ReadLine(const std::string& prompt, std::string& line) {
 }
 
 void TerminalInput::Remember(const std::string& line) {
-  if (editing_) add_history(line.c_str());
+  if (!editing_) return;
+  add_history(line.c_str());
+  history_.Add(line);
 }
 
 const char* TerminalInput::Kind() { return "libedit"; }

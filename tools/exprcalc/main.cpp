@@ -19,6 +19,7 @@
 #include "LineRunner.h"
 #include "LineSource.h"
 #include "Output.h"
+#include "RangeCommand.h"
 #include "Session.h"
 #include "ShownText.h"
 #include "TerminalInput.h"
@@ -118,6 +119,8 @@ int Run(const CommandLine& commandLine, std::ostream& output) {
     output << "exprcalc " << Version << " (" << TerminalInput::Kind() << ")\n";
     return ExitSuccess;
   }
+
+  if (options.range) return RunRange(options, output, std::cerr);
 
   const ValueStyle style = options.dms ? ValueStyle::DegreesMinutesSeconds : ValueStyle::Decimal;
   const bool onTerminal = isatty(STDIN_FILENO) == 1;

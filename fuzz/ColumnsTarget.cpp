@@ -1,0 +1,73 @@
+// libFuzzer target: a text is prepared once, then columns are evaluated and
+// table changes made in turn, decoded from the input; every row must give
+// exactly what exprcalc_set_double of its values and exprcalc_evaluate give.
+//
+// Input: one byte n, then n bytes of text; then per round the columns (a
+// byte for their count, a byte for the rows, per column an index byte and a
+// byte per row choosing its value) and one table change (see TableChanges.h).
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "FuzzInput.h"
+#include "TableChanges.h"
+#include "exprcalc.h"
+
+namespace {
+
+// Evaluates the columns decoded from in and checks them row by row.
+void CheckColumns(const exprcalc_expr* expr, Input& in) {
+  const std::size_t count = in.Byte() % 4;
+  const std::size_t rows = in.Byte() % 160;  // past one block of rows
+  std::vector<int> indexes(count);
+  std::vector<std::vector<double>> values(count, std::vector<double>(rows));
+  std::vector<const double*> columns(count);
+  bool numbers = true;
+  for (std::size_t k = 0; k < count; ++k) {
+    indexes[k] = in.Byte() % 10;
+    double ignored = 0.0;
+    numbers = numbers && VarDouble(indexes[k], &ignored) >= 0;
+    for (double& value : values[k]) value = Values[in.Byte() % std::size(Values)];
+    columns[k] = values[k].data();
+  }
+  std::vector<double> results(rows, 7.0);
+  std::vector<int> codes(rows, -7);
+  const int first = exprcalc_evaluate_columns(expr, rows, count, indexes.data(), columns.data(), results.data(),
+                                              codes.data());
+  if (!numbers) {
+    if (first != -1) std::abort();
+    return;
+  }
+  int expectedFirst = 0;
+  for (std::size_t r = 0; r < rows; ++r) {
+    for (std::size_t k = 0; k < count; ++k) exprcalc_set_double(indexes[k], values[k][r]);
+    double value = 1.0;
+    const int code = exprcalc_evaluate(expr, &value);
+    if (expectedFirst == 0) expectedFirst = code;
+    if (code != codes[r] || !SameBits(value, results[r])) {
+      std::fprintf(stderr, "row %zu: columns %d %.17g, evaluate %d %.17g\n", r, codes[r], results[r], code, value);
+      std::abort();
+    }
+  }
+  if (first != expectedFirst) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  Input in(data, size);
+  FreeVariable();
+  for (const char* name : Names) EnterVarDouble(name, 2.0);
+  const std::string text = in.Bytes(in.Byte());  // a NUL-terminated copy; a NUL inside ends it, as in C
+  exprcalc_expr* expr = nullptr;
+  if (exprcalc_prepare(text.c_str(), &expr) != EXPRCALC_OK) std::abort();
+  do {
+    CheckColumns(expr, in);
+    Change(in);
+  } while (!in.Empty());
+  exprcalc_release(expr);
+  FreeVariable();
+  return 0;
+}

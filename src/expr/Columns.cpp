@@ -1,0 +1,275 @@
+// Columns are evaluated a block of rows at a time: each operation of the
+// program runs over the whole block before the next one, on a stack whose
+// entries hold one number per row. The loops of + - * / and the signs are
+// plain element-wise arithmetic that the compiler turns into vector
+// instructions (each lane performs the very IEEE operation of the single
+// evaluation); the built-ins, "%" and "^" call the same scalar functions per
+// row. A row that fails keeps its first code and is computed on harmlessly
+// until its block ends, then delivers 0.0 as a single evaluation does.
+#include "expr/Columns.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "expr/Arithmetic.h"
+#include "expr/BuiltIns.h"
+#include "expr/Evaluate.h"
+#include "expr/Parse.h"
+#include "expr/Reduce.h"
+
+namespace exprcalc {
+
+// The stack frame's numbers: 16 KiB, whatever the program.
+inline constexpr std::size_t ColumnScratchNumbers = 2048;
+// Programs of up to this many operations have their operands' columns looked
+// up once per call; longer ones once per block.
+inline constexpr std::size_t ResolvedOperations = 258;
+
+class ColumnRunner {
+ public:
+  ColumnRunner(const Program& program, const VariableTable& table, const ColumnValues& values) noexcept
+      : program_(program), table_(table), values_(values) {}
+
+  // The deepest stack the program uses, or NotRunnable when an operation
+  // would take a number that is not there (the program then is not run).
+  static constexpr std::size_t NotRunnable = static_cast<std::size_t>(-1);
+  std::size_t DeepestStack() const noexcept {
+    std::size_t depth = 0;
+    std::size_t deepest = 0;
+    for (std::size_t i = 0; i < program_.operationCount_; ++i) {
+      const auto code = static_cast<Program::Code>(program_.operations_[i] & 0xFF);
+      if (code == Program::Malformed) break;
+      if (code == Program::PushConstant || code == Program::PushVariable) {
+        deepest = std::max(deepest, ++depth);
+      } else if (depth == 0 || (IsStackInfix(code) && depth-- < 2)) {
+        return NotRunnable;
+      }
+    }
+    const std::size_t slot = program_.resultSlot_;
+    return slot == NoOperand || slot < depth ? deepest : NotRunnable;
+  }
+
+  template <std::size_t Lanes>
+  ResultCode Run(std::size_t rows, double* results, int* codes) noexcept;
+
+ private:
+  static bool IsStackInfix(Program::Code code) noexcept {
+    return code == Program::Add || code == Program::Subtract || code == Program::Multiply ||
+           code == Program::Divide || code == Program::Remainder || code == Program::Power;
+  }
+
+  const Program& program_;
+  const VariableTable& table_;
+  const ColumnValues& values_;
+};
+
+namespace {
+
+// The right operand of an infix operation: the stack's top entry or a
+// column (one number per lane), or one number for every lane.
+struct Lanewise {
+  const double* numbers;
+  double operator[](std::size_t lane) const noexcept { return numbers[lane]; }
+};
+struct Uniform {
+  double number;
+  double operator[](std::size_t) const noexcept { return number; }
+};
+
+// Sum and Product with their NaN pinned to the first operand's, as selects
+// rather than branches so that the loops stay vector code.
+inline double PinnedNaN(double a, double b, double result) noexcept {
+  const double pinned = a != a ? a * 1.0 : (b != b ? b * 1.0 : result);
+  return result != result ? pinned : result;
+}
+
+// Without a NaN operand a sum or product is its own pinned value (see
+// FirstNaN), so a block without one takes the plain loop.
+// The test is on the bits, in integer operations that vectorise: the
+// magnitude's bits exceed infinity's only for a NaN, and then the
+// difference below has its top bit set.
+inline std::uint64_t NaNProbe(double x) noexcept {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &x, sizeof bits);
+  return std::uint64_t{0x7FF0000000000000} - (bits & std::uint64_t{0x7FFFFFFFFFFFFFFF});
+}
+template <typename Right>
+[[gnu::always_inline]] inline bool AnyNaN(const double* a, Right b, std::size_t n) noexcept {
+  std::uint64_t probe = 0;
+  for (std::size_t j = 0; j < n; ++j) probe |= NaNProbe(a[j]) | NaNProbe(b[j]);
+  return (probe >> 63) != 0;
+}
+
+// A lane's first failure is the one it keeps.
+inline int KeepFirst(int code, bool failed, int failure) noexcept { return code == Ok && failed ? failure : code; }
+
+template <typename Right>
+[[gnu::always_inline]] inline void ApplyLanes(Program::Code code, double* __restrict a, Right b, int* __restrict failures,
+                                              std::size_t n) noexcept {
+  switch (code) {
+    case Program::Add:
+      if (!AnyNaN(a, b, n)) {
+        for (std::size_t j = 0; j < n; ++j) a[j] = a[j] + b[j];
+      } else {
+        for (std::size_t j = 0; j < n; ++j) a[j] = PinnedNaN(a[j], b[j], a[j] + b[j]);
+      }
+      return;
+    case Program::Subtract:
+      for (std::size_t j = 0; j < n; ++j) a[j] = a[j] - b[j];
+      return;
+    case Program::Multiply:
+      if (!AnyNaN(a, b, n)) {
+        for (std::size_t j = 0; j < n; ++j) a[j] = a[j] * b[j];
+      } else {
+        for (std::size_t j = 0; j < n; ++j) a[j] = PinnedNaN(a[j], b[j], a[j] * b[j]);
+      }
+      return;
+    case Program::Divide:
+      // The quotient of a failed lane is never used: it divides by 1 instead of by ~0.
+      for (std::size_t j = 0; j < n; ++j) {
+        const bool zero = std::fabs(b[j]) < ZeroThreshold;
+        failures[j] = KeepFirst(failures[j], zero, DivisionByZero);
+        a[j] = a[j] / (zero ? 1.0 : b[j]);
+      }
+      return;
+    case Program::Remainder:
+      for (std::size_t j = 0; j < n; ++j) {
+        const Outcome outcome = Remainder(a[j], b[j]);
+        failures[j] = KeepFirst(failures[j], outcome.code != Ok, outcome.code);
+        a[j] = outcome.value;
+      }
+      return;
+    default:  // Power
+      for (std::size_t j = 0; j < n; ++j) {
+        const Outcome outcome = ApplyInfix(a[j], '^', b[j]);
+        failures[j] = KeepFirst(failures[j], outcome.code != Ok, outcome.code);
+        a[j] = outcome.value;
+      }
+      return;
+  }
+}
+
+}  // namespace
+
+template <std::size_t Lanes>
+ResultCode ColumnRunner::Run(std::size_t rows, double* results, int* codes) noexcept {
+  double numbers[ColumnScratchNumbers / Lanes][Lanes];
+  int failures[Lanes];
+  const std::uint32_t* const operations = program_.operations_;
+  const std::size_t count = program_.operationCount_;
+
+  // The column each operation's variable reads (null: its record), when the program is short enough.
+  const double* resolved[ResolvedOperations];
+  const bool isResolved = count <= ResolvedOperations;
+  auto columnOf = [&](std::size_t i) {
+    return values_.ColumnOf(static_cast<int>(operations[i] >> Program::OperandShift));
+  };
+  if (isResolved) {
+    for (std::size_t i = 0; i < count; ++i) resolved[i] = columnOf(i);
+  }
+
+  ResultCode first = Ok;
+  for (std::size_t start = 0; start < rows; start += Lanes) {
+    const std::size_t n = std::min(Lanes, rows - start);
+    std::fill_n(failures, n, Ok);
+    std::size_t depth = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint32_t operand = operations[i] >> Program::OperandShift;
+      const auto code = static_cast<Program::Code>(operations[i] & 0xFF);
+      const double* column = nullptr;
+      if (code == Program::PushVariable || (code >= Program::Add && (code - Program::Add) % 3 == 2)) {
+        column = isResolved ? resolved[i] : columnOf(i);
+        if (column != nullptr) column += start;
+      }
+      double* top = numbers[depth == 0 ? 0 : depth - 1];
+      switch (code) {
+        case Program::PushConstant:
+          std::fill_n(numbers[depth++], n, program_.constants_[operand]);
+          continue;
+        case Program::PushVariable:
+          if (column != nullptr) {
+            std::memcpy(numbers[depth++], column, n * sizeof(double));
+          } else {
+            std::fill_n(numbers[depth++], n, table_.NumberAt(static_cast<int>(operand)));
+          }
+          continue;
+        case Program::Negate:
+          for (std::size_t j = 0; j < n; ++j) top[j] = top[j] * -1.0;
+          continue;
+        case Program::Function:
+          WithFunction(static_cast<TokenKind>(operand), [&](auto function) {
+            for (std::size_t j = 0; j < n; ++j) {
+              const ResultCode test = function.Test(top[j]);
+              failures[j] = KeepFirst(failures[j], test != Ok, test);
+              top[j] = function.Value(top[j]);
+            }
+          });
+          continue;
+        case Program::Malformed:
+          for (std::size_t j = 0; j < n; ++j) failures[j] = KeepFirst(failures[j], true, exprcalc::Malformed);
+          i = count;  // every row has its code: the rest is not run
+          continue;
+        default:
+          break;
+      }
+      // An infix operation: the right operand on the stack, a constant or a variable.
+      const auto base = static_cast<Program::Code>(code - (code - Program::Add) % 3);
+      switch ((code - Program::Add) % 3) {
+        case 0:
+          ApplyLanes(base, numbers[depth - 2], Lanewise{top}, failures, n);
+          --depth;
+          break;
+        case 1:
+          ApplyLanes(base, top, Uniform{program_.constants_[operand]}, failures, n);
+          break;
+        default:
+          if (column != nullptr) {
+            ApplyLanes(base, top, Lanewise{column}, failures, n);
+          } else {
+            ApplyLanes(base, top, Uniform{table_.NumberAt(static_cast<int>(operand))}, failures, n);
+          }
+          break;
+      }
+    }
+    const std::size_t slot = program_.resultSlot_;
+    if (slot == NoOperand) {
+      std::fill_n(results + start, n, 0.0);
+    } else {
+      std::memcpy(results + start, numbers[slot], n * sizeof(double));
+    }
+    int failed = Ok;
+    for (std::size_t j = 0; j < n; ++j) failed |= failures[j];
+    for (std::size_t j = 0; failed != Ok && j < n; ++j) {
+      if (failures[j] == Ok) continue;
+      results[start + j] = 0.0;
+      if (first == Ok) first = static_cast<ResultCode>(failures[j]);
+    }
+    if (codes != nullptr) std::memcpy(codes + start, failures, n * sizeof(int));
+  }
+  return first;
+}
+
+ResultCode EvaluateColumns(const Program& program, const VariableTable& table, const ColumnValues& values,
+                           std::size_t rows, double* results, int* codes) noexcept {
+  ColumnRunner runner(program, table, values);
+  const std::size_t deepest = program.Current(table) ? runner.DeepestStack() : ColumnRunner::NotRunnable;
+  // The wider the blocks, the less each operation's dispatch costs per row.
+  if (deepest <= ColumnScratchNumbers / 128) return runner.Run<128>(rows, results, codes);
+  if (deepest <= ColumnScratchNumbers / 32) return runner.Run<32>(rows, results, codes);
+  if (deepest <= ColumnScratchNumbers / 8) return runner.Run<8>(rows, results, codes);
+
+  // After a change of shape (or for a program that cannot run), each row
+  // evaluates the text, as a single evaluation does.
+  ResultCode first = Ok;
+  for (std::size_t row = 0; row < rows; ++row) {
+    const RowValues rowValues{values, row};
+    const ResultCode code = Evaluate(program.Text(), table, results[row], &rowValues);
+    if (codes != nullptr) codes[row] = code;
+    if (first == Ok) first = code;
+  }
+  return first;
+}
+
+}  // namespace exprcalc
