@@ -89,7 +89,7 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
     value = 0.0;  // a text variable reads as 0
     if (firstTextVariable_ > begin) firstTextVariable_ = begin;
   } else if (row_ != nullptr) {
-    value = row_->Read(table_.IndexByKey(name, type), value);  // a row's values go by index
+    value = row_->Read(table_.IndexOfSlot(slot), value);  // a row's values go by index
   }
   namePlace_ = begin;
   nameKind_ = type == record::NumberType ? Resolution::Kind::NumberRecord : Resolution::Kind::TextRecord;
