@@ -19,6 +19,6 @@ cmake --build "$build" -j2 --target exprcalc_evaluation_costs >&2
 out="$build/callgrind"
 rm -rf "$out" && mkdir -p "$out"
 # One thread for the peer's bulk mode, as for every other figure.
-OMP_NUM_THREADS=1 ${EXPRCALC_COSTS_LIBRARY_DIR:+LD_LIBRARY_PATH="$EXPRCALC_COSTS_LIBRARY_DIR"} \
+env OMP_NUM_THREADS=1 ${EXPRCALC_COSTS_LIBRARY_DIR:+LD_LIBRARY_PATH="$EXPRCALC_COSTS_LIBRARY_DIR"} \
   valgrind --tool=callgrind --callgrind-out-file="$out/costs" "$build/bench/exprcalc_evaluation_costs" >/dev/null 2>"$out/valgrind.log"
 python3 "$root/bench/format_instructions.py" "$out"

@@ -882,7 +882,8 @@ class Prepared:
         with LOCK:
             if self._handle is None:
                 raise ValueError(f"the prepared expression {self.text!r} is closed")
-            indexes = [variables._index(k) if isinstance(k, int) else variables.index(k) for k in columns]
+            indexes = [variables.index(k) if isinstance(k, (str, bytes)) else
+                       variables._index(_integer(k, "a column's index")) for k in columns]
             first = self._functions.unlocked["exprcalc_evaluate_columns"](
                 self._handle, rows, len(indexes), (ctypes.c_int * len(indexes))(*indexes),
                 (_DOUBLE_P * len(pointers))(*pointers), *results)

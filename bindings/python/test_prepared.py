@@ -92,6 +92,7 @@ class PreparedTest(LibraryTestCase):
             self.assertRaises(KeyError, expression.evaluate_columns, {"@NOPE": [1.0]})
             self.assertRaises(TypeError, expression.evaluate_columns, {"@T": [1.0]})
             self.assertRaises(TypeError, expression.evaluate_columns, {"@X": ["1"]})
+            self.assertRaises(TypeError, expression.evaluate_columns, {True: [1.0]})
             self.assertRaises(ValueError, expression.evaluate_columns, {"@X": [1.0], "@Y": [1.0, 2.0]})
             self.assertEqual(expression.evaluate_columns({}), ([], []))
 

@@ -83,6 +83,9 @@ struct exprcalc_expr {
     if (value_.at != exprcalc::NoValue) result = exprcalc::Read(frame, value_);
     return exprcalc::Ok;
   }
+  // Compiles the recorded operations into steps; false when memory ran out
+  // (ProgramRecorder.cpp).
+  bool Compile() noexcept;
   // Out of line, for the rare cases (ProgramRunner.cpp).
   ResultCode RunText(const VariableTable& table, double& result) const noexcept;
   ResultCode RunDeep(const VariableTable& table, double& result) const noexcept;

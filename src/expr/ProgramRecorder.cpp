@@ -128,11 +128,9 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
   using namespace exprcalc;
   // Every token takes a byte of text, so a text of n bytes gives at most n + 1
   // operations and as many constants (at most 13 bytes per byte of text).
-  // They compile into as many steps and one that delivers the value.
   const std::size_t most = text.size() + 2;
   std::size_t bytes = 0;
-  if (!MultiplySize(most, sizeof(double) + sizeof(Step) + sizeof(std::uint32_t), bytes) ||
-      bytes > SIZE_MAX - sizeof(Program) - most) {
+  if (!MultiplySize(most, sizeof(double) + sizeof(std::uint32_t), bytes) || bytes > SIZE_MAX - sizeof(Program) - most) {
     return nullptr;
   }
   bytes += sizeof(Program) + most;
@@ -140,8 +138,7 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
   if (block == nullptr) return nullptr;
   Program* program = new (block) Program;
   program->constants_ = reinterpret_cast<double*>(program + 1);
-  program->steps_ = reinterpret_cast<Step*>(program->constants_ + most);
-  program->operations_ = reinterpret_cast<std::uint32_t*>(program->steps_ + most);
+  program->operations_ = reinterpret_cast<std::uint32_t*>(program->constants_ + most);
   program->text_ = reinterpret_cast<char*>(program->operations_ + most);
   if (!text.empty()) std::memcpy(program->text_, text.data(), text.size());
   program->length_ = text.size();
@@ -151,23 +148,36 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
     TokenReader input(text, table);
     ProgramRecorder recorder(*program);
     double ignored = 0.0;
-    if (Parse(text, input, ignored, recorder) == OutOfMemory) {
+    if (Parse(text, input, ignored, recorder) == OutOfMemory || !program->Compile()) {
       Release(program);
       return nullptr;
     }
-    if (program->usable_) {
-      const Recorded recorded{program->operations_, program->operationCount_, program->resultSlot_};
-      program->stepCount_ = CompileSteps(recorded, program->steps_, program->slotCount_, program->value_);
-      if (program->stepCount_ == NotCompiled) program->usable_ = false;  // it follows the text
-    }
+
   } else {
     program->resultSlot_ = NoOperand;
   }
   return program;
 }
 
+// The steps take a block of their own, sized by the operations recorded (at
+// most one step each); false when it cannot be had. Operations that do not
+// compile leave the program following its text.
+bool exprcalc_expr::Compile() noexcept {
+  using namespace exprcalc;
+  if (!usable_) return true;
+  std::size_t bytes = 0;
+  if (!MultiplySize(operationCount_ + 1, sizeof(Step), bytes)) return false;
+  steps_ = static_cast<Step*>(Allocate(bytes));
+  if (steps_ == nullptr) return false;
+  const Recorded recorded{operations_, operationCount_, resultSlot_};
+  stepCount_ = CompileSteps(recorded, steps_, slotCount_, value_);
+  if (stepCount_ == NotCompiled) usable_ = false;
+  return true;
+}
+
 void exprcalc_expr::Release(exprcalc_expr* program) noexcept {
   if (program == nullptr) return;
+  if (program->steps_ != nullptr) exprcalc::Release(program->steps_);
   program->~exprcalc_expr();
   exprcalc::Release(program);
 }

@@ -72,7 +72,7 @@ inline double Product(double a, double b) noexcept { return FirstNaN(a, b, a * b
 // a op b for one infix operator known at compile time, with its test: the
 // prepared runners call it directly, so that it is inlined there.
 template <TokenKind Op>
-[[gnu::always_inline]] inline Outcome ApplyOperator(double a, double b) noexcept {
+inline Outcome ApplyOperator(double a, double b) noexcept {
   if constexpr (Op == '+') {
     return {Ok, Sum(a, b)};
   } else if constexpr (Op == '-') {

@@ -4,7 +4,8 @@
 // the stack entry it leaves. An operation that takes the value of the step
 // just before it as its left operand, the other from a constant or variable,
 // is fused with it into one step (x*c+d, a+b+c), as is one that takes that
-// value as its right operand (c*(x+d)); each half keeps its own test.
+// value as its right operand (c*(x+d)), and a function of such a value
+// (LOG(x+1)); each half keeps its own test.
 #include <algorithm>
 #include <type_traits>
 
@@ -61,6 +62,17 @@ ResultCode FunctionStep(const Step& step, const Frame& frame) noexcept {
   const ResultCode code = Function::Test(y);
   if (code != Ok) return code;
   frame.slots[step.target] = Function::Value(y);
+  return Ok;
+}
+
+// function(left op right): a function of a sum, product, difference or quotient.
+template <typename Function, TokenKind Op, From L, From R>
+ResultCode FunctionOfInfixStep(const Step& step, const Frame& frame) noexcept {
+  const Outcome first = ApplyOperator<Op>(Read<L>(frame, step.left), Read<R>(frame, step.right));
+  if (first.code != Ok) return first.code;
+  const ResultCode code = Function::Test(first.value);
+  if (code != Ok) return code;
+  frame.slots[step.target] = Function::Value(first.value);
   return Ok;
 }
 
@@ -169,6 +181,21 @@ std::size_t CompileSteps(const Recorded& recorded, Step* steps, std::size_t& slo
     step = {nullptr, target, stack[depth - 1].at, 0, 0};
     if (code == Program::Negate) {
       WithFrom(stack[depth - 1].from, [&](auto l) { step.run = NegateStep<decltype(l)::value>; });
+    } else if (code == Program::Function && fusable && stack[depth - 1].from == From::Slot &&
+               stack[depth - 1].at == last.target && IsFusedOperator(last.op)) {
+      // Replaces the step before, which computed the operand, with one that does both.
+      Step& fused = steps[--count];
+      fused = {nullptr, target, last.left.at, last.right.at, 0};
+      WithFunction(static_cast<TokenKind>(operand), [&](auto function) {
+        WithFusedOperator(last.op, [&](auto op) {
+          WithLeaf(last.left.from, [&](auto l) {
+            WithLeaf(last.right.from, [&](auto r) {
+              fused.run = FunctionOfInfixStep<decltype(function), decltype(op)::value, decltype(l)::value,
+                                              decltype(r)::value>;
+            });
+          });
+        });
+      });
     } else if (code == Program::Function) {
       WithFunction(static_cast<TokenKind>(operand), [&](auto function) {
         WithFrom(stack[depth - 1].from, [&](auto l) { step.run = FunctionStep<decltype(function), decltype(l)::value>; });

@@ -149,7 +149,7 @@ TEST(Diagnostics, JudgeWhatATextMeans) {
       {" -(3+4", 0, EXPRCALC_FINDING_NOT_APPLIED, 1, 2},
       {"2+3 = 5", 0, EXPRCALC_FINDING_STOPPED, 4, 4},
       {"2 + @NOTE", 1, EXPRCALC_FINDING_TEXT_VARIABLE, 4, None},
-      {"12,5 + 1,000", 1, EXPRCALC_FINDING_DIGIT_GROUPS, 2, 0},
+      {"123,456 + 12,5", 1, EXPRCALC_FINDING_DIGIT_GROUPS, 12, 10},
       {"SIN(1)^2", 1, EXPRCALC_FINDING_POWER_OF_ARGUMENT, 6, 0},
       {" :: ", 1, EXPRCALC_FINDING_NUMBER_WITHOUT_DIGITS, 1, None},
       {"(2)(3)", 1, EXPRCALC_FINDING_OPERAND_BEFORE_PARENTHESIS, 3, 0},
@@ -170,10 +170,11 @@ TEST(Diagnostics, JudgeWhatATextMeans) {
 }
 
 struct StatementJudgementRow {
-  const char* statement;
+  std::string statement;
   int whole;
   int reason;  // of exprcalc_substitute_whole
-  int kind;    // the first finding, 0 for none
+  int count;   // findings
+  int kind;    // the first one
   std::size_t at;
   std::size_t textLength;
 };
@@ -181,36 +182,41 @@ struct StatementJudgementRow {
 TEST(Diagnostics, CarryOutOnlyWholeStatements) {
   FreeVariable();
   const StatementJudgementRow rows[] = {
-      {"@A = SQRT(16", 0, EXPRCALC_REASON_NOT_WHOLE, EXPRCALC_FINDING_NOT_APPLIED, 5, 0},
-      {"@A = \"hel\"lo", 0, EXPRCALC_REASON_NOT_WHOLE, EXPRCALC_FINDING_TEXT_CUT, 9, 3},
-      {"@A = \"a\tb", 0, EXPRCALC_REASON_NOT_WHOLE, EXPRCALC_FINDING_TEXT_CUT, 7, 1},
-      {"@A = \"hello\"", 1, EXPRCALC_REASON_STORED, 0, 0, 5},
-      {"@MY_RATE = 5", 1, EXPRCALC_REASON_STORED, EXPRCALC_FINDING_UNREADABLE_NAME, 3, 0},
-      {"@B = 1/0", 1, EXPRCALC_REASON_EVALUATION, 0, 0, 0},
-      {"@B =", 1, EXPRCALC_REASON_NOTHING_TO_REMOVE, 0, 0, 0},
-      {"B = 2", 0, EXPRCALC_REASON_NO_NAME, 0, 0, 0},
+      {"@A = SQRT(16", 0, EXPRCALC_REASON_NOT_WHOLE, 1, EXPRCALC_FINDING_NOT_APPLIED, 5, 0},
+      {"@A = \"hel\"lo", 0, EXPRCALC_REASON_NOT_WHOLE, 1, EXPRCALC_FINDING_TEXT_CUT, 9, 3},
+      {"@A = \"a\tb", 0, EXPRCALC_REASON_NOT_WHOLE, 1, EXPRCALC_FINDING_TEXT_CUT, 7, 1},
+      {"@A = \"" + std::string(223, 't'), 0, EXPRCALC_REASON_NOT_WHOLE, 1, EXPRCALC_FINDING_TEXT_CUT, 228, 222},
+      {"@A = \"" + std::string(222, 't') + "\"", 1, EXPRCALC_REASON_STORED, 0, 0, 0, 222},
+      {"@MY_RATE = 5", 1, EXPRCALC_REASON_STORED, 1, EXPRCALC_FINDING_UNREADABLE_NAME, 3, 0},
+      {"@MY_RATE = -(5", 0, EXPRCALC_REASON_NOT_WHOLE, 2, EXPRCALC_FINDING_UNREADABLE_NAME, 3, 0},
+      {"@B = 1/0", 1, EXPRCALC_REASON_EVALUATION, 0, 0, 0, 0},
+      {"@B =", 1, EXPRCALC_REASON_NOTHING_TO_REMOVE, 0, 0, 0, 0},
+      {"B = 2", 0, EXPRCALC_REASON_NO_NAME, 0, 0, 0, 0},
   };
   for (const StatementJudgementRow& row : rows) {
     const int count = GetVarCount();
+    const char* statement = row.statement.c_str();
     exprcalc_statement_judgement judged;
     exprcalc_statement_judgement done;
-    exprcalc_judge_statement(row.statement, &judged);
-    EXPECT_EQ(GetVarCount(), count) << row.statement << ": judging wrote the table";
-    exprcalc_substitute_whole(row.statement, &done);
-    EXPECT_EQ(judged.whole, row.whole) << row.statement;
-    EXPECT_EQ(done.whole, row.whole) << row.statement;
-    EXPECT_EQ(done.statement.reason, row.reason) << row.statement;
-    EXPECT_EQ(judged.text_length, row.textLength) << row.statement;
-    EXPECT_EQ(done.count, row.kind == 0 ? 0 : 1) << row.statement;
-    if (row.kind != 0) {
-      EXPECT_EQ(done.findings[0].kind, row.kind) << row.statement;
-      EXPECT_EQ(done.findings[0].at, row.at) << row.statement;
+    exprcalc_judge_statement(statement, &judged);
+    EXPECT_EQ(GetVarCount(), count) << statement << ": judging wrote the table";
+    exprcalc_substitute_whole(statement, &done);
+    EXPECT_EQ(judged.whole, row.whole) << statement;
+    EXPECT_EQ(done.whole, row.whole) << statement;
+    EXPECT_EQ(done.statement.reason, row.reason) << statement;
+    EXPECT_EQ(done.statement.unreadable_name, row.reason == EXPRCALC_REASON_STORED && row.count == 1 ? 1 : 0)
+        << statement << ": unreadable only when stored";
+    EXPECT_EQ(judged.text_length, row.textLength) << statement;
+    ASSERT_EQ(done.count, row.count) << statement;
+    if (row.count != 0) {
+      EXPECT_EQ(done.findings[0].kind, row.kind) << statement;
+      EXPECT_EQ(done.findings[0].at, row.at) << statement;
     }
     if (row.reason != EXPRCALC_REASON_STORED) {
-      EXPECT_EQ(GetVarCount(), count) << row.statement;
+      EXPECT_EQ(GetVarCount(), count) << statement;
     }
   }
-  EXPECT_EQ(GetVarCount(), 2) << "@A = \"hello\" and @MY_RATE";
+  EXPECT_EQ(GetVarCount(), 2) << "@A and @MY_RATE";
   FreeVariable();
 }
 

@@ -162,6 +162,12 @@ Findings Read(const Table& table, int reader) {
       value = -1.0;
       findings.Check(exprcalc_evaluate(table.prepared[i], &value) == expression.code && value == expression.value,
                      "exprcalc_evaluate(" + shown + ")");
+      double values[3] = {-1.0, -1.0, -1.0};
+      int codes[3] = {-1, -1, -1};
+      findings.Check(exprcalc_evaluate_columns(table.prepared[i], 3, 0, nullptr, nullptr, values, codes) ==
+                             expression.code &&
+                         codes[2] == expression.code && values[2] == expression.value,
+                     "exprcalc_evaluate_columns(" + shown + ")");
     }
     int type = -1;
     double number = -1.0;
