@@ -158,6 +158,11 @@ TEST(CalculatorRange, PlotsFillTheTerminalAndSayWhatIsMissing) {
     EXPECT_NE(lines[21].find(" not drawn: division by zero"), std::string::npos) << outcome.output;
     EXPECT_EQ(outcome.output.find('\x1b'), std::string::npos) << "no colours on a pipe";
   }
+  const Outcome backwards = RunCalculator({"--plot", "@X", "1", "0", "@X"});
+  const std::vector<std::string> lines = Split(backwards.output, '\n');
+  ASSERT_EQ(lines.size(), 23u) << backwards.output;
+  EXPECT_EQ(lines[21].substr(lines[21].find_first_not_of(' '), 2), "1 ") << backwards.output;
+  EXPECT_EQ(lines[21].back(), '0') << backwards.output;
 }
 
 TEST(CalculatorRange, PlotsInColourOnATerminalUnlessNoColorIsSet) {

@@ -162,8 +162,9 @@ std::vector<std::string> ValueLabels(const Layout& layout) {
 void AppendHorizontalAxis(std::string& text, const Layout& layout, const PlotData& data, bool unicode) {
   const double from = data.xs.front();
   const double to = data.xs.back();
-  const Axis axis = RoundAxis(std::min(from, to), std::max(from, to),
-                              std::max(2, layout.plotColumns / ColumnsPerXTick), false);
+  Axis axis = RoundAxis(std::min(from, to), std::max(from, to), std::max(2, layout.plotColumns / ColumnsPerXTick),
+                        false);
+  if (from > to) std::reverse(axis.ticks.begin(), axis.ticks.end());  // labels are placed from the left
   const Axis direction{from, to, {}};
   const int across = layout.plotColumns * layout.dotsAcross;
   std::string line(static_cast<std::size_t>(layout.plotColumns), '-');
