@@ -40,7 +40,7 @@ const char* const Operators[] = {"+", "-", "*", "/", "%", "^"};
 
 // A well-formed expression over the variables, nested to the given depth.
 std::string Expression(Random& random, int depth) {
-  static const char* const leaves[] = {"@A", "@B", "@C", "@T", "X", "2", "0.5", "PAI", "@MISSING", "0"};
+  static const char* const leaves[] = {"@A", "@B", "@C", "@T", "X", "2", "0.5", "PAI", "@MISSING", "0", " @A", "\t X"};
   static const char* const functions[] = {"SIN", "COS", "LOG", "LOG10", "SQRT", "ACOS", "EXP", "ABS", "DEG"};
   if (depth == 0 || random.Below(3) == 0) return random.Pick(leaves);
   switch (random.Below(4)) {
@@ -133,6 +133,7 @@ TEST(Prepared, AgreesWithParseStringThroughEveryKindOfTableChange) {
     }
     std::string text = i % 2 == 0 ? TokenSoup(random) : Expression(random, 4);
     for (int folded = 0; i % 8 == 3 && folded < 300; folded += 2) text = "2-1+" + text;  // steps that fold away
+    for (int open = 0; i % 16 == 5 && open < 10 + i % 200; ++open) text = "@A*(" + text + ")";  // a deep stack
     while (i % 4 == 3 && text.size() <= 256) text += random.Pick(Operators) + Expression(random, 4);
     Compare(text, random, compared, firstMismatch);
   }
@@ -152,7 +153,9 @@ TEST(Prepared, ColumnsAgreeWithSetAndEvaluateRowByRow) {
   for (int i = 0; i < 1500; ++i) {
     if (i % 50 == 0) {
       FreeVariable();
-      for (const char* name : Names) EnterVarDouble(name, random.Pick(Values));
+      if (i % 500 != 450) {  // now and then the table starts empty
+        for (const char* name : Names) EnterVarDouble(name, random.Pick(Values));
+      }
     }
     const std::string text = i % 3 == 0 ? TokenSoup(random) : Expression(random, 4);
     exprcalc_expr* expr = nullptr;
