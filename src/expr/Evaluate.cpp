@@ -32,7 +32,7 @@ ResultCode Explain(std::string_view expression, const VariableTable& table, doub
                    Diagnosis& diagnosis) noexcept {
   diagnosis = Diagnosis{};
   TokenReader input(expression, table);
-  PositionTracker tracker(expression, diagnosis);
+  PositionTracker tracker(diagnosis);
   return ExplainWith(expression, input, result, diagnosis, tracker);
 }
 

@@ -1,7 +1,6 @@
 // The judgement rides on the diagnostic parse: an observer that keeps the
 // positions as Explain's does, and looks at each token beside the one before
-// it, at every literal number once its end is known, and at the stack that
-// the parse leaves.
+// it, at every literal number, and at the stack that the parse leaves.
 #include "expr/Judgement.h"
 
 #include "base/Memory.h"
@@ -15,10 +14,6 @@ namespace {
 constexpr std::size_t DigitsPerGroup = 3;
 
 constexpr bool IsSign(TokenKind k) noexcept { return k == '+' || k == '-'; }
-
-// A number token that begins so is a literal; one that begins with a letter
-// or "@" is a name (PAI or a variable).
-constexpr bool IsNumeralStart(unsigned char c) noexcept { return IsDigit(c) || c == '.' || c == ':'; }
 
 // The first comma of a literal whose integer digits it does not group by
 // three (a first group of one to three digits, then groups of three), or npos.
@@ -38,16 +33,15 @@ std::size_t BadGroupingComma(std::string_view numeral) noexcept {
 
 class JudgingTracker : public PositionTracker {
  public:
-  JudgingTracker(std::string_view text, const VariableTable& table, Diagnosis& diagnosis,
-                 FindingList& findings) noexcept
-      : PositionTracker(text, diagnosis), table_(table), findings_(findings) {}
+  JudgingTracker(Diagnosis& diagnosis, FindingList& findings) noexcept
+      : PositionTracker(diagnosis), findings_(findings) {}
   JudgingTracker(const JudgingTracker&) = delete;
   JudgingTracker& operator=(const JudgingTracker&) = delete;
   ~JudgingTracker() { Release(heap_); }
 
   // Besides the positions, the kind shifted onto every entry; without room
   // for them only the power of an argument goes unnoticed.
-  bool Prepare(std::size_t room) noexcept {
+  void Prepare(std::size_t room) noexcept {
     PositionTracker::Prepare(room);
     if (room <= std::size(inline_)) {
       kinds_ = inline_;
@@ -56,40 +50,29 @@ class JudgingTracker : public PositionTracker {
       kinds_ = heap_;
     }
     if (kinds_ != nullptr) kinds_[0] = kind::End;
-    return true;
   }
 
-  // The literal number read last ends where the scan stands now.
-  void Fetching(std::size_t position) noexcept {
-    if (numeralAt_ != Nowhere) JudgeNumeral(numeralAt_, Text().substr(numeralAt_, position - numeralAt_));
-    numeralAt_ = Nowhere;
-    PositionTracker::Fetching(position);
-  }
-
-  void Shifted(std::size_t entry, const Token& token) noexcept {
-    PositionTracker::Shifted(entry, token);
-    const std::size_t at = NextOffset();
+  void Shifted(std::size_t entry, const Token& token, const TokenReader& input) noexcept {
+    PositionTracker::Shifted(entry, token, input);
+    const std::size_t at = input.Place();
     // The operand before a "(" is the entry below it: a number, or a group whose ")" folded it.
     JudgePair(token.kind, at, OffsetOf(entry - 1));
     if (token.kind == '^' && previous_ == ')' && kinds_ != nullptr && entry >= 2 && IsFunctionKind(kinds_[entry - 2])) {
       findings_.Add(EXPRCALC_FINDING_POWER_OF_ARGUMENT, at, OffsetOf(entry - 2));
     }
     if (kinds_ != nullptr) kinds_[entry] = token.kind;
-    if (token.kind == kind::Number && at < Text().size() && IsNumeralStart(static_cast<unsigned char>(Text()[at]))) {
-      numeralAt_ = at;
+    if (token.kind == kind::Number && input.Resolved().kind == Resolution::Kind::NotAName) {
+      JudgeNumeral(at, input.TokenText());  // a literal
     }
     previous_ = token.kind;
     previousAt_ = at;
   }
 
-  // A token that arrived and broke the parse was never shifted: the
-  // tokenizer reads it again to say what it was.
-  void Failed(ResultCode code, std::size_t start, std::size_t top, bool onArrival, const EvalStack& stack) noexcept {
-    PositionTracker::Failed(code, start, top, onArrival, stack);
-    const std::size_t at = NextOffset();
-    if (code != Malformed || onArrival || at >= Text().size()) return;
-    TokenReader again(Text().substr(at), table_);
-    JudgePair(again.Next().kind, at, previousAt_);
+  // A token that arrived and broke the parse was never shifted: it is
+  // judged beside the last one that was.
+  void Failed(const Failure& failure) noexcept {
+    PositionTracker::Failed(failure);
+    if (failure.entry == NoEntry) JudgePair(failure.next, failure.place, previousAt_);
   }
 
   // An operator below the value's operand was never applied: the "(" above
@@ -131,15 +114,14 @@ class JudgingTracker : public PositionTracker {
     }
   }
 
-  const VariableTable& table_;
   FindingList& findings_;
   TokenKind previous_ = kind::None;  // the last token shifted, and where it began
   std::size_t previousAt_ = Nowhere;
-  std::size_t numeralAt_ = Nowhere;  // a literal number shifted last, until its end is known
   TokenKind* kinds_ = nullptr;
   TokenKind* heap_ = nullptr;
   TokenKind inline_[StackRoomFor(InlineTextLength)];
 };
+static_assert(ParseObserver<JudgingTracker>);
 
 // Reading stopped before the end, unless only white space follows a CR or LF.
 bool StoppedEarly(std::string_view text, const Diagnosis& d) noexcept {
@@ -156,7 +138,7 @@ ResultCode Judge(std::string_view expression, const VariableTable& table, double
   Diagnosis& d = judgement.diagnosis;
   FindingList& findings = judgement.findings;
   TokenReader input(expression, table);
-  JudgingTracker tracker(expression, table, d, findings);
+  JudgingTracker tracker(d, findings);
   const ResultCode code = ExplainWith(expression, input, result, d, tracker);
   if (code != Malformed) findings.RemoveClass(FindingClass::Malformed);
   if (StoppedEarly(expression, d)) findings.Add(EXPRCALC_FINDING_STOPPED, d.read, d.dropped);

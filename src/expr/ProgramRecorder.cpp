@@ -10,8 +10,6 @@
 #include <new>
 
 #include "base/Memory.h"
-#include "base/SingleByteText.h"
-#include "expr/BuiltIns.h"
 #include "expr/Evaluate.h"
 #include "expr/Parse.h"
 
@@ -19,37 +17,17 @@ namespace exprcalc {
 
 class ProgramRecorder {
  public:
-  ProgramRecorder(Program& program, std::string_view text, const VariableTable& table) noexcept
-      : program_(program), text_(text), table_(table) {}
+  explicit ProgramRecorder(Program& program) noexcept : program_(program) {}
 
-  bool Prepare(std::size_t) noexcept { return true; }
-
-  // The next token begins at the first byte that is not a blank.
-  void Fetching(std::size_t position) noexcept {
-    while (position < text_.size() && (text_[position] == ' ' || text_[position] == '\t')) ++position;
-    nextOffset_ = position;
-  }
+  void Prepare(std::size_t) noexcept {}
 
   // A number is a literal or PAI, which stays what it is, or a variable,
   // which is read from its record each run (a text variable reads as 0).
-  void Shifted(std::size_t, const Token& token) noexcept {
+  void Shifted(std::size_t, const Token& token, const TokenReader& input) noexcept {
     if (token.kind != kind::Number) return;
-    const std::size_t begin = nextOffset_;
-    const unsigned char first = begin < text_.size() ? static_cast<unsigned char>(text_[begin]) : 0;
-    std::size_t end = begin;
-    if (IsLetter(first) || first == '@') {
-      ++end;
-      while (end < text_.size() && (IsLetter(static_cast<unsigned char>(text_[end])) ||
-                                    IsDigit(static_cast<unsigned char>(text_[end])))) {
-        ++end;
-      }
-    }
-    const std::string_view name = text_.substr(begin, end - begin);
-    int type = 0;
-    const int index =
-        name.empty() || FindBuiltIn(name) != nullptr ? VariableTable::NotFound : table_.IndexByKey(name, type);
-    if (index != VariableTable::NotFound && type == record::NumberType) {
-      Emit(Program::PushVariable, static_cast<std::uint32_t>(index), +1);
+    const Resolution name = input.Resolved();
+    if (name.kind == Resolution::Kind::NumberRecord) {
+      Emit(Program::PushVariable, static_cast<std::uint32_t>(name.record), +1);
     } else {
       PushConstant(token.value);
     }
@@ -99,7 +77,7 @@ class ProgramRecorder {
   }
 
   // Only a malformed stretch can fail here: the recorder's arithmetic never does.
-  void Failed(ResultCode, std::size_t, std::size_t, bool, const EvalStack&) noexcept { Emit(Program::Malformed, 0, 0); }
+  void Failed(const Failure&) noexcept { Emit(Program::Malformed, 0, 0); }
 
   void Finished(const EvalStack& stack) noexcept { program_.resultSlot_ = LowestOperand(stack); }
 
@@ -140,11 +118,9 @@ class ProgramRecorder {
   }
 
   Program& program_;
-  std::string_view text_;
-  const VariableTable& table_;
-  std::size_t nextOffset_ = 0;
   std::size_t depth_ = 0;
 };
+static_assert(ParseObserver<ProgramRecorder>);
 
 }  // namespace exprcalc
 
@@ -170,7 +146,7 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
 
   if (!text.empty()) {
     TokenReader input(text, table);
-    ProgramRecorder recorder(*program, text, table);
+    ProgramRecorder recorder(*program);
     double ignored = 0.0;
     if (Parse(text, input, ignored, recorder) == OutOfMemory || !program->Compile()) {
       Release(program);

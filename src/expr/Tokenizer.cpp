@@ -68,19 +68,20 @@ Token TokenReader::ReadToken(unsigned char c) noexcept {
 }
 
 TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
-  const std::size_t begin = position_++;
-  while (IsLetter(At(position_)) || IsDigit(At(position_))) ++position_;
-  const std::size_t length = position_ - begin;
-
-  const std::string_view name = text_.substr(begin, length);
+  const std::size_t begin = position_;
+  const std::string_view name = text_.substr(begin, NameLength(text_.substr(begin)));
+  position_ += name.size();
   if (const BuiltIn* builtIn = FindBuiltIn(name)) {
     token = {builtIn->kind, builtIn->constant};
+    namePlace_ = begin;
+    nameKind_ = Resolution::Kind::BuiltIn;
     return Scan::Token;
   }
 
   int type = 0;
   double value = 0.0;
-  if (!table_.FindVariable(name, type, value)) {
+  const std::int32_t slot = table_.FindVariable(name, type, value);
+  if (slot < 0) {
     position_ = begin;
     return StopHere(name.front() == '@' ? StopReason::UnknownVariable : StopReason::UnknownName, begin);
   }
@@ -88,8 +89,11 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
     value = 0.0;  // a text variable reads as 0
     if (firstTextVariable_ > begin) firstTextVariable_ = begin;
   } else if (row_ != nullptr) {
-    value = row_->Read(table_.IndexByKey(name, type), value);  // a row's values go by index
+    value = row_->Read(table_.IndexOfSlot(slot), value);  // a row's values go by index
   }
+  namePlace_ = begin;
+  nameKind_ = type == record::NumberType ? Resolution::Kind::NumberRecord : Resolution::Kind::TextRecord;
+  nameSlot_ = slot;
   token = {kind::Number, value};
   return Scan::Token;
 }
@@ -215,17 +219,6 @@ double TokenReader::ConvertFraction(std::size_t begin, std::size_t end, bool gro
                                                                            : std::numeric_limits<double>::infinity();
   }
   return value;
-}
-
-std::size_t Tokenize(std::string_view text, const VariableTable& table, Token* tokens, std::size_t capacity) noexcept {
-  TokenReader reader(text, table);
-  std::size_t count = 0;
-  while (count < capacity) {
-    const Token token = reader.Next();
-    if (token.kind == kind::None) break;
-    tokens[count++] = token;
-  }
-  return count;
 }
 
 }  // namespace exprcalc

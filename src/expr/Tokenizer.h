@@ -2,6 +2,8 @@
 // whatever it cannot read ends the token sequence early, and the end marker
 // closes any sequence that has at least one token. Names that are not built
 // in are replaced by the current value of the numeric variable of that name.
+// The rules of blanks and names live here and nowhere else: whoever needs to
+// know where a token began or what a name stood for asks the reader.
 #pragma once
 
 #include <array>
@@ -9,6 +11,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/SingleByteText.h"
 #include "expr/Token.h"
 #include "variables/VariableTable.h"
 
@@ -42,8 +45,8 @@ constexpr ByteClass ClassifyByte(unsigned char c) noexcept {
     return ByteClass::Operator;
   }
   if (c == '\r' || c == '\n' || c == '=') return ByteClass::End;
-  if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '@') return ByteClass::NameStart;
-  if ((c >= '0' && c <= '9') || c == '.' || c == ':') return ByteClass::NumberStart;
+  if (IsLetter(c) || c == '@') return ByteClass::NameStart;
+  if (IsDigit(c) || c == '.' || c == ':') return ByteClass::NumberStart;
   return ByteClass::Stop;  // every other byte, 0x80-0xFF included
 }
 
@@ -61,6 +64,25 @@ constexpr std::array<ByteClass, 256> ByteClasses = [] {
 }();
 }  // namespace detail
 
+// After its first byte, a name goes on over letters and digits.
+constexpr bool ContinuesName(unsigned char c) noexcept { return IsLetter(c) || IsDigit(c); }
+
+// How many bytes a name takes at the start of text: a letter or "@", then
+// letters and digits; 0 when no name begins there.
+constexpr std::size_t NameLength(std::string_view text) noexcept {
+  if (text.empty() || detail::ByteClasses[static_cast<unsigned char>(text.front())] != ByteClass::NameStart) return 0;
+  std::size_t length = 1;
+  while (length < text.size() && ContinuesName(static_cast<unsigned char>(text[length]))) ++length;
+  return length;
+}
+
+// What a name token stood for; a token that is no name resolves to NotAName.
+struct Resolution {
+  enum class Kind : unsigned char { NotAName, BuiltIn, NumberRecord, TextRecord };
+  Kind kind = Kind::NotAName;
+  int record = -1;  // the variable's index in the table, for a record
+};
+
 // Reads the tokens of one text in order, one per Next(); after the last one
 // (the end marker, or nothing at all) Next() gives kind 0 for ever. The text
 // and the table must outlive the reader; the table is only read.
@@ -72,7 +94,10 @@ class TokenReader {
   TokenReader(const TokenReader&) = delete;
   TokenReader& operator=(const TokenReader&) = delete;
 
-  // Blanks and operators, the most frequent bytes, are handled inline.
+  // Blanks and operators, the most frequent bytes, are handled inline. A
+  // reader whose tokens' places nobody asks for (Placing false) spares the
+  // cost of keeping them: Place() and Resolved() then say nothing useful.
+  template <bool Placing = true>
   Token Next() noexcept {
     while (position_ < text_.size()) {
       const unsigned char c = static_cast<unsigned char>(text_[position_]);
@@ -81,16 +106,20 @@ class TokenReader {
           ++position_;
           continue;
         case ByteClass::Operator:
+          if constexpr (Placing) place_ = position_;
           ++position_;
           lastKind_ = c;
           return {c, 0.0};
         case ByteClass::NumberStart:
+          if constexpr (Placing) place_ = position_;
           if (c >= '0' && c <= '9') return ReadPlainNumber(c);
           return ReadToken(c);
         default:
+          place_ = position_;
           return ReadToken(c);
       }
     }
+    if constexpr (Placing) place_ = position_;
     return Finish();
   }
 
@@ -129,8 +158,19 @@ class TokenReader {
   // for ever, so the parse stops at once.
   bool OutOfMemory() const noexcept { return stop_ == StopReason::OutOfMemory; }
 
-  // Where the scan stands: the offset of the next byte it will look at.
-  std::size_t Position() const noexcept { return position_; }
+  // Where the token that Next() gave last begins: its first byte. The end
+  // marker begins at the byte that ended the expression (a line end, or the
+  // one that stopped reading) or at the text's length; so does kind 0.
+  std::size_t Place() const noexcept { return place_; }
+  // What the token that Next() gave last stood for, when it was a name.
+  Resolution Resolved() const noexcept {
+    if (namePlace_ != place_) return {};
+    if (nameKind_ == Resolution::Kind::BuiltIn) return {nameKind_, -1};
+    return {nameKind_, table_.IndexOfSlot(nameSlot_)};
+  }
+  // The bytes of the token that Next() gave last, when it was neither the
+  // end marker nor kind 0.
+  std::string_view TokenText() const noexcept { return text_.substr(place_, position_ - place_); }
   // Why and where reading stopped, once Next() has given kind 0: the offset
   // of the byte that stopped it (the text's length at its end), and where the
   // token that it dropped began (the same offset unless a number was dropped).
@@ -164,7 +204,7 @@ class TokenReader {
     return {};
   }
   bool IsDigitAt(std::size_t position) const noexcept {
-    return position < text_.size() && text_[position] >= '0' && text_[position] <= '9';
+    return position < text_.size() && IsDigit(static_cast<unsigned char>(text_[position]));
   }
   unsigned char At(std::size_t position) const noexcept {
     return position < text_.size() ? static_cast<unsigned char>(text_[position]) : 0;
@@ -174,6 +214,10 @@ class TokenReader {
   const VariableTable& table_;
   const RowValues* row_;
   std::size_t position_ = 0;
+  std::size_t place_ = 0;                                    // where the last token given out began
+  std::size_t namePlace_ = static_cast<std::size_t>(-1);  // where the last name read began
+  Resolution::Kind nameKind_ = Resolution::Kind::NotAName;   // what it stood for
+  std::int32_t nameSlot_ = -1;                               // and its record's slot, for a variable
   TokenKind lastKind_ = kind::None;  // kind of the last token given out
   bool finished_ = false;
   StopReason stop_ = StopReason::EndOfText;
@@ -181,9 +225,5 @@ class TokenReader {
   std::size_t droppedOffset_ = 0;
   std::size_t firstTextVariable_ = static_cast<std::size_t>(-1);
 };
-
-// Writes the tokens of text into tokens[0..capacity) and returns how many it
-// wrote; the sequence needs at most text.size() + 1 entries.
-std::size_t Tokenize(std::string_view text, const VariableTable& table, Token* tokens, std::size_t capacity) noexcept;
 
 }  // namespace exprcalc

@@ -8,14 +8,10 @@
 namespace exprcalc {
 namespace {
 
-// An expression reads a name as "@" and the letters and digits after it:
-// where it stops in name, or Nowhere when it reads all of it.
+// Where an expression stops reading name, or Nowhere when it reads all of it.
 std::size_t UnreadFrom(std::string_view name) noexcept {
-  for (std::size_t i = 1; i < name.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(name[i]);
-    if (!IsLetter(c) && !IsDigit(c)) return i;
-  }
-  return Nowhere;
+  const std::size_t length = NameLength(name);
+  return length == name.size() ? Nowhere : length;
 }
 
 // A text runs from after its opening double quote to the first tab or double

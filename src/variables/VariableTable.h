@@ -64,15 +64,18 @@ class VariableTable {
     type = record::TypeOf(SlotBytes(slot));
     return order_.IndexOf(slot);
   }
-  // The tokenizer's lookup, inline: whether name is stored, with the type and
-  // bytes 40-47 read as a double (a number record's number) when it is.
-  bool FindVariable(std::string_view name, int& type, double& number) const noexcept {
+  // The tokenizer's lookup, inline: the slot of name's record, with the type
+  // and bytes 40-47 read as a double (a number record's number); -1 when name
+  // is not stored.
+  std::int32_t FindVariable(std::string_view name, int& type, double& number) const noexcept {
     const std::int32_t slot = FindSlot(NormaliseKey(name));
-    if (slot < 0) return false;
+    if (slot < 0) return -1;
     type = record::TypeOf(SlotBytes(slot));
     number = record::NumberOf(SlotBytes(slot));
-    return true;
+    return slot;
   }
+  // The index of the record in a slot that FindVariable gave, while the table is unchanged.
+  int IndexOfSlot(std::int32_t slot) const noexcept { return order_.IndexOf(slot); }
   int LookupDouble(std::string_view name, double& value) const noexcept;
   int LookupString(std::string_view name, std::string_view& text) const noexcept;
   int RemoveByKey(std::string_view name) noexcept;

@@ -78,6 +78,7 @@ TEST(CalculatorHistory, IsNotKeptOffATerminalNorWhenTurnedOff) {
   EXPECT_FALSE(std::filesystem::exists(state)) << "a history written off a terminal or when turned off";
 
   const std::string chosen = ScratchDirectory() + "/chosen-history";
+  std::filesystem::remove(chosen);  // left by an earlier run of the test
   TypeSession(CalculatorBuilds().front().path, {"EXPRCALC_HISTORY=" + chosen}, {"3+3\n"});
   EXPECT_EQ(LinesOf(chosen), (std::vector<std::string>{"3+3", ":quit"}));
 }

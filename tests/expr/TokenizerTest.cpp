@@ -40,11 +40,14 @@ std::string Printable(std::string_view text) {
 }
 
 TokenList Tokens(std::string_view text, const VariableTable& table) {
-  std::vector<Token> tokens(2 * text.size() + 2);
-  const std::size_t count = exprcalc::Tokenize(text, table, tokens.data(), tokens.size());
-  EXPECT_LE(count, text.size() + 1) << Printable(text);
+  exprcalc::TokenReader reader(text, table);
+  std::vector<Token> tokens;
+  for (Token token = reader.Next(); token.kind != 0 && tokens.size() <= text.size(); token = reader.Next()) {
+    tokens.push_back(token);
+  }
+  EXPECT_LE(tokens.size(), text.size() + 1) << Printable(text);
   TokenList list;
-  for (std::size_t i = 0; i < count; ++i) {
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
     const Token& token = tokens[i];
     EXPECT_NE(token.kind, 0) << Printable(text) << ": token " << i;
     list.kinds += static_cast<char>(token.kind);
@@ -127,6 +130,41 @@ TEST_F(Tokenizer, EdgeCases) {
       {"@ABCDEFGHIJKLMNOPQRSTUVWXYZ123", "", {}},
   };
   for (const Row& row : rows) ExpectTokens(row.text, table, row.kinds, row.numbers);
+}
+
+// Where each token begins (blanks skipped; the end marker where reading
+// ended), and what each name stood for: b built-in, n or t the number or
+// text record of that index, - no name.
+TEST_F(Tokenizer, PlacesAndResolvedNames) {
+  struct Row {
+    std::string_view text;
+    std::vector<std::size_t> places;
+    std::string_view names;
+    std::vector<int> records;
+  };
+  const Row rows[] = {
+      {"  SIN( @A +@text)*pai-2.5  ", {2, 5, 7, 10, 11, 16, 17, 18, 21, 22, 27}, "b-n-t--b---", {2, 1}},
+      {"@RATE\t*E5", {0, 6, 7, 9}, "n-n-", {0, 6}},
+      {"1 + @NOPE", {0, 2, 4}, "---", {}},
+      {"2 = 3", {0, 2}, "--", {}},
+      {"1.2.3+4", {}, "", {}},
+  };
+  using Kind = exprcalc::Resolution::Kind;
+  for (const Row& row : rows) {
+    exprcalc::TokenReader reader(row.text, table);
+    std::vector<std::size_t> places;
+    std::string names;
+    std::vector<int> records;
+    for (Token token = reader.Next(); token.kind != 0; token = reader.Next()) {
+      places.push_back(reader.Place());
+      const exprcalc::Resolution name = reader.Resolved();
+      names += "-bnt"[static_cast<int>(name.kind)];
+      if (name.kind == Kind::NumberRecord || name.kind == Kind::TextRecord) records.push_back(name.record);
+    }
+    EXPECT_EQ(places, row.places) << Printable(row.text);
+    EXPECT_EQ(names, row.names) << Printable(row.text);
+    EXPECT_EQ(records, row.records) << Printable(row.text);
+  }
 }
 
 TEST_F(Tokenizer, NumberValues) {

@@ -185,26 +185,23 @@ bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 // Runs the operation with its k-th allocation failing, for k = 0, 1, ...
 // until it succeeds; returns the number of runs.
 std::size_t FailEveryAllocation(const Operation& operation, bool persistent) {
-  for (std::size_t k = 0;; ++k) {
+  const std::size_t failed = allocation::FailEachAllocationInTurn([&](allocation::FailingAllocation& failing) {
     TableOf(operation.tableSize);
     const TableImage before = Snapshot();
     const std::size_t blocks = allocation::LiveBlockCount();
-    allocation::FailAfter(k, persistent);
-    const Outcome outcome = operation.run();
-    const bool injected = allocation::FailureInjected();
-    allocation::StopFailing();
+    const Outcome outcome = failing.Run(operation.run);
     const std::string row = std::string(operation.name) + (persistent ? ", persistent" : "") +
-                            ", allocation " + std::to_string(k) + " failing";
-    if (!injected) {
+                            ", allocation " + std::to_string(failing.Succeeding()) + " failing";
+    if (!failing.Injected()) {
       EXPECT_EQ(outcome.result, operation.success.result) << row;
       EXPECT_EQ(outcome.at, operation.success.at) << row;
       if (operation.kind == Kind::Evaluation || operation.kind == Kind::Diagnosed) {
         EXPECT_EQ(outcome.value, operation.success.value) << row;
         EXPECT_EQ(allocation::LiveBlockCount(), blocks) << row << ": an evaluation kept a block";
       }
-      return k + 1;
+      return;
     }
-    if (PlacesOnlyLost(operation, outcome)) continue;  // it succeeded: a whole statement was carried out
+    if (PlacesOnlyLost(operation, outcome)) return;  // it succeeded: a whole statement was carried out
     const Outcome failure = FailureOutcome(operation.kind);
     EXPECT_EQ(outcome.result, failure.result) << row;
     if (operation.kind == Kind::Evaluation || operation.kind == Kind::Diagnosed) {
@@ -215,11 +212,9 @@ std::size_t FailEveryAllocation(const Operation& operation, bool persistent) {
     }
     EXPECT_EQ(allocation::LiveBlockCount(), blocks) << row << ": a block was not released";
     EXPECT_TRUE(Snapshot() == before) << row << ": the table changed";
-    if (k > 100) {
-      ADD_FAILURE() << row << ": still failing after 100 allocations";
-      return k + 1;
-    }
-  }
+  }, persistent);
+  EXPECT_LT(failed, 100u) << operation.name << ": still failing after 100 allocations";
+  return failed + 1;
 }
 
 TEST(AllocationFailure, EveryFailedAllocationReportsAndChangesNothing) {
@@ -237,11 +232,9 @@ TEST(AllocationFailure, EveryFailedAllocationReportsAndChangesNothing) {
 TEST(AllocationFailure, LongTextsAndNewVariablesAllocate) {
   for (const Operation& operation : Operations()) {
     TableOf(operation.tableSize);
-    allocation::FailAfter(0);
-    operation.run();
-    const bool injected = allocation::FailureInjected();
-    allocation::StopFailing();
-    EXPECT_EQ(injected, operation.allocates) << operation.name;
+    allocation::FailingAllocation failing(0, false);
+    failing.Run(operation.run);
+    EXPECT_EQ(failing.Injected(), operation.allocates) << operation.name;
   }
   FreeVariable();
 }

@@ -143,28 +143,25 @@ TEST(Substitution, NamesAndTextsAreCutLikeEveryStore) {
 TEST(Substitution, AStoreThatCannotGetMemoryReturnsOneAndChangesNothing) {
   const char* statements[] = {"@NEW = 1+2", "@NEW = \"text"};
   for (const char* statement : statements) {
-    bool sawFailure = false;
-    for (std::size_t succeeding = 0; succeeding < 16; ++succeeding) {
+    const std::size_t failed = allocation::FailEachAllocationInTurn([&](allocation::FailingAllocation& failing) {
       VariableTable table;
       for (int n = 1; n <= 17; ++n) ASSERT_EQ(table.EnterDouble("@V" + std::to_string(n), n), n);
       const std::vector<Record> before = AllRecords(table);
-      allocation::FailAfter(succeeding);
-      const int result = Substitute(statement, table);
-      const bool injected = allocation::FailureInjected();
-      allocation::StopFailing();
-      const std::string where = std::string(statement) + ", failing allocation " + std::to_string(succeeding);
-      if (!injected) {
+      const int result = failing.Run([&] { return Substitute(statement, table); });
+      const std::string where =
+          std::string(statement) + ", failing allocation " + std::to_string(failing.Succeeding());
+      if (!failing.Injected()) {
         EXPECT_EQ(result, 0) << where;
         EXPECT_EQ(table.GetCount(), 18) << where;
-        break;
+        return;
       }
-      sawFailure = true;
       EXPECT_EQ(result, 1) << where;
       EXPECT_EQ(table.GetCount(), 17) << where;
       EXPECT_EQ(table.Capacity(), 32) << where;
       EXPECT_EQ(AllRecords(table), before) << where;
-    }
-    EXPECT_TRUE(sawFailure) << statement;
+    }, false, 16);
+    EXPECT_GT(failed, 0u) << statement;
+    EXPECT_LT(failed, 16u) << statement;
   }
 
   // Replacing an existing variable needs no memory.

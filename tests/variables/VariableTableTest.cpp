@@ -344,34 +344,28 @@ TEST(VariableTable, FreeBlockEmptiesTheTableAndTheNextStoreStartsAFreshBlock) {
 
 TEST(VariableTable, FailedFirstAllocationLeavesTheTableEmpty) {
   const std::size_t liveBefore = allocation::LiveBlockCount();
-  bool sawFailure = false;
-  for (std::size_t succeeding = 0;; ++succeeding) {
+  const std::size_t failed = allocation::FailEachAllocationInTurn([&](allocation::FailingAllocation& failing) {
     VariableTable table;
-    allocation::FailAfter(succeeding);
-    const int result = table.EnterDouble("A", 1.0);
-    const bool injected = allocation::FailureInjected();
-    allocation::StopFailing();
-    if (!injected) {
+    const int result = failing.Run([&] { return table.EnterDouble("A", 1.0); });
+    if (!failing.Injected()) {
       EXPECT_EQ(result, 1);
-      break;
+      return;
     }
-    sawFailure = true;
-    EXPECT_EQ(result, -1) << "failing allocation " << succeeding;
+    EXPECT_EQ(result, -1) << "failing allocation " << failing.Succeeding();
     EXPECT_EQ(table.GetCount(), 0);
     EXPECT_EQ(table.Capacity(), 0);
     int type = 0;
     EXPECT_EQ(table.IndexByKey("A", type), -1);
     EXPECT_EQ(table.EnterString("A", "again"), 1) << "the table is usable after a failed first allocation";
-    ASSERT_LT(succeeding, 16u);
-  }
-  EXPECT_TRUE(sawFailure);
+  }, false, 16);
+  EXPECT_GT(failed, 0u);
+  EXPECT_LT(failed, 16u);
   EXPECT_EQ(allocation::LiveBlockCount(), liveBefore);
 }
 
 TEST(VariableTable, FailedEnlargementKeepsEveryRecordAndTheCapacity) {
   const std::size_t liveBefore = allocation::LiveBlockCount();
-  bool sawFailure = false;
-  for (std::size_t succeeding = 0;; ++succeeding) {
+  const std::size_t failed = allocation::FailEachAllocationInTurn([&](allocation::FailingAllocation& failing) {
     VariableTable table;
     for (int n = 1; n <= 17; ++n) {
       ASSERT_EQ(n % 3 ? table.EnterDouble("V" + std::to_string(n), n) : table.EnterString("V" + std::to_string(n), "t"), n);
@@ -379,17 +373,13 @@ TEST(VariableTable, FailedEnlargementKeepsEveryRecordAndTheCapacity) {
     ASSERT_EQ(table.Capacity(), 32);
     const std::vector<Record> before = AllRecords(table);
 
-    allocation::FailAfter(succeeding);
-    const int result = table.EnterString("NEW", "new");
-    const bool injected = allocation::FailureInjected();
-    allocation::StopFailing();
-    if (!injected) {
+    const int result = failing.Run([&] { return table.EnterString("NEW", "new"); });
+    if (!failing.Injected()) {
       EXPECT_EQ(result, 18);
       EXPECT_EQ(table.Capacity(), 64);
-      break;
+      return;
     }
-    sawFailure = true;
-    const std::string where = "failing allocation " + std::to_string(succeeding);
+    const std::string where = "failing allocation " + std::to_string(failing.Succeeding());
     EXPECT_EQ(result, -1) << where;
     EXPECT_EQ(table.GetCount(), 17) << where;
     EXPECT_EQ(table.Capacity(), 32) << where;
@@ -402,9 +392,9 @@ TEST(VariableTable, FailedEnlargementKeepsEveryRecordAndTheCapacity) {
     EXPECT_EQ(table.EnterString("NEW", "new"), 18) << where;
     EXPECT_EQ(table.Capacity(), 64) << where;
     for (int n = 1; n <= 17; ++n) EXPECT_EQ(RecordAt(table, n - 1), before[static_cast<std::size_t>(n - 1)]) << where;
-    ASSERT_LT(succeeding, 16u);
-  }
-  EXPECT_TRUE(sawFailure);
+  }, false, 16);
+  EXPECT_GT(failed, 0u);
+  EXPECT_LT(failed, 16u);
   EXPECT_EQ(allocation::LiveBlockCount(), liveBefore);
 }
 

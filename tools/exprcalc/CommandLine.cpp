@@ -1,7 +1,9 @@
 // Reads the options in any position up to "--"; everything else is an
-// expression. An argument such as -5+2 or -(1) is an expression, so that
-// negative values need no "--".
+// expression. An argument such as -5+2, -(1) or -SIN(1) that is no option is
+// an expression, so that negative values need no "--".
 #include "CommandLine.h"
+
+#include "exprcalc.h"
 
 namespace calculator {
 namespace {
@@ -50,9 +52,12 @@ std::optional<std::string> RangeRuleBroken(const Options& options) {
 }  // namespace
 
 bool IsNegativeExpression(std::string_view argument) {
-  if (argument.size() < 2 || argument[0] != '-') return false;
-  const char next = argument[1];
-  return (next >= '0' && next <= '9') || next == '.' || next == ':' || next == '(';
+  if (argument.size() < 2 || argument[0] != '-' || argument[1] == '-') return false;
+  // The library says whether it reads on after the sign: -x stops at the x.
+  const std::string text(argument);
+  exprcalc_diagnosis d{};
+  exprcalc_explain(text.c_str(), &d);
+  return d.read > 1;
 }
 
 CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
@@ -61,7 +66,7 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
   bool optionsEnded = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
-    if (optionsEnded || argument.empty() || argument[0] != '-' || IsNegativeExpression(argument)) {
+    if (optionsEnded || argument.empty() || argument[0] != '-') {
       options.expressions.emplace_back(argument);
     } else if (argument == StandardInputName) {
       options.files.emplace_back(argument);
@@ -102,6 +107,8 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
       options.files.emplace_back(argument.substr(FileOption.size() + 1));
     } else if (argument.starts_with("-f")) {
       options.files.emplace_back(argument.substr(2));
+    } else if (IsNegativeExpression(argument)) {
+      options.expressions.emplace_back(argument);
     } else {
       result.usageError = "unknown option '" + std::string(argument) + "'";
       return result;
@@ -157,8 +164,9 @@ Options:
 FROM, TO and STEP are expressions, reported on as any other (2*PAI, 0-1).
 NAME is created for the run when it is missing and left as it was after it.
 
-An argument that begins with "-" and a digit, ".", ":" or "(" is an EXPR,
-not an option: exprcalc -5+2 prints -3.
+An argument that begins with a single "-" and is no option above is an EXPR
+when expressions read on after the "-": exprcalc -5+2 prints -3, and -PAI,
+-(1) and -SIN(1) are EXPRs too; -x is an unknown option.
 
 Lines and arguments that are blank or whose first non-blank character is "#"
 are skipped; lines may end in LF or CRLF, and a UTF-8 byte-order mark before

@@ -39,7 +39,8 @@ struct CommandLine {
 CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments);
 
 // True for an argument that reads as an expression although it begins with
-// "-": a minus followed by a digit, ".", ":" or "(" (exprcalc -5+2).
+// "-": the library reads on after the minus (exprcalc -5+2, -SIN(1)). Asked
+// only of arguments that are no option the calculator knows.
 bool IsNegativeExpression(std::string_view argument);
 
 std::string_view HelpText();
