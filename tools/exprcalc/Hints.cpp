@@ -140,9 +140,7 @@ std::vector<std::string> UnknownNameHints(std::string_view line, std::size_t at)
   if (auto hint = StrayByteHint(line, at)) {
     hints.push_back(*hint);
   } else {
-    std::size_t end = at;
-    while (end < line.size() && (IsLetter(line[end]) || IsDigit(line[end]))) ++end;
-    const std::string word = UpperCase(line.substr(at, end - at));
+    const std::string word = UpperCase(line.substr(at, WordAround(line, at).end - at));
     for (const Alias& alias : Aliases) {
       if (alias.name == word) hints.emplace_back(alias.hint);
     }
