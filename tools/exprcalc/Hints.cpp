@@ -7,6 +7,8 @@
 #include "Hints.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <optional>
 
 #include "CharacterNames.h"
@@ -118,6 +120,21 @@ std::optional<std::string> ExponentHint(std::string_view line, std::size_t at) {
          std::string(line.substr(begin, end - begin));
 }
 
+// "0x1F": a numeral 0 that stands alone, then "x" and hexadecimal digits.
+std::optional<std::string> HexadecimalHint(std::string_view line, std::size_t at) {
+  if (at == 0 || at >= line.size() || (line[at] != 'x' && line[at] != 'X') || line[at - 1] != '0') return std::nullopt;
+  if (at >= 2 && IsNumeralByte(line[at - 2])) return std::nullopt;
+  std::uint64_t value = 0;
+  const char* const digits = line.data() + at + 1;
+  const auto [end, error] = std::from_chars(digits, line.data() + line.size(), value, 16);
+  if (end == digits) return std::nullopt;
+  const std::string written(line.substr(at - 1, static_cast<std::size_t>(end - digits) + 2));
+  if (error != std::errc{} || written.size() > MaxEchoedNameBytes) {
+    return "there is no hexadecimal notation: write the number in decimal";
+  }
+  return "there is no hexadecimal notation: write " + std::to_string(value) + " for " + written;
+}
+
 // "@MY_RATE": a word written as a name that expressions read only in part
 // (the byte that stops them followed by more of the word).
 std::optional<std::string> StrayByteHint(std::string_view line, std::size_t at) {
@@ -136,6 +153,7 @@ std::optional<std::string> StrayByteHint(std::string_view line, std::size_t at) 
 std::vector<std::string> UnknownNameHints(std::string_view line, std::size_t at) {
   if (auto hint = MissingAtHint(line)) return {*hint};
   if (auto hint = ExponentHint(line, at)) return {*hint};
+  if (auto hint = HexadecimalHint(line, at)) return {*hint};
   std::vector<std::string> hints;
   if (auto hint = StrayByteHint(line, at)) {
     hints.push_back(*hint);
