@@ -11,6 +11,7 @@ cd "$(dirname "$0")/.."
 build="${EXPRCALC_VALGRIND_BUILD_DIR:-build-valgrind}"
 valgrind="$(command -v valgrind)"
 launcher="$valgrind;--quiet;--tool=memcheck;--error-exitcode=1;--leak-check=full"
+launcher="$launcher;--suppressions=$PWD/tools/valgrind.supp"
 launcher="$launcher;--errors-for-leak-kinds=definite,indirect;--track-origins=yes;--num-callers=30"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEXPRCALC_SANITIZE= \
   "-DCMAKE_CROSSCOMPILING_EMULATOR=$launcher" >/dev/null
