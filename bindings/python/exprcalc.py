@@ -77,12 +77,10 @@ def _header_module():
     if not (os.path.isfile(header) and os.path.isfile(generator_path)):
         raise ImportError("exprcalc needs _exprcalc_header.py, which the build writes into build/bindings/python "
                           "and `cmake --install` installs beside exprcalc.py")
-    import importlib.util
-    spec = importlib.util.spec_from_file_location("_exprcalc_header_generator", generator_path)
-    generator = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(generator)  # type: ignore[union-attr]
+    import runpy
+    module_text = runpy.run_path(generator_path)["module_text"]
     with open(header, encoding="utf-8") as file:
-        text = generator.module_text(file.read())
+        text = module_text(file.read())
     module = types.ModuleType("_exprcalc_header")
     exec(compile(text, header, "exec"), module.__dict__)
     sys.modules[module.__name__] = module

@@ -5,8 +5,9 @@ EXPRCALC_EXPORT_LIST (ctest sets them), else in the source tree around this
 folder; the generator beside this file.
 """
 
-import importlib.util
 import os
+import runpy
+import types
 import unittest
 
 import exprcalc
@@ -19,10 +20,7 @@ EXPORT_LIST = os.environ.get("EXPRCALC_EXPORT_LIST") or os.path.join(SOURCE_ROOT
 
 def _generator():
     path = os.path.join(HERE, "generate_header_module.py")
-    spec = importlib.util.spec_from_file_location("generate_header_module", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    return types.SimpleNamespace(**runpy.run_path(path))
 
 
 class HeaderModuleTest(unittest.TestCase):

@@ -9,6 +9,23 @@
 #include <string>
 #include <vector>
 
+// An address-space limit cannot be combined with AddressSanitizer's shadow memory.
+#if defined(__SANITIZE_ADDRESS__)
+#define EXPRCALC_UNDER_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define EXPRCALC_UNDER_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifndef EXPRCALC_UNDER_ADDRESS_SANITIZER
+#define EXPRCALC_UNDER_ADDRESS_SANITIZER 0
+#endif
+#define SKIP_UNDER_ADDRESS_SANITIZER()                                                             \
+  do {                                                                                            \
+    if (EXPRCALC_UNDER_ADDRESS_SANITIZER)                                                      \
+      GTEST_SKIP() << "an address-space limit cannot be combined with AddressSanitizer";           \
+  } while (false)
+
 namespace calculatortest {
 
 struct Outcome {

@@ -109,13 +109,7 @@ TEST(CalculatorRange, PrintsTablesAndReportsTheirArguments) {
 }
 
 TEST(CalculatorRange, StreamsAMillionRowsInLittleMemory) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "an address-space limit cannot be combined with AddressSanitizer";
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  GTEST_SKIP() << "an address-space limit cannot be combined with AddressSanitizer";
-#endif
-#endif
+  SKIP_UNDER_ADDRESS_SANITIZER();
   // Holding the rows would take more than the whole address space given.
   constexpr unsigned long AddressSpace = 40ul << 20;
   const Outcome outcome = RunCalculator({"--table", "@X", "1", "10^6", "1", "@X*2"}, "", AddressSpace);

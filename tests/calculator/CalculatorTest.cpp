@@ -362,13 +362,7 @@ TEST(Calculator, DegreesMinutesSecondsReadBackAtEveryMagnitude) {
 }
 
 TEST(Calculator, ReportsOutOfMemory) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "an address-space limit cannot be combined with AddressSanitizer";
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  GTEST_SKIP() << "an address-space limit cannot be combined with AddressSanitizer";
-#endif
-#endif
+  SKIP_UNDER_ADDRESS_SANITIZER();
   // The evaluation's working buffers for a 32 MiB line need far more than
   // the 256 MiB of address space the child is given.
   constexpr std::size_t LineLength = std::size_t{32} << 20;
