@@ -34,8 +34,8 @@ struct exprcalc_expr {
   exprcalc::ResultCode Run(const exprcalc::VariableTable& table, double& result) const noexcept {
     if (!Current(table)) return RunText(table, result);
     result = 0.0;
-    if (slotCount_ > SmallFrame) return RunDeep(table, result);
-    return RunSteps<SmallFrame>(table, result);
+    if (slotCount_ > SmallFrame) return RunDeep(result);
+    return RunSteps<SmallFrame>(result);
   }
 
   std::string_view Text() const noexcept { return {text_, length_}; }
@@ -63,6 +63,9 @@ struct exprcalc_expr {
   static constexpr std::size_t MostNumbers = 256;
   // Programs whose stack is no deeper run in a frame of this many numbers.
   static constexpr std::size_t SmallFrame = 16;
+  // Steps run in segments of at most this many, each closed by an end step
+  // (StepKernels.h); the steps' block has room for the ends.
+  static constexpr std::size_t SegmentSteps = 32;
 
  private:
   friend class exprcalc::ProgramRecorder;
@@ -72,23 +75,21 @@ struct exprcalc_expr {
   using VariableTable = exprcalc::VariableTable;
   // Runs the steps in a frame of Slots numbers.
   template <std::size_t Slots>
-  [[gnu::always_inline]] ResultCode RunSteps(const VariableTable& table, double& result) const noexcept {
+  [[gnu::always_inline]] ResultCode RunSteps(double& result) const noexcept {
     double slots[Slots];
-    const exprcalc::Frame frame{slots, constants_, table};
-    const exprcalc::Step* const end = steps_ + stepCount_;
-    for (const exprcalc::Step* step = steps_; step != end; ++step) {
-      const ResultCode code = step->run(*step, frame);
+    for (std::size_t i = 0; i < stepCount_; i += SegmentSteps + 1) {
+      const ResultCode code = steps_[i].run(steps_[i], slots);
       if (code != exprcalc::Ok) return code;
     }
-    if (value_.at != exprcalc::NoValue) result = exprcalc::Read(frame, value_);
+    result = value_.Read(slots);
     return exprcalc::Ok;
   }
   // Compiles the recorded operations into steps; false when memory ran out
   // (ProgramRecorder.cpp).
-  bool Compile() noexcept;
+  bool Compile(const VariableTable& table) noexcept;
   // Out of line, for the rare cases (ProgramRunner.cpp).
   ResultCode RunText(const VariableTable& table, double& result) const noexcept;
-  ResultCode RunDeep(const VariableTable& table, double& result) const noexcept;
+  ResultCode RunDeep(double& result) const noexcept;
 
   std::uint64_t generation_ = 0;
   bool usable_ = true;
@@ -100,7 +101,7 @@ struct exprcalc_expr {
   exprcalc::Step* steps_ = nullptr;  // what Run runs: the operations compiled (Steps.h)
   std::size_t stepCount_ = 0;
   std::size_t slotCount_ = 0;  // the deepest stack of numbers
-  exprcalc::StepOperand value_{exprcalc::From::Slot, exprcalc::NoValue};  // where the value lies after the steps
+  exprcalc::StepValue value_;  // where the value lies after the steps
   char* text_ = nullptr;
   std::size_t length_ = 0;
 };

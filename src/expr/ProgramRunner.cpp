@@ -8,6 +8,6 @@ exprcalc::ResultCode exprcalc_expr::RunText(const VariableTable& table, double& 
   return exprcalc::Evaluate(Text(), table, result);
 }
 
-exprcalc::ResultCode exprcalc_expr::RunDeep(const VariableTable& table, double& result) const noexcept {
-  return RunSteps<MostNumbers>(table, result);
+exprcalc::ResultCode exprcalc_expr::RunDeep(double& result) const noexcept {
+  return RunSteps<MostNumbers>(result);
 }

@@ -137,6 +137,7 @@ int VariableTable::EnsureRoom() noexcept {
     auto* block = static_cast<unsigned char*>(Reallocate(records_, bytes));
     if (block == nullptr) return 0;
     records_ = block;
+    ++generation_;  // the records moved (even if the append then finds no room)
     // Added slots are zero-filled, so every byte a host can read was written by a store or is zero.
     std::memset(SlotBytes(capacity_), 0, GrowthSlots * record::Size);
     if (!order_.Reserve(static_cast<std::size_t>(grown)) ||

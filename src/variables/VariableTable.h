@@ -34,12 +34,15 @@ class VariableTable {
   int GetCount() const noexcept { return count_; }
   int Capacity() const noexcept { return capacity_; }
   // Changes whenever the table's shape changes: a record added, removed or
-  // turned into the other type, or the table cleared. A new number stored in
+  // turned into the other type, the table cleared, or its block moved. A new number stored in
   // an existing number record leaves it alone, so what a text reads (which
   // names exist, at which index, of which type) holds while it is unchanged.
   std::uint64_t Generation() const noexcept { return generation_; }
   // The number of the record at index, which must be a number record.
   double NumberAt(int index) const noexcept { return record::NumberOf(RecordAt(index)); }
+  // Where the number of the record at index lies (index in range): the bytes
+  // stay put, and keep naming that record, while the generation holds.
+  const unsigned char* NumberBytes(int index) const noexcept { return RecordAt(index) + record::NumberOffset; }
 
   // Index operations: NotFound for an index outside 0 to count-1.
   int CopyRecord(int index, void* destination) const noexcept;
