@@ -29,13 +29,12 @@ struct exprcalc_expr {
 
   // The code and value that evaluating the text gives now, bit for bit. It
   // only reads the program, so several threads may run one program at once.
-  // Inline: it is the whole of a prepared evaluation while the table keeps
-  // its shape.
-  exprcalc::ResultCode Run(const exprcalc::VariableTable& table, double& result) const noexcept {
-    if (!Current(table)) return RunText(table, result);
-    result = 0.0;
-    if (slotCount_ > SmallFrame) return RunDeep(result);
-    return RunSteps<SmallFrame>(result);
+  // Inline: it is the whole of a prepared evaluation of a program of one
+  // segment while the table keeps its shape.
+  exprcalc::Outcome Run(const exprcalc::VariableTable& table) const noexcept {
+    if (table.Generation() != quickGeneration_) return RunOther(table);
+    double slots[SmallFrame];
+    return steps_->run(*steps_, slots);
   }
 
   std::string_view Text() const noexcept { return {text_, length_}; }
@@ -73,25 +72,27 @@ struct exprcalc_expr {
   exprcalc_expr() = default;
   using ResultCode = exprcalc::ResultCode;
   using VariableTable = exprcalc::VariableTable;
-  // Runs the steps in a frame of Slots numbers.
+  // Runs the steps, segment by segment, in a frame of Slots numbers.
   template <std::size_t Slots>
-  [[gnu::always_inline]] ResultCode RunSteps(double& result) const noexcept {
+  exprcalc::Outcome RunSteps() const noexcept {
     double slots[Slots];
-    for (std::size_t i = 0; i < stepCount_; i += SegmentSteps + 1) {
-      const ResultCode code = steps_[i].run(steps_[i], slots);
-      if (code != exprcalc::Ok) return code;
+    exprcalc::Outcome outcome{exprcalc::Ok, 0.0};
+    for (std::size_t i = 0; i < stepCount_ && outcome.code == exprcalc::Ok; i += SegmentSteps + 1) {
+      outcome = steps_[i].run(steps_[i], slots);
     }
-    result = value_.Read(slots);
-    return exprcalc::Ok;
+    return outcome;
   }
   // Compiles the recorded operations into steps; false when memory ran out
   // (ProgramRecorder.cpp).
   bool Compile(const VariableTable& table) noexcept;
-  // Out of line, for the rare cases (ProgramRunner.cpp).
-  ResultCode RunText(const VariableTable& table, double& result) const noexcept;
-  ResultCode RunDeep(double& result) const noexcept;
+  // Out of line, every other case (ProgramRunner.cpp): the text, a deep
+  // frame, several segments.
+  exprcalc::Outcome RunOther(const VariableTable& table) const noexcept;
 
   std::uint64_t generation_ = 0;
+  // The generation under which Run takes its inline course, or one that never comes.
+  static constexpr std::uint64_t NeverQuick = UINT64_MAX;
+  std::uint64_t quickGeneration_ = NeverQuick;
   bool usable_ = true;
   std::size_t resultSlot_ = 0;  // the numbers' index of the value, or NoOperand
   std::size_t operationCount_ = 0;
@@ -101,7 +102,6 @@ struct exprcalc_expr {
   exprcalc::Step* steps_ = nullptr;  // what Run runs: the operations compiled (Steps.h)
   std::size_t stepCount_ = 0;
   std::size_t slotCount_ = 0;  // the deepest stack of numbers
-  exprcalc::StepValue value_;  // where the value lies after the steps
   char* text_ = nullptr;
   std::size_t length_ = 0;
 };

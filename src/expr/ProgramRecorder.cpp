@@ -172,8 +172,12 @@ bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
   steps_ = static_cast<Step*>(Allocate(bytes));
   if (steps_ == nullptr) return false;
   const Recorded recorded{operations_, operationCount_, resultSlot_, constants_, table};
-  stepCount_ = CompileSteps(recorded, steps_, slotCount_, value_);
-  if (stepCount_ == NotCompiled) usable_ = false;
+  stepCount_ = CompileSteps(recorded, steps_, slotCount_);
+  if (stepCount_ == NotCompiled) {
+    usable_ = false;
+  } else if (stepCount_ <= SegmentSteps + 1 && slotCount_ <= SmallFrame) {
+    quickGeneration_ = generation_;
+  }
   return true;
 }
 

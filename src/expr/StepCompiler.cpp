@@ -18,8 +18,9 @@
 namespace exprcalc {
 namespace {
 
-// The leaf that a sign's step names as its unused right operand.
-constexpr double Unused = 0.0;
+// The leaf that a sign's step names as its unused right operand, and the
+// value of a program without one.
+constexpr double Zero = 0.0;
 
 template <typename Apply>
 void WithFrom(From from, Apply&& apply) noexcept {
@@ -43,10 +44,17 @@ void WithOperator(TokenKind op, Apply&& apply) noexcept {
   }
 }
 
-// The operators that fused steps take: those computed inline.
-constexpr bool IsFusedOperator(TokenKind op) noexcept { return op == '+' || op == '-' || op == '*' || op == '/'; }
+// The operators of fused steps: a plain step's (the first half: + - * / ^),
+// the one that follows it with the plain step's value on the left (a sign
+// too), and the one that takes it on the right (+ - * /).
+constexpr bool IsFirstHalf(TokenKind op) noexcept {
+  return op == '+' || op == '-' || op == '*' || op == '/' || op == '^';
+}
+constexpr bool IsClosing(TokenKind op) noexcept { return IsFirstHalf(op) || op == steps::Negation; }
+constexpr bool IsMiddle(TokenKind op) noexcept { return op == '+' || op == '-' || op == '*' || op == '/'; }
+
 template <typename Apply>
-void WithFusedOperator(TokenKind op, Apply&& apply) noexcept {
+void WithMiddle(TokenKind op, Apply&& apply) noexcept {
   switch (op) {
     case '+': apply(std::integral_constant<TokenKind, '+'>{}); return;
     case '-': apply(std::integral_constant<TokenKind, '-'>{}); return;
@@ -54,13 +62,20 @@ void WithFusedOperator(TokenKind op, Apply&& apply) noexcept {
     default: apply(std::integral_constant<TokenKind, '/'>{}); return;
   }
 }
-// A sign may also end a fused step, after its plain operation.
 template <typename Apply>
-void WithClosingOperator(TokenKind op, Apply&& apply) noexcept {
+void WithFirstHalf(TokenKind op, Apply&& apply) noexcept {
+  if (op == '^') {
+    apply(std::integral_constant<TokenKind, '^'>{});
+  } else {
+    WithMiddle(op, apply);
+  }
+}
+template <typename Apply>
+void WithClosing(TokenKind op, Apply&& apply) noexcept {
   if (op == steps::Negation) {
     apply(std::integral_constant<TokenKind, steps::Negation>{});
   } else {
-    WithFusedOperator(op, apply);
+    WithFirstHalf(op, apply);
   }
 }
 
@@ -103,7 +118,7 @@ class StepWriter {
       const Plain inner = Take();
       Step& step = Emit(target, inner.a.at, inner.b.at);
       WithFunction(function, [&](auto f) {
-        WithFusedOperator(inner.op, [&](auto op) {
+        WithFirstHalf(inner.op, [&](auto op) {
           WithFrom(inner.a.from, [&](auto a) { step.run = steps::ApplyToInfix<decltype(f), op(), a()>; });
         });
       });
@@ -117,32 +132,30 @@ class StepWriter {
 
   // The step for left op right.
   void Infix(TokenKind op, const Entry& left, const Entry& right, std::size_t target) noexcept {
-    if ((IsFusedOperator(op) || op == steps::Negation) && last_.fusable) {
-      if (left.IsSlot(last_.target) && right.from == From::Leaf) {  // a sign's right operand is a leaf
-        const Plain inner = Take();
-        Chain<false>(inner, op, right, target);
-        return;
-      }
-      if (op != steps::Negation && right.IsSlot(last_.target)) {
-        if (before_.fusable && left.IsSlot(before_.target) && last_.a.from == From::Leaf) {
-          const Plain second = Take();
-          const Plain first = Take();
-          Step& step = Emit(target, first.a.at, first.b.at);
-          step.c = second.a.at;
-          step.d = second.b.at;
-          WithFusedOperator(first.op, [&](auto op1) {
-            WithFusedOperator(op, [&](auto op2) {
-              WithFusedOperator(second.op, [&](auto op3) {
-                WithFrom(first.a.from, [&](auto a) { step.run = steps::Quad<op1(), op2(), op3(), a()>; });
-              });
+    if (last_.fusable && IsClosing(op) && left.IsSlot(last_.target) && right.from == From::Leaf) {
+      const Plain inner = Take();
+      Chain<false>(inner, op, right, target);  // (a op1 b) op c
+      return;
+    }
+    if (last_.fusable && IsMiddle(op) && right.IsSlot(last_.target)) {
+      if (before_.fusable && left.IsSlot(before_.target) && last_.a.from == From::Leaf) {
+        const Plain second = Take();
+        const Plain first = Take();
+        Step& step = Emit(target, first.a.at, first.b.at);
+        step.c = second.a.at;
+        step.d = second.b.at;
+        WithFirstHalf(first.op, [&](auto op1) {
+          WithMiddle(op, [&](auto op2) {
+            WithFirstHalf(second.op, [&](auto op3) {
+              WithFrom(first.a.from, [&](auto a) { step.run = steps::Quad<op1(), op2(), op3(), a()>; });
             });
           });
-          return;
-        }
-        const Plain inner = Take();
-        Chain<true>(inner, op, left, target);
+        });
         return;
       }
+      const Plain inner = Take();
+      Chain<true>(inner, op, left, target);  // c op (a op1 b)
+      return;
     }
     Step& step = Emit(target, left.at, right.at);
     WithOperator(op, [&](auto o) {
@@ -150,7 +163,7 @@ class StepWriter {
         WithFrom(right.from, [&](auto b) { step.run = steps::Infix<o(), a(), b()>; });
       });
     });
-    if (IsFusedOperator(op) && right.from == From::Leaf) last_ = {true, op, left, right, target};
+    if (IsFirstHalf(op) && right.from == From::Leaf) last_ = {true, op, left, right, target};
   }
 
   void Malformed() noexcept { Emit(0, {}, {}).run = steps::Malformed; }
@@ -163,12 +176,12 @@ class StepWriter {
     step.c = c.at;
     auto withSecond = [&](auto&& apply) {
       if constexpr (Right) {
-        WithFusedOperator(op, apply);
+        WithMiddle(op, apply);
       } else {
-        WithClosingOperator(op, apply);
+        WithClosing(op, apply);
       }
     };
-    WithFusedOperator(inner.op, [&](auto op1) {
+    WithFirstHalf(inner.op, [&](auto op1) {
       withSecond([&](auto op2) {
         WithFrom(inner.a.from, [&](auto a) {
           WithFrom(c.from, [&](auto cFrom) { step.run = steps::Chain<op1(), op2(), a(), cFrom(), Right>; });
@@ -201,22 +214,23 @@ class StepWriter {
 };
 
 // Splits the steps into segments of at most SegmentSteps, each closed by End
-// (in place: steps has room for them) and returns the steps' new count.
-std::size_t CloseSegments(Step* steps, std::size_t count) noexcept {
+// but the last, which finish closes (in place: steps has room for the ends),
+// and returns the steps' new count.
+std::size_t CloseSegments(Step* steps, std::size_t count, const Step& finish) noexcept {
   constexpr std::size_t Segment = Program::SegmentSteps;
   const std::size_t segments = count == 0 ? 1 : (count + Segment - 1) / Segment;
   const std::size_t total = count + segments;
   std::size_t from = count;
-  for (std::size_t to = total; to-- > 0;) {
-    const bool end = to == total - 1 || to % (Segment + 1) == Segment;
-    steps[to] = end ? Step{steps::End, 0, {}, {}, {}, {}} : steps[--from];
+  steps[total - 1] = finish;
+  for (std::size_t to = total - 1; to-- > 0;) {
+    steps[to] = to % (Segment + 1) == Segment ? Step{steps::End, 0, {}, {}, {}, {}} : steps[--from];
   }
   return total;
 }
 
 }  // namespace
 
-std::size_t CompileSteps(const Recorded& recorded, Step* steps, std::size_t& slots, StepValue& value) noexcept {
+std::size_t CompileSteps(const Recorded& recorded, Step* steps, std::size_t& slots) noexcept {
   Entry stack[Program::MostNumbers];
   std::size_t depth = 0;
   std::size_t deepest = 0;
@@ -241,7 +255,7 @@ std::size_t CompileSteps(const Recorded& recorded, Step* steps, std::size_t& slo
     if (depth == 0) return NotCompiled;
     const std::size_t top = depth - 1;
     if (code == Program::Negate) {
-      writer.Infix(steps::Negation, stack[top], {From::Leaf, {reinterpret_cast<const unsigned char*>(&Unused)}}, top);
+      writer.Infix(steps::Negation, stack[top], {From::Leaf, {reinterpret_cast<const unsigned char*>(&Zero)}}, top);
     } else if (code == Program::Function) {
       writer.Function(static_cast<TokenKind>(operand), stack[top], top);
     } else {
@@ -263,14 +277,19 @@ std::size_t CompileSteps(const Recorded& recorded, Step* steps, std::size_t& slo
     written.slot = depth - 1;
     stack[depth - 1] = {From::Slot, written};
   }
-  value = {};
+  // The last step gives the value: a slot's, or a leaf's (none: 0.0).
+  Step finish{steps::FinishWithLeaf, 0, {reinterpret_cast<const unsigned char*>(&Zero)}, {}, {}, {}};
   if (recorded.resultSlot != NoOperand) {
     if (recorded.resultSlot >= depth) return NotCompiled;
     const Entry& entry = stack[recorded.resultSlot];
-    value = {entry.from == From::Slot ? StepValue::Kind::Slot : StepValue::Kind::Leaf, entry.at};
+    if (entry.from == From::Slot) {
+      finish = {steps::Finish, entry.at.slot, {}, {}, {}, {}};
+    } else {
+      finish.a = entry.at;
+    }
   }
   slots = std::max<std::size_t>(deepest, 1);
-  return CloseSegments(steps, writer.Count());
+  return CloseSegments(steps, writer.Count(), finish);
 }
 
 }  // namespace exprcalc

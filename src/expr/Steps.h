@@ -44,7 +44,8 @@ template <From F>
 }
 
 struct Step;
-using StepFunction = ResultCode (*)(const Step&, double* slots) noexcept;
+// A step's function: the program's outcome from this step on.
+using StepFunction = Outcome (*)(const Step&, double* slots) noexcept;
 
 struct Step {
   StepFunction run;
@@ -53,18 +54,6 @@ struct Step {
   StepOperand b;
   StepOperand c;
   StepOperand d;
-};
-
-// Where the program's value lies after the last step: a slot, a leaf, or
-// nowhere (the value is then 0.0).
-struct StepValue {
-  enum class Kind : std::uint8_t { None, Slot, Leaf } kind = Kind::None;
-  StepOperand at{nullptr};
-
-  double Read(const double* slots) const noexcept {
-    if (kind == Kind::Slot) return slots[at.slot];
-    return kind == Kind::Leaf ? LoadLeaf(at.leaf) : 0.0;
-  }
 };
 
 // What the compiler reads: the recorded operations, as in Program.h, where
@@ -77,12 +66,12 @@ struct Recorded {
   const VariableTable& table;
 };
 
-// Turns the recorded operations into steps (at most one per operation) and
-// returns how many; slots receives the frame's size and value where the
-// program's value lies after the last step.
+// Turns the recorded operations into steps (at most one per operation, and
+// the segments' ends, the last of which gives the program's value) and
+// returns how many; slots receives the frame's size.
 // Returns NotCompiled for operations that do not form a program (the caller
 // then keeps evaluating the text).
 inline constexpr std::size_t NotCompiled = static_cast<std::size_t>(-1);
-std::size_t CompileSteps(const Recorded& recorded, Step* steps, std::size_t& slots, StepValue& value) noexcept;
+std::size_t CompileSteps(const Recorded& recorded, Step* steps, std::size_t& slots) noexcept;
 
 }  // namespace exprcalc

@@ -26,12 +26,6 @@ int VariableTable::StringAt(int index, std::string_view& text) const noexcept {
   return index;
 }
 
-int VariableTable::SetDouble(int index, double value) noexcept {
-  if (!InRange(index) || record::TypeOf(RecordAt(index)) != record::NumberType) return NotFound;
-  record::WriteNumber(RecordAt(index), value);
-  return index;
-}
-
 // The record keeps its slot, which is zero-filled and becomes the first free
 // one; the later records only move down in the record order.
 int VariableTable::RemoveAt(int index) noexcept {

@@ -56,7 +56,12 @@ class VariableTable {
   int RemoveAt(int index) noexcept;
   // Stores value in the existing number record at index: index, or NotFound
   // for an index out of range or a text record. The shape does not change.
-  int SetDouble(int index, double value) noexcept;
+  // Inline: a host may store a value before every evaluation.
+  int SetDouble(int index, double value) noexcept {
+    if (!InRange(index) || record::TypeOf(RecordAt(index)) != record::NumberType) return NotFound;
+    record::WriteNumber(RecordAt(index), value);
+    return index;
+  }
 
   // Name operations: the name is normalised first; NotFound when it is not stored.
   // The texts handed out point into the table and stay valid until it changes.
