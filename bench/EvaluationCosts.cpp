@@ -65,6 +65,8 @@ constexpr double X = 0.7;
 constexpr double Y = 0.3;
 constexpr double Z = 1.9;
 constexpr std::size_t Rows = 4096;
+// The values x takes in turn, one store before each evaluation.
+constexpr double Alternating[] = {X, X * 1.0000001};
 
 using ColumnsFunction = int (*)(const exprcalc_expr*, size_t, size_t, const int*, const double* const*, double*,
                                 int*);
@@ -119,10 +121,9 @@ int main() {
     exprcalc_expr* expr = nullptr;
     if (exprcalc_prepare(text.ours, &expr) != EXPRCALC_OK) return 1;
     Measure(name + " prepared", 1, [&](std::size_t n) {
-      double x = X;
+      const int index = indexes[0];
       for (std::size_t i = 0; i < n; ++i) {
-        x = x == X ? X * 1.0000001 : X;
-        exprcalc_set_double(indexes[0], x);
+        exprcalc_set_double(index, Alternating[i & 1]);
         exprcalc_evaluate(expr, &value);
       }
       sink = value;
@@ -149,7 +150,7 @@ int main() {
     sink = parser.Eval();
     Measure(name + " peer", 1, [&](std::size_t n) {
       for (std::size_t i = 0; i < n; ++i) {
-        x = x == X ? X * 1.0000001 : X;
+        x = Alternating[i & 1];
         value = parser.Eval();
       }
       sink = value;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <numbers>
 #include <string_view>
+#include <type_traits>
 
 #include "expr/ResultCode.h"
 #include "expr/Token.h"
@@ -85,6 +86,12 @@ struct KnownFunction {
   static double Value(double y) noexcept { return Maths(y); }
   static ResultCode Test(double y) noexcept { return Domain(y); }
 };
+
+// True for a function defined for every operand, whose test never fails.
+template <typename Function>
+struct InEveryDomain : std::false_type {};
+template <double (*Maths)(double) noexcept>
+struct InEveryDomain<KnownFunction<Maths, AnyNumber>> : std::true_type {};
 
 // Calls apply with the function of kind k as a KnownFunction, so that the
 // prepared runners inline its maths and test, where the reducer goes through

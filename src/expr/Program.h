@@ -5,11 +5,13 @@
 // a change of shape, running it evaluates the text again instead.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "exprcalc.h"
+#include "expr/NativeCompiler.h"
 #include "expr/ResultCode.h"
 #include "expr/Steps.h"
 #include "variables/VariableTable.h"
@@ -27,14 +29,16 @@ struct exprcalc_expr {
   static exprcalc_expr* Prepare(std::string_view text, const exprcalc::VariableTable& table) noexcept;
   static void Release(exprcalc_expr* program) noexcept;
 
-  // The code and value that evaluating the text gives now, bit for bit. It
-  // only reads the program, so several threads may run one program at once.
-  // Inline: it is the whole of a prepared evaluation of a program of one
-  // segment while the table keeps its shape.
+  // The code and value that evaluating the text gives now, bit for bit.
+  // Several threads may run one program at once: the first run compiles its
+  // machine code (once, atomically) and every other only reads the program.
+  // Inline: it is the whole of a prepared evaluation while the table keeps
+  // its shape.
   exprcalc::Outcome Run(const exprcalc::VariableTable& table) const noexcept {
-    if (table.Generation() != quickGeneration_) return RunOther(table);
-    double slots[SmallFrame];
-    return steps_->run(*steps_, slots);
+    if (table.Generation() == quickGeneration_) {
+      if (const exprcalc::NativeFunction native = native_.load(std::memory_order_acquire)) return native();
+    }
+    return RunOther(table);
   }
 
   std::string_view Text() const noexcept { return {text_, length_}; }
@@ -85,12 +89,12 @@ struct exprcalc_expr {
   // Compiles the recorded operations into steps; false when memory ran out
   // (ProgramRecorder.cpp).
   bool Compile(const VariableTable& table) noexcept;
-  // Out of line, every other case (ProgramRunner.cpp): the text, a deep
-  // frame, several segments.
+  // Out of line, every other case (ProgramRunner.cpp): the text, the first
+  // run, which compiles the machine code, and the steps where there is none.
   exprcalc::Outcome RunOther(const VariableTable& table) const noexcept;
 
   std::uint64_t generation_ = 0;
-  // The generation under which Run takes its inline course, or one that never comes.
+  // The generation under which the steps and the machine code hold, or one that never comes.
   static constexpr std::uint64_t NeverQuick = UINT64_MAX;
   std::uint64_t quickGeneration_ = NeverQuick;
   bool usable_ = true;
@@ -102,6 +106,10 @@ struct exprcalc_expr {
   exprcalc::Step* steps_ = nullptr;  // what Run runs: the operations compiled (Steps.h)
   std::size_t stepCount_ = 0;
   std::size_t slotCount_ = 0;  // the deepest stack of numbers
+  // The machine code (NativeCompiler.h), once the first run compiled it.
+  mutable std::atomic<exprcalc::NativeFunction> native_{nullptr};
+  mutable std::atomic<bool> nativeTried_{false};
+  mutable void* nativeChunk_ = nullptr;
   char* text_ = nullptr;
   std::size_t length_ = 0;
 };

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "base/Memory.h"
+#include "expr/CodeSpace.h"
 #include "expr/Evaluate.h"
 #include "expr/Parse.h"
 
@@ -171,11 +172,11 @@ bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
   if (!MultiplySize(most, sizeof(Step), bytes)) return false;
   steps_ = static_cast<Step*>(Allocate(bytes));
   if (steps_ == nullptr) return false;
-  const Recorded recorded{operations_, operationCount_, resultSlot_, constants_, table};
+  const Recorded recorded{operations_, operationCount_, resultSlot_, constants_, constantCount_, table};
   stepCount_ = CompileSteps(recorded, steps_, slotCount_);
   if (stepCount_ == NotCompiled) {
     usable_ = false;
-  } else if (stepCount_ <= SegmentSteps + 1 && slotCount_ <= SmallFrame) {
+  } else {
     quickGeneration_ = generation_;
   }
   return true;
@@ -184,6 +185,7 @@ bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
 void exprcalc_expr::Release(exprcalc_expr* program) noexcept {
   if (program == nullptr) return;
   if (program->steps_ != nullptr) exprcalc::Release(program->steps_);
+  exprcalc::ReleaseCode(program->nativeChunk_);
   program->~exprcalc_expr();
   exprcalc::Release(program);
 }

@@ -63,6 +63,7 @@ struct Recorded {
   std::size_t count;
   std::size_t resultSlot;  // NoOperand when there is no value
   const double* constants;
+  std::size_t constantCount;
   const VariableTable& table;
 };
 

@@ -1,0 +1,26 @@
+// Compiling a program's recorded operations into machine code: one function
+// that performs the very IEEE operations of the steps, in their order, and
+// returns the same outcome. It reads each variable's number from the
+// record's bytes, which stay put while the table keeps its generation.
+#pragma once
+
+#include <cstddef>
+
+#include "expr/ResultCode.h"
+#include "expr/Steps.h"
+
+namespace exprcalc {
+
+using NativeFunction = Outcome (*)() noexcept;
+
+struct NativeCode {
+  NativeFunction run = nullptr;  // null: not compiled (platform, size or memory)
+  void* chunk = nullptr;         // for ReleaseCode (CodeSpace.h)
+};
+
+// Programs of up to this many operations are compiled.
+inline constexpr std::size_t MostNativeOperations = 512;
+
+NativeCode CompileNative(const Recorded& recorded) noexcept;
+
+}  // namespace exprcalc
