@@ -23,17 +23,12 @@
 #include "expr/Parse.h"
 #include "expr/Program.h"
 #include "expr/Reduce.h"
+#include "expr/ValueNumbers.h"
 
 namespace exprcalc {
 namespace {
 
 Outcome RemainderOf(double a, double b) noexcept { return ApplyOperator<'%'>(a, b); }
-template <typename Function>
-Outcome Checked(double y) noexcept {
-  const ResultCode code = Function::Test(y);
-  if (code != Ok) return {code, 0.0};
-  return {Ok, Function::Value(y)};
-}
 
 // Whether the evaluator's sign flips a NaN's sign bit (a compiler may write
 // y * -1.0 as a flip of the sign bit) or multiplies it, which keeps it.
@@ -48,7 +43,8 @@ struct Pool {
   static constexpr std::size_t SignBit = 16;    // 0x800..0 and 0, for xorpd
   static constexpr std::size_t Threshold = 32;  // ZeroThreshold
   static constexpr std::size_t MinusOne = 40;
-  static constexpr std::size_t Constants = 48;  // the program's constants
+  static constexpr std::size_t One = 48;
+  static constexpr std::size_t Constants = 56;  // the program's constants
 };
 
 enum class Kind : std::uint8_t { Constant, Variable, Slot };
@@ -97,14 +93,33 @@ class Assembler {
     Bytes({0x48, 0xB8});
     U64(reinterpret_cast<std::uintptr_t>(address));
   }
-  // movsd xmm<reg>, [rsp + 8 * slot] and movsd [rsp + 8 * slot], xmm0
+  // A program that calls nothing keeps its slots in xmm4 to xmm15 and needs
+  // no frame; any other keeps them in its frame, with the output's address.
+  void UseRegisters() noexcept { registers_ = true; }
+  void SetFrame(std::uint32_t bytes) noexcept { frame_ = bytes; }
+
+  // xmm<reg> = slot, and slot = xmm0
   void LoadSlot(unsigned reg, std::size_t slot) noexcept {
-    Bytes({0xF2, 0x0F, 0x10, 0x84 | reg << 3, 0x24});
+    if (registers_) {
+      Move(reg, static_cast<unsigned>(4 + slot));
+      return;
+    }
+    Bytes({0xF2, 0x0F, 0x10, 0x84 | reg << 3, 0x24});  // movsd xmm<reg>, [rsp + 8 * slot]
     U32(static_cast<std::uint32_t>(slot * 8));
   }
   void StoreSlot(std::size_t slot) noexcept {
-    Bytes({0xF2, 0x0F, 0x11, 0x84, 0x24});
+    if (registers_) {
+      Move(static_cast<unsigned>(4 + slot), 0);
+      return;
+    }
+    Bytes({0xF2, 0x0F, 0x11, 0x84, 0x24});  // movsd [rsp + 8 * slot], xmm0
     U32(static_cast<std::uint32_t>(slot * 8));
+  }
+  // movapd xmm<to>, xmm<from>
+  void Move(unsigned to, unsigned from) noexcept {
+    Byte(0x66);
+    if (to >= 8 || from >= 8) Byte(0x40 | (to >= 8 ? 4u : 0u) | (from >= 8 ? 1u : 0u));
+    Bytes({0x0F, 0x28, 0xC0 | (to & 7) << 3 | (from & 7)});
   }
   void Load(unsigned reg, const Entry& entry) noexcept {
     if (entry.kind == Kind::Constant) {
@@ -116,7 +131,26 @@ class Assembler {
       LoadSlot(reg, entry.index);
     }
   }
-  // call address, then to failure when eax is not 0
+  // xmm0 = xmm0 op entry, the scalar operation of opcode (0F opcode) reading
+  // the entry where it lies.
+  void Apply(unsigned opcode, const Entry& entry) noexcept {
+    if (entry.kind == Kind::Constant) {
+      Bytes({0xF2, 0x0F, opcode, 0x05});
+      Relative(Pool::Constants + 8 * entry.index);
+    } else if (entry.kind == Kind::Variable) {
+      LoadAddress(entry.variable);
+      Bytes({0xF2, 0x0F, opcode, 0x00});
+    } else if (registers_) {
+      const auto reg = static_cast<unsigned>(4 + entry.index);
+      Byte(0xF2);
+      if (reg >= 8) Byte(0x41);
+      Bytes({0x0F, opcode, 0xC0 | (reg & 7)});
+    } else {
+      Bytes({0xF2, 0x0F, opcode, 0x84, 0x24});
+      U32(static_cast<std::uint32_t>(entry.index * 8));
+    }
+  }
+  // call address (then to failure when eax is not 0)
   void Call(const void* address) noexcept {
     LoadAddress(address);
     Bytes({0xFF, 0xD0});
@@ -130,15 +164,35 @@ class Assembler {
     Byte(0xE9);
     Relative(to);
   }
-  // add/sub rsp, bytes
-  void Frame(bool open, std::uint32_t bytes) noexcept {
-    Bytes({0x48, 0x81, open ? 0xECu : 0xC4u});
-    U32(bytes);
+  // The function's start: its frame, and the output's address kept in the
+  // frame's last word while calls may replace rdi.
+  void Enter() noexcept {
+    Bytes({0xF3, 0x0F, 0x1E, 0xFA});  // endbr64
+    if (registers_) return;
+    Bytes({0x48, 0x81, 0xEC});  // sub rsp, frame
+    U32(frame_);
+    Bytes({0x48, 0x89, 0xBC, 0x24});  // mov [rsp + frame - 8], rdi
+    U32(frame_ - 8);
+  }
+  // Stores xmm0 as the value and returns, eax holding the code.
+  void StoreAndReturn() noexcept {
+    if (!registers_) {
+      Bytes({0x48, 0x8B, 0xBC, 0x24});  // mov rdi, [rsp + frame - 8]
+      U32(frame_ - 8);
+    }
+    Bytes({0xF2, 0x0F, 0x11, 0x07});  // movsd [rdi], xmm0
+    if (!registers_) {
+      Bytes({0x48, 0x81, 0xC4});  // add rsp, frame
+      U32(frame_);
+    }
+    Byte(0xC3);
   }
 
  private:
   unsigned char* block_;
   std::size_t size_ = 0;
+  bool registers_ = false;
+  std::uint32_t frame_ = 0;
 };
 
 // Upper bounds of the bytes written, for the block's size.
@@ -153,20 +207,37 @@ class NativeWriter {
     std::size_t failure;
     std::size_t divisionByZero;
     std::size_t domainError;
+    std::size_t negativeLogarithm;
   };
-  NativeWriter(Assembler& code, const Exits& exits) noexcept
-      : code_(code), failure_(exits.failure), divisionFailure_(exits.divisionByZero), domainFailure_(exits.domainError) {}
+  NativeWriter(Assembler& code, const Exits& exits, const double* constants) noexcept
+      : code_(code),
+        constants_(constants),
+        failure_(exits.failure),
+        divisionFailure_(exits.divisionByZero),
+        domainFailure_(exits.domainError),
+        negativeLogarithm_(exits.negativeLogarithm) {}
 
   void Infix(TokenKind op, const Entry& left, const Entry& right, std::size_t target) noexcept {
     const bool leftHeld = Holds(left);
     const bool rightHeld = Holds(right);
     if (!leftHeld && !rightHeld) Flush();
+    // + - * and a division by a constant read the right operand where it lies.
+    const bool direct = !rightHeld && (op == '+' || op == '-' || op == '*' || (op == '/' && right.kind == Kind::Constant));
     if (rightHeld) {
-      code_.Bytes({0x66, 0x0F, 0x28, 0xC8});  // movapd xmm1, xmm0
+      code_.Move(1, 0);
       code_.Load(0, left);
     } else {
       if (!leftHeld) code_.Load(0, left);
-      code_.Load(1, right);
+      if (!direct) code_.Load(1, right);
+    }
+    if (direct) {
+      if (op == '/' && std::fabs(constants_[right.index]) < ZeroThreshold) {
+        code_.Jump(divisionFailure_);
+      } else {
+        code_.Apply(op == '+' ? 0x58 : op == '-' ? 0x5C : op == '*' ? 0x59 : 0x5E, right);
+      }
+      Hold(target);
+      return;
     }
     switch (op) {
       case '+': code_.Bytes({0xF2, 0x0F, 0x58, 0xC1}); break;
@@ -208,17 +279,39 @@ class NativeWriter {
     Hold(target);
   }
 
+  // A built-in: SQRT and ABS are single instructions (the square root is
+  // exact, as the library's is); the logarithms and the inverse sine and
+  // cosine test their domain as BuiltIns.h does, then call the function.
   void Function(TokenKind function, const Entry& y, std::size_t target) noexcept {
     Operand(y);
-    WithFunction(function, [&](auto f) {
-      using F = decltype(f);
-      if constexpr (InEveryDomain<F>::value) {
-        code_.Call(reinterpret_cast<const void*>(&F::Value));
-      } else {
-        code_.CallChecked(reinterpret_cast<const void*>(&Checked<F>), failure_);
+    if (function == 'Q') {
+      code_.Bytes({0xF2, 0x0F, 0x51, 0xC0});  // sqrtsd xmm0, xmm0
+    } else if (function == 'A') {
+      code_.Bytes({0x66, 0x0F, 0x54, 0x05});  // andpd xmm0, magnitude mask
+      code_.Relative(Pool::Magnitude);
+    } else {
+      if (function == 'L' || function == 'M') {
+        TestMagnitudeBelowThreshold();
+        code_.Bytes({0x66, 0x0F, 0x57, 0xD2, 0x66, 0x0F, 0x2E, 0xD0, 0x0F, 0x87});  // xorpd xmm2; ucomisd xmm2, xmm0; ja
+        code_.Relative(negativeLogarithm_);
+      } else if (function == 'X' || function == 'Y') {
+        code_.Bytes({0x66, 0x0F, 0x28, 0xD0, 0x66, 0x0F, 0x54, 0x15});  // movapd xmm2, xmm0; andpd xmm2, magnitude mask
+        code_.Relative(Pool::Magnitude);
+        code_.Bytes({0x66, 0x0F, 0x2E, 0x15});  // ucomisd xmm2, 1.0
+        code_.Relative(Pool::One);
+        code_.Bytes({0x0F, 0x87});  // ja
+        code_.Relative(domainFailure_);
       }
-    });
+      WithFunction(function, [&](auto f) { code_.Call(reinterpret_cast<const void*>(&decltype(f)::Value)); });
+    }
     Hold(target);
+  }
+
+  // A repeated value, just computed, also goes to the slot it is read from.
+  void Keep(std::size_t slot) noexcept { code_.StoreSlot(slot); }
+  // An operand of an operation whose value is read instead of computed.
+  void Consume(const Entry& entry) noexcept {
+    if (Holds(entry)) held_ = false;
   }
 
   void Malformed() noexcept {
@@ -227,16 +320,15 @@ class NativeWriter {
     code_.Jump(failure_);
   }
 
-  // The program's value in xmm0, code 0, and back.
-  void Return(const Entry* value, std::uint32_t frame) noexcept {
+  // The program's value stored, code 0, and back.
+  void Return(const Entry* value) noexcept {
     if (value == nullptr) {
       code_.Bytes({0x66, 0x0F, 0xEF, 0xC0});  // pxor xmm0, xmm0
     } else if (!Holds(*value)) {
       code_.Load(0, *value);
     }
     code_.Bytes({0x31, 0xC0});  // xor eax, eax
-    code_.Frame(false, frame);
-    code_.Byte(0xC3);
+    code_.StoreAndReturn();
   }
 
  private:
@@ -250,6 +342,14 @@ class NativeWriter {
     if (held_) code_.StoreSlot(slot_);
     held_ = false;
   }
+  // To the domain error when |xmm0| is below the zero threshold.
+  void TestMagnitudeBelowThreshold() noexcept {
+    code_.Bytes({0x66, 0x0F, 0x28, 0xD0, 0x66, 0x0F, 0x54, 0x15});  // movapd xmm2, xmm0; andpd xmm2, magnitude mask
+    code_.Relative(Pool::Magnitude);
+    code_.LoadPooled(3, Pool::Threshold);
+    code_.Bytes({0x66, 0x0F, 0x2E, 0xDA, 0x0F, 0x87});  // ucomisd xmm3, xmm2; ja
+    code_.Relative(domainFailure_);
+  }
   // y into xmm0, for a sign or a function.
   void Operand(const Entry& y) noexcept {
     if (Holds(y)) return;
@@ -258,9 +358,11 @@ class NativeWriter {
   }
 
   Assembler& code_;
+  const double* constants_;
   std::size_t failure_;
   std::size_t divisionFailure_;
   std::size_t domainFailure_;
+  std::size_t negativeLogarithm_;
   bool held_ = false;
   std::size_t slot_ = 0;
 };
@@ -270,35 +372,47 @@ constexpr TokenKind OperatorOf(unsigned infix) noexcept {
   return Operators[(infix - Program::Add) / 3];
 }
 
-// The deepest stack, or 0 when the operations do not form a program that
-// can be compiled (the steps then run).
-std::size_t DeepestStack(const Recorded& recorded) noexcept {
+// What the compiler needs to know before it writes: the deepest stack, and
+// whether the program calls a function (a frame then holds its slots).
+struct Shape {
+  std::size_t deepest = 0;  // 0: the operations cannot be compiled (the steps then run)
+  bool calls = false;
+};
+
+Shape ShapeOf(const Recorded& recorded) noexcept {
   std::size_t depth = 0;
-  std::size_t deepest = 0;
+  Shape shape;
   for (std::size_t i = 0; i < recorded.count; ++i) {
     const std::uint32_t operand = recorded.operations[i] >> Program::OperandShift;
     const auto code = static_cast<Program::Code>(recorded.operations[i] & 0xFF);
-    const bool readsConstant = code == Program::PushConstant || (code >= Program::Add && (code - Program::Add) % 3 == 1);
-    const bool readsVariable = code == Program::PushVariable || (code >= Program::Add && (code - Program::Add) % 3 == 2);
-    if (readsConstant && operand >= recorded.constantCount) return 0;
-    if (readsVariable && static_cast<int>(operand) >= recorded.table.GetCount()) return 0;
+    const unsigned form = code >= Program::Add ? (code - Program::Add) % 3 : 3;
+    const bool readsConstant = code == Program::PushConstant || form == 1;
+    const bool readsVariable = code == Program::PushVariable || form == 2;
+    if (readsConstant && operand >= recorded.constantCount) return {};
+    if (readsVariable && static_cast<int>(operand) >= recorded.table.GetCount()) return {};
     if (code == Program::Malformed) break;
+    if (code == Program::Function) shape.calls = shape.calls || (operand != 'Q' && operand != 'A');
+    if (code >= Program::Remainder) shape.calls = true;  // "%" and "^"
     if (code == Program::PushConstant || code == Program::PushVariable) {
-      if (++depth > deepest) deepest = depth;
-    } else if (depth == 0 || (code >= Program::Add && (code - Program::Add) % 3 == 0 && depth-- < 2)) {
-      return 0;
+      if (++depth > shape.deepest) shape.deepest = depth;
+    } else if (depth == 0 || (form == 0 && depth-- < 2)) {
+      return {};
     }
   }
-  if (recorded.resultSlot != NoOperand && recorded.resultSlot >= depth) return 0;
-  return deepest == 0 ? 1 : deepest;
+  if (recorded.resultSlot != NoOperand && recorded.resultSlot >= depth) return {};
+  if (shape.deepest == 0) shape.deepest = 1;
+  return shape;
 }
 
 }  // namespace
 
 NativeCode CompileNative(const Recorded& recorded) noexcept {
-  if (recorded.count > MostNativeOperations || recorded.constantCount > MostNativeOperations + 2) return {};
-  const std::size_t deepest = DeepestStack(recorded);
-  if (deepest == 0 || deepest > Program::MostNumbers) return {};
+  if (recorded.count > ValueNumbers::MostOperations || recorded.constantCount > recorded.count + 2) return {};
+  const Shape shape = ShapeOf(recorded);
+  if (shape.deepest == 0 || shape.deepest > Program::MostNumbers) return {};
+  ValueNumbers values;
+  if (!values.Number(recorded)) return {};
+  const std::size_t slots = shape.deepest + values.RepeatedCount();
   const CodeSpace space =
       ReserveCode(Pool::Constants + 8 * recorded.constantCount + MostFixedBytes + MostBytesPerOperation * recorded.count);
   if (space.writable == nullptr) return {};
@@ -310,32 +424,38 @@ NativeCode CompileNative(const Recorded& recorded) noexcept {
   code.U64(0);
   code.F64(ZeroThreshold);
   code.F64(-1.0);
+  code.F64(1.0);
   for (std::size_t i = 0; i < recorded.constantCount; ++i) code.F64(recorded.constants[i]);
-  // The frame leaves the stack 16-byte aligned for calls.
-  const auto frame = static_cast<std::uint32_t>(deepest * 8 + (deepest % 2 == 0 ? 8 : 0));
+  // The slots (the stack's, then the repeated values'), then the output's
+  // address; the stack stays 16-byte aligned for calls.
+  const std::size_t words = slots + 1;
+  code.SetFrame(static_cast<std::uint32_t>(words * 8 + (words % 2 == 0 ? 8 : 0)));
+  if (!shape.calls && slots <= 12) code.UseRegisters();
   code.Align(16);
+  // Each exit sets its code and jumps past the others' (mov eax is 5 bytes, jmp 2).
   NativeWriter::Exits exits{};
-  exits.domainError = code.Size();
-  code.Byte(0xB8);  // mov eax, code
-  code.U32(static_cast<std::uint32_t>(DomainError));
-  code.Byte(0xEB);  // jmp past the next mov
-  code.Byte(5);
-  exits.divisionByZero = code.Size();
-  code.Byte(0xB8);
-  code.U32(static_cast<std::uint32_t>(DivisionByZero));
+  const auto exitWith = [&](ResultCode failure, std::uint8_t skip) {
+    const std::size_t at = code.Size();
+    code.Byte(0xB8);  // mov eax, code
+    code.U32(static_cast<std::uint32_t>(failure));
+    if (skip != 0) code.Bytes({0xEB, skip});
+    return at;
+  };
+  exits.negativeLogarithm = exitWith(NegativeLogarithm, 7 + 5);
+  exits.domainError = exitWith(DomainError, 5);
+  exits.divisionByZero = exitWith(DivisionByZero, 0);
   exits.failure = code.Size();           // eax holds the code
   code.Bytes({0x66, 0x0F, 0xEF, 0xC0});  // pxor xmm0, xmm0
-  code.Frame(false, frame);
-  code.Byte(0xC3);
+  code.StoreAndReturn();
   code.Align(16);
   const std::size_t entry = code.Size();
-  code.Bytes({0xF3, 0x0F, 0x1E, 0xFA});  // endbr64
-  code.Frame(true, frame);
+  code.Enter();
 
   static const bool flip = SignFlipsNaN();
-  NativeWriter writer(code, exits);
+  NativeWriter writer(code, exits, recorded.constants);
   Entry stack[Program::MostNumbers];
   std::size_t depth = 0;
+  std::uint32_t nextRepeatSlot = static_cast<std::uint32_t>(shape.deepest);
   for (std::size_t i = 0; i < recorded.count; ++i) {
     const std::uint32_t operand = recorded.operations[i] >> Program::OperandShift;
     const auto op = static_cast<Program::Code>(recorded.operations[i] & 0xFF);
@@ -344,32 +464,41 @@ NativeCode CompileNative(const Recorded& recorded) noexcept {
       writer.Malformed();
       break;
     }
-    if (op == Program::PushConstant) {
-      stack[depth++] = {Kind::Constant, operand, nullptr};
+    if (op == Program::PushConstant || op == Program::PushVariable) {
+      stack[depth++] = op == Program::PushConstant ? Entry{Kind::Constant, operand, nullptr}
+                                                   : Entry{Kind::Variable, 0, variable()};
       continue;
     }
-    if (op == Program::PushVariable) {
-      stack[depth++] = {Kind::Variable, 0, variable()};
+    // The operands: y, or left and right.
+    const unsigned form = op >= Program::Add ? (op - Program::Add) % 3 : 3;
+    if (form == 0) --depth;
+    const std::size_t target = depth - 1;
+    const Entry left = stack[target];
+    const Entry right = form == 0   ? stack[depth]
+                        : form == 1 ? Entry{Kind::Constant, operand, nullptr}
+                                    : Entry{Kind::Variable, 0, variable()};
+    const std::uint32_t number = values.Of(i);
+    std::uint32_t& repeatSlot = values.SlotOf(number);
+    if (values.Repeats(number) && repeatSlot != ValueNumbers::NoSlot) {
+      writer.Consume(left);
+      if (form != 3) writer.Consume(right);
+      stack[target] = {Kind::Slot, repeatSlot, nullptr};
       continue;
     }
-    const std::size_t top = depth - 1;
     if (op == Program::Negate) {
-      writer.Negate(stack[top], top, flip);
+      writer.Negate(left, target, flip);
     } else if (op == Program::Function) {
-      writer.Function(static_cast<TokenKind>(operand), stack[top], top);
+      writer.Function(static_cast<TokenKind>(operand), left, target);
     } else {
-      const auto form = (op - Program::Add) % 3;
-      if (form == 0) {
-        --depth;
-        writer.Infix(OperatorOf(op), stack[top - 1], stack[top], top - 1);
-      } else {
-        const Entry right = form == 1 ? Entry{Kind::Constant, operand, nullptr} : Entry{Kind::Variable, 0, variable()};
-        writer.Infix(OperatorOf(op), stack[top], right, top);
-      }
+      writer.Infix(OperatorOf(op), left, right, target);
     }
-    stack[depth - 1] = {Kind::Slot, depth - 1, nullptr};
+    if (values.Repeats(number)) {
+      repeatSlot = nextRepeatSlot++;
+      writer.Keep(repeatSlot);
+    }
+    stack[target] = {Kind::Slot, target, nullptr};
   }
-  writer.Return(recorded.resultSlot == NoOperand ? nullptr : &stack[recorded.resultSlot], frame);
+  writer.Return(recorded.resultSlot == NoOperand ? nullptr : &stack[recorded.resultSlot]);
   TrimCode(space, code.Size());
 
   NativeCode compiled;

@@ -1,7 +1,8 @@
 // Compiling a program's recorded operations into machine code: one function
 // that performs the very IEEE operations of the steps, in their order, and
-// returns the same outcome. It reads each variable's number from the
-// record's bytes, which stay put while the table keeps its generation.
+// returns the same code, storing the value (0.0 on failure) through its
+// argument, which must be an address. It reads each variable's number from
+// the record's bytes, which stay put while the table keeps its generation.
 #pragma once
 
 #include <cstddef>
@@ -11,15 +12,12 @@
 
 namespace exprcalc {
 
-using NativeFunction = Outcome (*)() noexcept;
+using NativeFunction = ResultCode (*)(double* value) noexcept;
 
 struct NativeCode {
   NativeFunction run = nullptr;  // null: not compiled (platform, size or memory)
   void* chunk = nullptr;         // for ReleaseCode (CodeSpace.h)
 };
-
-// Programs of up to this many operations are compiled.
-inline constexpr std::size_t MostNativeOperations = 512;
 
 NativeCode CompileNative(const Recorded& recorded) noexcept;
 

@@ -34,11 +34,11 @@ struct exprcalc_expr {
   // machine code (once, atomically) and every other only reads the program.
   // Inline: it is the whole of a prepared evaluation while the table keeps
   // its shape.
-  exprcalc::Outcome Run(const exprcalc::VariableTable& table) const noexcept {
+  exprcalc::ResultCode Run(const exprcalc::VariableTable& table, double& value) const noexcept {
     if (table.Generation() == quickGeneration_) {
-      if (const exprcalc::NativeFunction native = native_.load(std::memory_order_acquire)) return native();
+      if (const exprcalc::NativeFunction native = native_.load(std::memory_order_acquire)) return native(&value);
     }
-    return RunOther(table);
+    return RunOther(table, value);
   }
 
   std::string_view Text() const noexcept { return {text_, length_}; }
@@ -91,7 +91,7 @@ struct exprcalc_expr {
   bool Compile(const VariableTable& table) noexcept;
   // Out of line, every other case (ProgramRunner.cpp): the text, the first
   // run, which compiles the machine code, and the steps where there is none.
-  exprcalc::Outcome RunOther(const VariableTable& table) const noexcept;
+  ResultCode RunOther(const VariableTable& table, double& value) const noexcept;
 
   std::uint64_t generation_ = 0;
   // The generation under which the steps and the machine code hold, or one that never comes.

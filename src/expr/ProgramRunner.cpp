@@ -6,12 +6,9 @@
 #include "expr/Evaluate.h"
 #include "expr/Program.h"
 
-exprcalc::Outcome exprcalc_expr::RunOther(const VariableTable& table) const noexcept {
-  if (table.Generation() != quickGeneration_) {
-    double result = 0.0;
-    const exprcalc::ResultCode code = exprcalc::Evaluate(Text(), table, result);
-    return {code, result};
-  }
+exprcalc::ResultCode exprcalc_expr::RunOther(const VariableTable& table, double& value) const noexcept {
+  value = 0.0;
+  if (table.Generation() != quickGeneration_) return exprcalc::Evaluate(Text(), table, value);
   if (!nativeTried_.exchange(true, std::memory_order_acq_rel)) {
     const exprcalc::Recorded recorded{operations_, operationCount_, resultSlot_, constants_, constantCount_, table};
     const exprcalc::NativeCode code = exprcalc::CompileNative(recorded);
@@ -20,7 +17,8 @@ exprcalc::Outcome exprcalc_expr::RunOther(const VariableTable& table) const noex
       native_.store(code.run, std::memory_order_release);
     }
   }
-  if (const exprcalc::NativeFunction native = native_.load(std::memory_order_acquire)) return native();
-  if (slotCount_ > SmallFrame) return RunSteps<MostNumbers>();
-  return RunSteps<SmallFrame>();
+  if (const exprcalc::NativeFunction native = native_.load(std::memory_order_acquire)) return native(&value);
+  const exprcalc::Outcome outcome = slotCount_ > SmallFrame ? RunSteps<MostNumbers>() : RunSteps<SmallFrame>();
+  value = outcome.value;
+  return outcome.code;
 }

@@ -23,9 +23,12 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_prepare(const char* text, exprcalc_expr*
 }
 
 EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate(const exprcalc_expr* expr, double* value) {
-  const exprcalc::Outcome outcome = IsAddress(expr) ? expr->Run(TheModule().Table()) : exprcalc::Outcome{};
-  exprcalc::Store(value, outcome.value);
-  return outcome.code;
+  if (IsAddress(expr) && IsAddress(value)) return expr->Run(TheModule().Table(), *value);
+  // No handle (the value is 0.0), or nowhere to store the value.
+  double discarded = 0.0;
+  const int code = IsAddress(expr) ? expr->Run(TheModule().Table(), discarded) : EXPRCALC_OK;
+  exprcalc::Store(value, 0.0);
+  return code;
 }
 
 EXPRCALC_API void EXPRCALC_CALL exprcalc_release(exprcalc_expr* expr) {
