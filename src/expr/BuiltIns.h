@@ -4,6 +4,8 @@
 // tables and the reducer all read this table and nothing else.
 #pragma once
 
+#include <math.h>
+
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -56,6 +58,26 @@ inline double Exponential(double y) noexcept { return std::exp(y); }
 inline double ArcCosine(double y) noexcept { return std::acos(y); }
 inline double ArcSine(double y) noexcept { return std::asin(y); }
 inline double ArcTangent(double y) noexcept { return std::atan(y); }  // defined for every number
+
+// The C library's function that a built-in is, for callers that call it
+// directly (SIN is sin); null for those that compute more (DEG, RAD).
+using LibraryFunction = double (*)(double);
+inline LibraryFunction LibraryFunctionOf(TokenKind k) noexcept {
+  switch (k) {
+    case 'S': return &::sin;
+    case 'C': return &::cos;
+    case 'T': return &::tan;
+    case 'Q': return &::sqrt;
+    case 'A': return &::fabs;
+    case 'L': return &::log;
+    case 'M': return &::log10;
+    case 'N': return &::exp;
+    case 'X': return &::acos;
+    case 'Y': return &::asin;
+    case 'Z': return &::atan;
+    default: return nullptr;
+  }
+}
 
 }  // namespace builtin
 

@@ -13,6 +13,8 @@
 
 #if defined(__linux__) && defined(__x86_64__)
 
+#include <math.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -261,7 +263,7 @@ class NativeWriter {
         code_.Bytes({0x66, 0x0F, 0x2E, 0xD1});  // ucomisd xmm2, xmm1
         code_.Bytes({0x0F, 0x87});              // ja
         code_.Relative(domainFailure_);
-        code_.Call(reinterpret_cast<const void*>(static_cast<double (*)(double, double)>(&std::pow)));
+        code_.Call(reinterpret_cast<const void*>(static_cast<double (*)(double, double)>(&::pow)));
         break;
     }
     Hold(target);
@@ -302,7 +304,11 @@ class NativeWriter {
         code_.Bytes({0x0F, 0x87});  // ja
         code_.Relative(domainFailure_);
       }
-      WithFunction(function, [&](auto f) { code_.Call(reinterpret_cast<const void*>(&decltype(f)::Value)); });
+      if (const builtin::LibraryFunction library = builtin::LibraryFunctionOf(function)) {
+        code_.Call(reinterpret_cast<const void*>(library));
+      } else {
+        WithFunction(function, [&](auto f) { code_.Call(reinterpret_cast<const void*>(&decltype(f)::Value)); });
+      }
     }
     Hold(target);
   }
