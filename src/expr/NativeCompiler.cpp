@@ -480,9 +480,10 @@ NativeCode CompileNative(const Recorded& recorded) noexcept {
     if (form == 0) --depth;
     const std::size_t target = depth - 1;
     const Entry left = stack[target];
-    const Entry right = form == 0   ? stack[depth]
-                        : form == 1 ? Entry{Kind::Constant, operand, nullptr}
-                                    : Entry{Kind::Variable, 0, variable()};
+    Entry right{Kind::Constant, 0, nullptr};  // a sign's or function's is none
+    if (form == 0) right = stack[depth];
+    if (form == 1) right = {Kind::Constant, operand, nullptr};
+    if (form == 2) right = {Kind::Variable, 0, variable()};
     const std::uint32_t number = values.Of(i);
     std::uint32_t& repeatSlot = values.SlotOf(number);
     if (values.Repeats(number) && repeatSlot != ValueNumbers::NoSlot) {

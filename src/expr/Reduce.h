@@ -3,8 +3,10 @@
 // is inline: the parser runs it once for nearly every token.
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 #include "expr/Arithmetic.h"
 #include "expr/BuiltIns.h"
@@ -61,10 +63,14 @@ inline Outcome ApplyPrefix(TokenKind k, double y) noexcept {
 // NaN, but a compiler may swap the operands of these two (they commute), so
 // one text could give NaNs of different sign or payload on different paths.
 // Sum and Product pin it to the first operand's NaN, quieted, everywhere.
+// (Quieted sets the quiet bit itself: a compiler may drop a * 1.0.)
+inline double Quieted(double nan) noexcept {
+  return std::bit_cast<double>(std::bit_cast<std::uint64_t>(nan) | std::uint64_t{0x0008000000000000});
+}
 inline double FirstNaN(double a, double b, double result) noexcept {
   if (result == result) return result;
-  if (a != a) return a * 1.0;
-  return b != b ? b * 1.0 : result;
+  if (a != a) return Quieted(a);
+  return b != b ? Quieted(b) : result;
 }
 inline double Sum(double a, double b) noexcept { return FirstNaN(a, b, a + b); }
 inline double Product(double a, double b) noexcept { return FirstNaN(a, b, a * b); }

@@ -7,6 +7,10 @@
 // every allocation failing, which a text past 256 bytes cannot survive.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -23,8 +27,12 @@ namespace {
 using exprcalc::testing::Random;
 
 const char* const Names[] = {"@A", "@B", "@C", "@T", "@MISSING", "X", "@a", "QTY"};
+// NaNs of both signs, with a payload, and signalling: a sum or product of two
+// NaNs gives the first one's, quieted, whichever way it is computed.
 const double Values[] = {0.0, -0.0, 1.0, -1.0, 2.5, 0.5, 1e-15, -7.0, 1e300, 3.0,
-                         std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
+                         std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
+                         -std::numeric_limits<double>::quiet_NaN(), std::bit_cast<double>(0x7FF800000000BEEFull),
+                         std::bit_cast<double>(0xFFF0000000000001ull)};
 
 // A soup of tokens: malformed as often as not.
 std::string TokenSoup(Random& random) {
@@ -41,7 +49,8 @@ const char* const Operators[] = {"+", "-", "*", "/", "%", "^"};
 // A well-formed expression over the variables, nested to the given depth.
 std::string Expression(Random& random, int depth) {
   static const char* const leaves[] = {"@A", "@B", "@C", "@T", "X", "2", "0.5", "PAI", "@MISSING", "0", " @A", "\t X"};
-  static const char* const functions[] = {"SIN", "COS", "LOG", "LOG10", "SQRT", "ACOS", "EXP", "ABS", "DEG"};
+  static const char* const functions[] = {"SIN", "COS",  "TAN", "LOG",  "LOG10", "SQRT", "ACOS",
+                                          "ASIN", "ATAN", "EXP", "ABS", "DEG",   "RAD"};
   if (depth == 0 || random.Below(3) == 0) return random.Pick(leaves);
   switch (random.Below(4)) {
     case 0: return std::string(random.Pick(functions)) + "(" + Expression(random, depth - 1) + ")";
@@ -107,8 +116,10 @@ void Compare(const std::string& text, Random& random, std::size_t& compared, std
     ++compared;
     if ((preparedCode != parsedCode || !SameBits(prepared, parsed)) && firstMismatch.empty()) {
       firstMismatch = "\"" + text + "\" at step " + std::to_string(step) + ": prepared " +
-                      std::to_string(preparedCode) + " " + std::to_string(prepared) + ", ParseString " +
-                      std::to_string(parsedCode) + " " + std::to_string(parsed);
+                      std::to_string(preparedCode) + " " + std::to_string(prepared) + " (" +
+                      std::to_string(std::bit_cast<std::uint64_t>(prepared)) + "), ParseString " +
+                      std::to_string(parsedCode) + " " + std::to_string(parsed) + " (" +
+                      std::to_string(std::bit_cast<std::uint64_t>(parsed)) + ")";
     }
     if (random.Below(3) == 0) {
       WriteValue(random);  // the common case
@@ -200,6 +211,41 @@ TEST(Prepared, ColumnsAgreeWithSetAndEvaluateRowByRow) {
   }
   EXPECT_TRUE(firstMismatch.empty()) << firstMismatch;
   EXPECT_GT(compared, 100000u);
+  FreeVariable();
+}
+
+// After fork, parent and child share the pages of the machine code compiled
+// so far: each goes on compiling and evaluating its own programs, and the
+// programs compiled before still give their values in both.
+TEST(Prepared, ParentAndChildEachGoOnAfterFork) {
+  FreeVariable();
+  EnterVarDouble("@A", 0.25);
+  auto agreeWithParseString = [](exprcalc_expr* before) {
+    bool agree = true;
+    for (int i = 0; i < 300; ++i) {
+      const std::string text = "(@A+" + std::to_string(i) + ")*(@A-" + std::to_string(i % 7) + ")/3";
+      exprcalc_expr* expr = nullptr;
+      double prepared = 0.0;
+      double parsed = 1.0;
+      if (exprcalc_prepare(text.c_str(), &expr) != EXPRCALC_OK) return false;
+      agree = agree && exprcalc_evaluate(expr, &prepared) == ParseString(text.c_str(), &parsed) && prepared == parsed;
+      exprcalc_release(expr);
+      agree = agree && exprcalc_evaluate(before, &prepared) == EXPRCALC_OK && prepared == 0.25 * 2 + 1;
+    }
+    return agree;
+  };
+  exprcalc_expr* before = nullptr;
+  ASSERT_EQ(exprcalc_prepare("@A*2+1", &before), EXPRCALC_OK);
+  double value = 0.0;
+  ASSERT_EQ(exprcalc_evaluate(before, &value), EXPRCALC_OK);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(agreeWithParseString(before) ? 0 : 1);
+  EXPECT_TRUE(agreeWithParseString(before));
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  exprcalc_release(before);
   FreeVariable();
 }
 
