@@ -400,9 +400,15 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_prepare(const char *text, exprcalc_expr 
  * of memory where the text fits in 256 bytes. A null handle, and any handle
  * value below 65536, evaluates as the empty text (0 and 0.0); a handle that
  * was released must not be used again (it is freed memory).
- * Threads: it only reads the handle and the table, and never writes either,
- * so any number of threads may evaluate one handle at the same time while no
- * call writes the table. */
+ * On x86-64 Linux the first evaluation while the table keeps its shape
+ * compiles the prepared operations (up to 256 of them) into machine code,
+ * which later evaluations call: the code lives in memory taken from the
+ * system, not the heap, shared by handles in chunks of 64 KiB that are
+ * mapped twice, writable and executable, so no page is both. Where that
+ * memory cannot be had, and elsewhere, the operations run as steps.
+ * Threads: it never writes the table, and writes the handle once, atomically,
+ * when it compiles it, so any number of threads may evaluate one handle at
+ * the same time while no call writes the table. */
 EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate(const exprcalc_expr *expr, double *value);
 
 /* Releases a prepared expression: the handle is freed and must not be used
