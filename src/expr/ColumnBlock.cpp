@@ -1,0 +1,204 @@
+// Running a column plan over one block of rows, a step at a time: each step
+// is a loop over the block that reads its operands straight from columns,
+// numbers or buffers. + - * / and the signs, SQRT, ABS, DEG and RAD are
+// element-wise IEEE operations that the compiler turns into vector code
+// (twice on x86-64: for the baseline and for AVX2, chosen at run time);
+// "%", "^" and the other built-ins call the evaluation's scalar functions
+// per row. Steps only raise a flag for a block in which some row may not
+// give its exact evaluation (a failing row, a sum or product that is NaN, a
+// square root of a negative or NaN); the caller then runs that block exactly.
+// Every other step's NaN is the one the evaluation gives: the same
+// instruction or function on the same operands.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "expr/Arithmetic.h"
+#include "expr/BuiltIns.h"
+#include "expr/ColumnPlan.h"
+
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
+// (Windows is left out: its compilers do not keep the stack aligned for AVX spills.)
+#define EXPRCALC_COLUMNS_AVX2 1
+#endif
+
+namespace exprcalc {
+namespace {
+
+// An operand in a block: its numbers, or one number for every row.
+struct Lanes {
+  const double* numbers;
+  double operator[](std::size_t j) const noexcept { return numbers[j]; }
+};
+struct Same {
+  double number;
+  double operator[](std::size_t) const noexcept { return number; }
+};
+
+// out[j] = maths(a[j], b[j]), as plain element-wise loops.
+template <typename A, typename B, typename Maths>
+[[gnu::always_inline]] inline void Map(A a, B b, double* __restrict out, std::size_t n, Maths maths) noexcept {
+  for (std::size_t j = 0; j < n; ++j) out[j] = maths(a[j], b[j]);
+}
+
+// The same for a sum or product, false when a row's value is NaN: the
+// evaluation pins such a NaN to its first operand's, unquieted, where the
+// plain instruction quiets it and may take either operand's.
+template <typename A, typename B, typename Maths>
+[[gnu::always_inline]] inline bool MapUnlessNaN(A a, B b, double* __restrict out, std::size_t n,
+                                                Maths maths) noexcept {
+  unsigned nan = 0;
+  for (std::size_t j = 0; j < n; ++j) {
+    const double value = maths(a[j], b[j]);
+    nan |= value != value;
+    out[j] = value;
+  }
+  return nan == 0;
+}
+
+template <typename A, typename B>
+[[gnu::always_inline]] inline bool Infix(PlanStep::Code code, A a, B b, double* __restrict out,
+                                         std::size_t n) noexcept {
+  switch (code) {
+    case PlanStep::Add:
+      return MapUnlessNaN(a, b, out, n, [](double x, double y) { return x + y; });
+    case PlanStep::Subtract:
+      Map(a, b, out, n, [](double x, double y) { return x - y; });
+      return true;
+    case PlanStep::Multiply:
+      return MapUnlessNaN(a, b, out, n, [](double x, double y) { return x * y; });
+    case PlanStep::Divide: {
+      // A failing row divides by 1, so that no row divides by zero.
+      unsigned zero = 0;
+      for (std::size_t j = 0; j < n; ++j) {
+        const bool tiny = std::fabs(b[j]) < ZeroThreshold;
+        zero |= tiny;
+        out[j] = a[j] / (tiny ? 1.0 : b[j]);
+      }
+      return zero == 0;
+    }
+    case PlanStep::Remainder: {
+      unsigned failed = 0;
+      for (std::size_t j = 0; j < n; ++j) {
+        const Outcome outcome = exprcalc::Remainder(a[j], b[j]);
+        failed |= outcome.code != Ok;
+        out[j] = outcome.value;
+      }
+      return failed == 0;
+    }
+    default: {  // Power; zero to a negative power fails, and takes 1 as its exponent
+      unsigned failed = 0;
+      for (std::size_t j = 0; j < n; ++j) {
+        const bool domain = a[j] == 0.0 && b[j] < 0.0;
+        failed |= domain;
+        out[j] = std::pow(a[j], domain ? 1.0 : b[j]);
+      }
+      return failed == 0;
+    }
+  }
+}
+
+// A built-in per row; a row outside its domain takes 1 as its operand.
+template <typename Function>
+[[gnu::always_inline]] inline bool Scalar(Function function, const double* a, double* __restrict out,
+                                          std::size_t n) noexcept {
+  unsigned failed = 0;
+  for (std::size_t j = 0; j < n; ++j) {
+    const bool outside = function.Test(a[j]) != Ok;
+    failed |= outside;
+    out[j] = function.Value(outside ? 1.0 : a[j]);
+  }
+  return failed == 0;
+}
+
+[[gnu::always_inline]] inline bool Prefix(const PlanStep& step, const double* a, double* __restrict out,
+                                          std::size_t n) noexcept {
+  const Same none{0.0};
+  if (step.code == PlanStep::Negate) {
+    Map(Lanes{a}, none, out, n, [](double y, double) { return y * -1.0; });
+    return true;
+  }
+  switch (step.function) {
+    case 'Q': {
+      // The square root of a negative or NaN is a NaN whose bits are the
+      // library's: that block runs exactly.
+      unsigned outside = 0;
+      for (std::size_t j = 0; j < n; ++j) {
+        outside |= !(a[j] >= 0.0);
+        out[j] = __builtin_sqrt(a[j]);
+      }
+      return outside == 0;
+    }
+    case 'A':
+      Map(Lanes{a}, none, out, n, [](double y, double) { return builtin::Absolute(y); });
+      return true;
+    case 'D':
+      Map(Lanes{a}, none, out, n, [](double y, double) { return builtin::Degrees(y); });
+      return true;
+    case 'R':
+      Map(Lanes{a}, none, out, n, [](double y, double) { return builtin::Radians(y); });
+      return true;
+    default: {
+      bool usual = true;
+      WithFunction(static_cast<TokenKind>(step.function),
+                   [&](auto function) { usual = Scalar(function, a, out, n); });
+      return usual;
+    }
+  }
+}
+
+[[gnu::always_inline]] inline bool RunBlock(const ColumnPlan& plan, const ColumnValues& values, std::size_t start,
+                                            std::size_t n, double* buffers, std::size_t stride,
+                                            double* target) noexcept {
+  auto lanes = [&](PlanOperand operand) -> const double* {
+    return operand.kind == PlanOperand::Column ? values.columns[operand.index] + start
+                                               : buffers + operand.index * stride;
+  };
+  bool usual = true;
+  for (std::size_t s = 0; s < plan.stepCount; ++s) {
+    const PlanStep& step = plan.steps[s];
+    double* out = step.out == ColumnPlan::Results ? target : buffers + step.out * stride;
+    if (step.code == PlanStep::Copy) {
+      if (step.a.kind == PlanOperand::Number) {
+        const double number = plan.numbers[step.a.index];
+        for (std::size_t j = 0; j < n; ++j) out[j] = number;
+      } else {
+        std::memcpy(out, lanes(step.a), n * sizeof(double));
+      }
+    } else if (step.code >= PlanStep::Negate) {
+      usual &= Prefix(step, lanes(step.a), out, n);
+    } else if (step.a.kind == PlanOperand::Number) {
+      usual &= Infix(step.code, Same{plan.numbers[step.a.index]}, Lanes{lanes(step.b)}, out, n);
+    } else if (step.b.kind == PlanOperand::Number) {
+      usual &= Infix(step.code, Lanes{lanes(step.a)}, Same{plan.numbers[step.b.index]}, out, n);
+    } else {
+      usual &= Infix(step.code, Lanes{lanes(step.a)}, Lanes{lanes(step.b)}, out, n);
+    }
+  }
+  return usual;
+}
+
+bool RunBlockBaseline(const ColumnPlan& plan, const ColumnValues& values, std::size_t start, std::size_t n,
+                      double* buffers, std::size_t stride, double* target) noexcept {
+  return RunBlock(plan, values, start, n, buffers, stride, target);
+}
+
+#ifdef EXPRCALC_COLUMNS_AVX2
+[[gnu::target("avx2")]] bool RunBlockAvx2(const ColumnPlan& plan, const ColumnValues& values, std::size_t start,
+                                          std::size_t n, double* buffers, std::size_t stride,
+                                          double* target) noexcept {
+  return RunBlock(plan, values, start, n, buffers, stride, target);
+}
+#endif
+
+}  // namespace
+
+bool RunPlanBlock(const ColumnPlan& plan, const ColumnValues& values, std::size_t start, std::size_t n,
+                  double* buffers, std::size_t stride, double* target) noexcept {
+#ifdef EXPRCALC_COLUMNS_AVX2
+  if (__builtin_cpu_supports("avx2")) return RunBlockAvx2(plan, values, start, n, buffers, stride, target);
+#endif
+  return RunBlockBaseline(plan, values, start, n, buffers, stride, target);
+}
+
+}  // namespace exprcalc
