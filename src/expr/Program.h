@@ -29,13 +29,12 @@ struct exprcalc_expr {
 
   // The code and value that evaluating the text gives now, bit for bit. It
   // only reads the program, so several threads may run one program at once.
-  // Inline: it is the whole of a prepared evaluation while the table keeps
-  // its shape.
-  exprcalc::ResultCode Run(const exprcalc::VariableTable& table, double& result) const noexcept {
-    if (!Current(table)) return RunText(table, result);
-    result = 0.0;
-    if (slotCount_ > SmallFrame) return RunDeep(table, result);
-    return RunSteps<SmallFrame>(table, result);
+  // Inline: it is the whole of a prepared evaluation of a program of one
+  // segment while the table keeps its shape.
+  exprcalc::Outcome Run(const exprcalc::VariableTable& table) const noexcept {
+    if (table.Generation() != quickGeneration_) return RunOther(table);
+    double slots[SmallFrame];
+    return steps_->run(*steps_, slots);
   }
 
   std::string_view Text() const noexcept { return {text_, length_}; }
@@ -63,6 +62,9 @@ struct exprcalc_expr {
   static constexpr std::size_t MostNumbers = 256;
   // Programs whose stack is no deeper run in a frame of this many numbers.
   static constexpr std::size_t SmallFrame = 16;
+  // Steps run in segments of at most this many, each closed by an end step
+  // (StepKernels.h); the steps' block has room for the ends.
+  static constexpr std::size_t SegmentSteps = 32;
 
  private:
   friend class exprcalc::ProgramRecorder;
@@ -70,27 +72,27 @@ struct exprcalc_expr {
   exprcalc_expr() = default;
   using ResultCode = exprcalc::ResultCode;
   using VariableTable = exprcalc::VariableTable;
-  // Runs the steps in a frame of Slots numbers.
+  // Runs the steps, segment by segment, in a frame of Slots numbers.
   template <std::size_t Slots>
-  [[gnu::always_inline]] ResultCode RunSteps(const VariableTable& table, double& result) const noexcept {
+  exprcalc::Outcome RunSteps() const noexcept {
     double slots[Slots];
-    const exprcalc::Frame frame{slots, constants_, table};
-    const exprcalc::Step* const end = steps_ + stepCount_;
-    for (const exprcalc::Step* step = steps_; step != end; ++step) {
-      const ResultCode code = step->run(*step, frame);
-      if (code != exprcalc::Ok) return code;
+    exprcalc::Outcome outcome{exprcalc::Ok, 0.0};
+    for (std::size_t i = 0; i < stepCount_ && outcome.code == exprcalc::Ok; i += SegmentSteps + 1) {
+      outcome = steps_[i].run(steps_[i], slots);
     }
-    if (value_.at != exprcalc::NoValue) result = exprcalc::Read(frame, value_);
-    return exprcalc::Ok;
+    return outcome;
   }
   // Compiles the recorded operations into steps; false when memory ran out
   // (ProgramRecorder.cpp).
-  bool Compile() noexcept;
-  // Out of line, for the rare cases (ProgramRunner.cpp).
-  ResultCode RunText(const VariableTable& table, double& result) const noexcept;
-  ResultCode RunDeep(const VariableTable& table, double& result) const noexcept;
+  bool Compile(const VariableTable& table) noexcept;
+  // Out of line, every other case (ProgramRunner.cpp): the text, a deep
+  // frame, several segments.
+  exprcalc::Outcome RunOther(const VariableTable& table) const noexcept;
 
   std::uint64_t generation_ = 0;
+  // The generation under which Run takes its inline course, or one that never comes.
+  static constexpr std::uint64_t NeverQuick = UINT64_MAX;
+  std::uint64_t quickGeneration_ = NeverQuick;
   bool usable_ = true;
   std::size_t resultSlot_ = 0;  // the numbers' index of the value, or NoOperand
   std::size_t operationCount_ = 0;
@@ -100,7 +102,6 @@ struct exprcalc_expr {
   exprcalc::Step* steps_ = nullptr;  // what Run runs: the operations compiled (Steps.h)
   std::size_t stepCount_ = 0;
   std::size_t slotCount_ = 0;  // the deepest stack of numbers
-  exprcalc::StepOperand value_{exprcalc::From::Slot, exprcalc::NoValue};  // where the value lies after the steps
   char* text_ = nullptr;
   std::size_t length_ = 0;
 };

@@ -148,7 +148,7 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
     TokenReader input(text, table);
     ProgramRecorder recorder(*program);
     double ignored = 0.0;
-    if (Parse(text, input, ignored, recorder) == OutOfMemory || !program->Compile()) {
+    if (Parse(text, input, ignored, recorder) == OutOfMemory || !program->Compile(table)) {
       Release(program);
       return nullptr;
     }
@@ -162,16 +162,22 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
 // The steps take a block of their own, sized by the operations recorded (at
 // most one step each); false when it cannot be had. Operations that do not
 // compile leave the program following its text.
-bool exprcalc_expr::Compile() noexcept {
+bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
   using namespace exprcalc;
   if (!usable_) return true;
+  // At most one step per operation, and an end per segment.
+  const std::size_t most = operationCount_ + operationCount_ / SegmentSteps + 2;
   std::size_t bytes = 0;
-  if (!MultiplySize(operationCount_ + 1, sizeof(Step), bytes)) return false;
+  if (!MultiplySize(most, sizeof(Step), bytes)) return false;
   steps_ = static_cast<Step*>(Allocate(bytes));
   if (steps_ == nullptr) return false;
-  const Recorded recorded{operations_, operationCount_, resultSlot_};
-  stepCount_ = CompileSteps(recorded, steps_, slotCount_, value_);
-  if (stepCount_ == NotCompiled) usable_ = false;
+  const Recorded recorded{operations_, operationCount_, resultSlot_, constants_, table};
+  stepCount_ = CompileSteps(recorded, steps_, slotCount_);
+  if (stepCount_ == NotCompiled) {
+    usable_ = false;
+  } else if (stepCount_ <= SegmentSteps + 1 && slotCount_ <= SmallFrame) {
+    quickGeneration_ = generation_;
+  }
   return true;
 }
 

@@ -1,105 +1,33 @@
 // Compiling the recorded operations into steps: a symbolic run of the stack
 // in which a push only notes where its number lies, and each operation
 // becomes a step that reads its operands from there and writes the slot of
-// the stack entry it leaves. An operation that takes the value of the step
-// just before it as its left operand, the other from a constant or variable,
-// is fused with it into one step (x*c+d, a+b+c), as is one that takes that
-// value as its right operand (c*(x+d)), and a function of such a value
-// (LOG(x+1)); each half keeps its own test.
+// the stack entry it leaves. A plain step a op b (b a leaf, op one of
+// + - * /) may be taken into the step after it when that one uses its value
+// at once: (a op b) op c, c op (a op b), function(a op b), and with the plain
+// step before it (a op b) op (c op d); a sign may follow a plain step too:
+// -(a op b). Each half keeps its own test, in its order.
 #include <algorithm>
-#include <type_traits>
 
 #include "expr/BuiltIns.h"
 #include "expr/Parse.h"
 #include "expr/Program.h"
 #include "expr/Reduce.h"
+#include "expr/StepKernels.h"
 #include "expr/Steps.h"
 
 namespace exprcalc {
 namespace {
 
-template <From F>
-[[gnu::always_inline]] inline double Read(const Frame& frame, std::uint32_t at) noexcept {
-  if constexpr (F == From::Slot) {
-    return frame.slots[at];
-  } else if constexpr (F == From::Constant) {
-    return frame.constants[at];
-  } else {
-    return frame.table.NumberAt(static_cast<int>(at));
-  }
-}
-
-template <TokenKind Op, From L, From R>
-ResultCode InfixStep(const Step& step, const Frame& frame) noexcept {
-  const Outcome outcome = ApplyOperator<Op>(Read<L>(frame, step.left), Read<R>(frame, step.right));
-  frame.slots[step.target] = outcome.value;
-  return outcome.code;
-}
-
-// (left op1 right) op2 third, in that order.
-template <TokenKind Op1, TokenKind Op2, From L, From R, From T>
-ResultCode LeftChainStep(const Step& step, const Frame& frame) noexcept {
-  const Outcome first = ApplyOperator<Op1>(Read<L>(frame, step.left), Read<R>(frame, step.right));
-  if (first.code != Ok) return first.code;
-  const Outcome second = ApplyOperator<Op2>(first.value, Read<T>(frame, step.third));
-  frame.slots[step.target] = second.value;
-  return second.code;
-}
-
-// third op2 (left op1 right), the parenthesis first.
-template <TokenKind Op1, TokenKind Op2, From L, From R, From T>
-ResultCode RightChainStep(const Step& step, const Frame& frame) noexcept {
-  const Outcome first = ApplyOperator<Op1>(Read<L>(frame, step.left), Read<R>(frame, step.right));
-  if (first.code != Ok) return first.code;
-  const Outcome second = ApplyOperator<Op2>(Read<T>(frame, step.third), first.value);
-  frame.slots[step.target] = second.value;
-  return second.code;
-}
-
-template <typename Function, From L>
-ResultCode FunctionStep(const Step& step, const Frame& frame) noexcept {
-  const double y = Read<L>(frame, step.left);
-  const ResultCode code = Function::Test(y);
-  if (code != Ok) return code;
-  frame.slots[step.target] = Function::Value(y);
-  return Ok;
-}
-
-// function(left op right): a function of a sum, product, difference or quotient.
-template <typename Function, TokenKind Op, From L, From R>
-ResultCode FunctionOfInfixStep(const Step& step, const Frame& frame) noexcept {
-  const Outcome first = ApplyOperator<Op>(Read<L>(frame, step.left), Read<R>(frame, step.right));
-  if (first.code != Ok) return first.code;
-  const ResultCode code = Function::Test(first.value);
-  if (code != Ok) return code;
-  frame.slots[step.target] = Function::Value(first.value);
-  return Ok;
-}
-
-template <From L>
-ResultCode NegateStep(const Step& step, const Frame& frame) noexcept {
-  frame.slots[step.target] = Read<L>(frame, step.left) * -1.0;
-  return Ok;
-}
-
-ResultCode MalformedStep(const Step&, const Frame&) noexcept { return Malformed; }
+// The leaf that a sign's step names as its unused right operand, and the
+// value of a program without one.
+constexpr double Zero = 0.0;
 
 template <typename Apply>
 void WithFrom(From from, Apply&& apply) noexcept {
-  switch (from) {
-    case From::Slot: apply(std::integral_constant<From, From::Slot>{}); return;
-    case From::Constant: apply(std::integral_constant<From, From::Constant>{}); return;
-    default: apply(std::integral_constant<From, From::Variable>{}); return;
-  }
-}
-
-// Fused halves take constants and variables only, so that few forms are built.
-template <typename Apply>
-void WithLeaf(From from, Apply&& apply) noexcept {
-  if (from == From::Constant) {
-    apply(std::integral_constant<From, From::Constant>{});
+  if (from == From::Slot) {
+    apply(std::integral_constant<From, From::Slot>{});
   } else {
-    apply(std::integral_constant<From, From::Variable>{});
+    apply(std::integral_constant<From, From::Leaf>{});
   }
 }
 
@@ -111,13 +39,22 @@ void WithOperator(TokenKind op, Apply&& apply) noexcept {
     case '*': apply(std::integral_constant<TokenKind, '*'>{}); return;
     case '/': apply(std::integral_constant<TokenKind, '/'>{}); return;
     case '%': apply(std::integral_constant<TokenKind, '%'>{}); return;
-    default: apply(std::integral_constant<TokenKind, '^'>{}); return;
+    case '^': apply(std::integral_constant<TokenKind, '^'>{}); return;
+    default: apply(std::integral_constant<TokenKind, steps::Negation>{}); return;
   }
 }
 
-// The operators that fused steps take: those computed inline.
+// The operators of fused steps: a plain step's (the first half: + - * / ^),
+// the one that follows it with the plain step's value on the left (a sign
+// too), and the one that takes it on the right (+ - * /).
+constexpr bool IsFirstHalf(TokenKind op) noexcept {
+  return op == '+' || op == '-' || op == '*' || op == '/' || op == '^';
+}
+constexpr bool IsClosing(TokenKind op) noexcept { return IsFirstHalf(op) || op == steps::Negation; }
+constexpr bool IsMiddle(TokenKind op) noexcept { return op == '+' || op == '-' || op == '*' || op == '/'; }
+
 template <typename Apply>
-void WithFusedOperator(TokenKind op, Apply&& apply) noexcept {
+void WithMiddle(TokenKind op, Apply&& apply) noexcept {
   switch (op) {
     case '+': apply(std::integral_constant<TokenKind, '+'>{}); return;
     case '-': apply(std::integral_constant<TokenKind, '-'>{}); return;
@@ -125,7 +62,22 @@ void WithFusedOperator(TokenKind op, Apply&& apply) noexcept {
     default: apply(std::integral_constant<TokenKind, '/'>{}); return;
   }
 }
-constexpr bool IsFusedOperator(TokenKind op) noexcept { return op == '+' || op == '-' || op == '*' || op == '/'; }
+template <typename Apply>
+void WithFirstHalf(TokenKind op, Apply&& apply) noexcept {
+  if (op == '^') {
+    apply(std::integral_constant<TokenKind, '^'>{});
+  } else {
+    WithMiddle(op, apply);
+  }
+}
+template <typename Apply>
+void WithClosing(TokenKind op, Apply&& apply) noexcept {
+  if (op == steps::Negation) {
+    apply(std::integral_constant<TokenKind, steps::Negation>{});
+  } else {
+    WithFirstHalf(op, apply);
+  }
+}
 
 constexpr TokenKind OperatorOf(Program::Code infix) noexcept {
   switch (infix) {
@@ -138,128 +90,206 @@ constexpr TokenKind OperatorOf(Program::Code infix) noexcept {
   }
 }
 
-using Operand = StepOperand;
-
-// The last step emitted, when it is a plain infix step that a fused one may take in.
-struct LastInfix {
-  bool fusable = false;
-  TokenKind op = 0;
-  Operand left{};
-  Operand right{};
-  std::uint32_t target = 0;
+// A number on the symbolic stack: where it lies.
+struct Entry {
+  From from;
+  StepOperand at;
+  bool IsSlot(std::size_t slot) const noexcept { return from == From::Slot && at.slot == slot; }
 };
 
-bool IsLeaf(const Operand& operand) noexcept { return operand.from != From::Slot; }
+// A step just emitted, when it is a plain a op b that a fused step may take in.
+struct Plain {
+  bool fusable = false;
+  TokenKind op = 0;
+  Entry a{};
+  Entry b{};
+  std::size_t target = 0;
+};
+
+class StepWriter {
+ public:
+  explicit StepWriter(Step* steps) noexcept : steps_(steps) {}
+
+  std::size_t Count() const noexcept { return count_; }
+
+  // The step for a function of entry y.
+  void Function(TokenKind function, const Entry& y, std::size_t target) noexcept {
+    if (last_.fusable && y.IsSlot(last_.target)) {
+      const Plain inner = Take();
+      Step& step = Emit(target, inner.a.at, inner.b.at);
+      WithFunction(function, [&](auto f) {
+        WithFirstHalf(inner.op, [&](auto op) {
+          WithFrom(inner.a.from, [&](auto a) { step.run = steps::ApplyToInfix<decltype(f), op(), a()>; });
+        });
+      });
+      return;
+    }
+    Step& step = Emit(target, y.at, {});
+    WithFunction(function, [&](auto f) {
+      WithFrom(y.from, [&](auto a) { step.run = steps::Apply<decltype(f), a()>; });
+    });
+  }
+
+  // The step for left op right.
+  void Infix(TokenKind op, const Entry& left, const Entry& right, std::size_t target) noexcept {
+    if (last_.fusable && IsClosing(op) && left.IsSlot(last_.target) && right.from == From::Leaf) {
+      const Plain inner = Take();
+      Chain<false>(inner, op, right, target);  // (a op1 b) op c
+      return;
+    }
+    if (last_.fusable && IsMiddle(op) && right.IsSlot(last_.target)) {
+      if (before_.fusable && left.IsSlot(before_.target) && last_.a.from == From::Leaf) {
+        const Plain second = Take();
+        const Plain first = Take();
+        Step& step = Emit(target, first.a.at, first.b.at);
+        step.c = second.a.at;
+        step.d = second.b.at;
+        WithFirstHalf(first.op, [&](auto op1) {
+          WithMiddle(op, [&](auto op2) {
+            WithFirstHalf(second.op, [&](auto op3) {
+              WithFrom(first.a.from, [&](auto a) { step.run = steps::Quad<op1(), op2(), op3(), a()>; });
+            });
+          });
+        });
+        return;
+      }
+      const Plain inner = Take();
+      Chain<true>(inner, op, left, target);  // c op (a op1 b)
+      return;
+    }
+    Step& step = Emit(target, left.at, right.at);
+    WithOperator(op, [&](auto o) {
+      WithFrom(left.from, [&](auto a) {
+        WithFrom(right.from, [&](auto b) { step.run = steps::Infix<o(), a(), b()>; });
+      });
+    });
+    if (IsFirstHalf(op) && right.from == From::Leaf) last_ = {true, op, left, right, target};
+  }
+
+  void Malformed() noexcept { Emit(0, {}, {}).run = steps::Malformed; }
+
+ private:
+  // The fused step (a op1 b) op c, or c op (a op1 b) when Right.
+  template <bool Right>
+  void Chain(const Plain& inner, TokenKind op, const Entry& c, std::size_t target) noexcept {
+    Step& step = Emit(target, inner.a.at, inner.b.at);
+    step.c = c.at;
+    auto withSecond = [&](auto&& apply) {
+      if constexpr (Right) {
+        WithMiddle(op, apply);
+      } else {
+        WithClosing(op, apply);
+      }
+    };
+    WithFirstHalf(inner.op, [&](auto op1) {
+      withSecond([&](auto op2) {
+        WithFrom(inner.a.from, [&](auto a) {
+          WithFrom(c.from, [&](auto cFrom) { step.run = steps::Chain<op1(), op2(), a(), cFrom(), Right>; });
+        });
+      });
+    });
+  }
+
+  // Takes back the last step emitted, a plain one, to fuse it into the next.
+  Plain Take() noexcept {
+    const Plain taken = last_;
+    last_ = before_;
+    before_ = {};
+    --count_;
+    return taken;
+  }
+
+  Step& Emit(std::size_t target, StepOperand a, StepOperand b) noexcept {
+    before_ = last_;
+    last_ = {};
+    Step& step = steps_[count_++];
+    step = {nullptr, target, a, b, {}, {}};
+    return step;
+  }
+
+  Step* steps_;
+  std::size_t count_ = 0;
+  Plain last_;
+  Plain before_;
+};
+
+// Splits the steps into segments of at most SegmentSteps, each closed by End
+// but the last, which finish closes (in place: steps has room for the ends),
+// and returns the steps' new count.
+std::size_t CloseSegments(Step* steps, std::size_t count, const Step& finish) noexcept {
+  constexpr std::size_t Segment = Program::SegmentSteps;
+  const std::size_t segments = count == 0 ? 1 : (count + Segment - 1) / Segment;
+  const std::size_t total = count + segments;
+  std::size_t from = count;
+  steps[total - 1] = finish;
+  for (std::size_t to = total - 1; to-- > 0;) {
+    steps[to] = to % (Segment + 1) == Segment ? Step{steps::End, 0, {}, {}, {}, {}} : steps[--from];
+  }
+  return total;
+}
 
 }  // namespace
 
-std::size_t CompileSteps(const Recorded& recorded, Step* steps, std::size_t& slots, StepOperand& value) noexcept {
-  Operand stack[Program::MostNumbers];
+std::size_t CompileSteps(const Recorded& recorded, Step* steps, std::size_t& slots) noexcept {
+  Entry stack[Program::MostNumbers];
   std::size_t depth = 0;
   std::size_t deepest = 0;
-  std::size_t count = 0;
-  LastInfix last;
+  StepWriter writer(steps);
   for (std::size_t i = 0; i < recorded.count; ++i) {
     const std::uint32_t operand = recorded.operations[i] >> Program::OperandShift;
     const auto code = static_cast<Program::Code>(recorded.operations[i] & 0xFF);
-    const bool fusable = last.fusable;
-    last.fusable = false;
     if (code == Program::PushConstant || code == Program::PushVariable) {
       if (depth == Program::MostNumbers) return NotCompiled;
-      stack[depth++] = {code == Program::PushConstant ? From::Constant : From::Variable, operand};
+      if (code == Program::PushVariable && static_cast<int>(operand) >= recorded.table.GetCount()) return NotCompiled;
+      const auto* leaf = code == Program::PushConstant
+                             ? reinterpret_cast<const unsigned char*>(recorded.constants + operand)
+                             : recorded.table.NumberBytes(static_cast<int>(operand));
+      stack[depth++] = {From::Leaf, {leaf}};
       deepest = std::max(deepest, depth);
-      last.fusable = fusable;  // a push leaves the slots alone
       continue;
     }
     if (code == Program::Malformed) {
-      steps[count++] = {MalformedStep, 0, 0, 0, 0};
+      writer.Malformed();
       continue;
     }
     if (depth == 0) return NotCompiled;
-    const auto target = static_cast<std::uint32_t>(depth - 1);
-    Step& step = steps[count];
-    step = {nullptr, target, stack[depth - 1].at, 0, 0};
+    const std::size_t top = depth - 1;
     if (code == Program::Negate) {
-      WithFrom(stack[depth - 1].from, [&](auto l) { step.run = NegateStep<decltype(l)::value>; });
-    } else if (code == Program::Function && fusable && stack[depth - 1].from == From::Slot &&
-               stack[depth - 1].at == last.target && IsFusedOperator(last.op)) {
-      // Replaces the step before, which computed the operand, with one that does both.
-      Step& fused = steps[--count];
-      fused = {nullptr, target, last.left.at, last.right.at, 0};
-      WithFunction(static_cast<TokenKind>(operand), [&](auto function) {
-        WithFusedOperator(last.op, [&](auto op) {
-          WithLeaf(last.left.from, [&](auto l) {
-            WithLeaf(last.right.from, [&](auto r) {
-              fused.run = FunctionOfInfixStep<decltype(function), decltype(op)::value, decltype(l)::value,
-                                              decltype(r)::value>;
-            });
-          });
-        });
-      });
+      writer.Infix(steps::Negation, stack[top], {From::Leaf, {reinterpret_cast<const unsigned char*>(&Zero)}}, top);
     } else if (code == Program::Function) {
-      WithFunction(static_cast<TokenKind>(operand), [&](auto function) {
-        WithFrom(stack[depth - 1].from, [&](auto l) { step.run = FunctionStep<decltype(function), decltype(l)::value>; });
-      });
+      writer.Function(static_cast<TokenKind>(operand), stack[top], top);
     } else {
       const auto form = (code - Program::Add) % 3;
       const TokenKind op = OperatorOf(static_cast<Program::Code>(code - form));
-      Operand left = stack[depth - 1];
-      Operand right{form == 1 ? From::Constant : From::Variable, operand};
       if (form == 0) {
         if (depth < 2) return NotCompiled;
-        left = stack[depth - 2];
-        right = stack[depth - 1];
         --depth;
-      }
-      step.target = static_cast<std::uint32_t>(depth - 1);
-      step.left = left.at;
-      step.right = right.at;
-      const bool leftChain = fusable && left.from == From::Slot && left.at == last.target && IsLeaf(right);
-      const bool rightChain = fusable && right.from == From::Slot && right.at == last.target;
-      if ((leftChain || rightChain) && IsFusedOperator(op) && IsFusedOperator(last.op)) {
-        // Replaces the step before with one that does both.
-        Step& fused = steps[--count];
-        fused = {nullptr, step.target, last.left.at, last.right.at, leftChain ? right.at : left.at};
-        WithFusedOperator(last.op, [&](auto op1) {
-          WithFusedOperator(op, [&](auto op2) {
-            WithLeaf(last.left.from, [&](auto l) {
-              WithLeaf(last.right.from, [&](auto r) {
-                if (leftChain) {
-                  WithLeaf(right.from, [&](auto t) {
-                    fused.run = LeftChainStep<decltype(op1)::value, decltype(op2)::value, decltype(l)::value,
-                                              decltype(r)::value, decltype(t)::value>;
-                  });
-                } else {  // the left operand may be a slot: (a+b)*(c-d)
-                  WithFrom(left.from, [&](auto t) {
-                    fused.run = RightChainStep<decltype(op1)::value, decltype(op2)::value, decltype(l)::value,
-                                               decltype(r)::value, decltype(t)::value>;
-                  });
-                }
-              });
-            });
-          });
-        });
+        writer.Infix(op, stack[top - 1], stack[top], top - 1);
+      } else if (form == 1) {
+        writer.Infix(op, stack[top], {From::Leaf, {reinterpret_cast<const unsigned char*>(recorded.constants + operand)}},
+                     top);
       } else {
-        WithOperator(op, [&](auto o) {
-          WithFrom(left.from, [&](auto l) {
-            WithFrom(right.from, [&](auto r) {
-              step.run = InfixStep<decltype(o)::value, decltype(l)::value, decltype(r)::value>;
-            });
-          });
-        });
-        last = {IsLeaf(left) && IsLeaf(right), op, left, right, step.target};
+        if (static_cast<int>(operand) >= recorded.table.GetCount()) return NotCompiled;
+        writer.Infix(op, stack[top], {From::Leaf, {recorded.table.NumberBytes(static_cast<int>(operand))}}, top);
       }
     }
-    stack[depth - 1] = {From::Slot, static_cast<std::uint32_t>(depth - 1)};
-    ++count;
+    StepOperand written{};
+    written.slot = depth - 1;
+    stack[depth - 1] = {From::Slot, written};
   }
-  value = {From::Slot, NoValue};
+  // The last step gives the value: a slot's, or a leaf's (none: 0.0).
+  Step finish{steps::FinishWithLeaf, 0, {reinterpret_cast<const unsigned char*>(&Zero)}, {}, {}, {}};
   if (recorded.resultSlot != NoOperand) {
     if (recorded.resultSlot >= depth) return NotCompiled;
-    value = {stack[recorded.resultSlot].from, stack[recorded.resultSlot].at};
+    const Entry& entry = stack[recorded.resultSlot];
+    if (entry.from == From::Slot) {
+      finish = {steps::Finish, entry.at.slot, {}, {}, {}, {}};
+    } else {
+      finish.a = entry.at;
+    }
   }
   slots = std::max<std::size_t>(deepest, 1);
-  return count;
+  return CloseSegments(steps, writer.Count(), finish);
 }
 
 }  // namespace exprcalc

@@ -23,10 +23,9 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_prepare(const char* text, exprcalc_expr*
 }
 
 EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate(const exprcalc_expr* expr, double* value) {
-  double result = 0.0;
-  const int code = IsAddress(expr) ? expr->Run(TheModule().Table(), result) : EXPRCALC_OK;
-  exprcalc::Store(value, result);
-  return code;
+  const exprcalc::Outcome outcome = IsAddress(expr) ? expr->Run(TheModule().Table()) : exprcalc::Outcome{};
+  exprcalc::Store(value, outcome.value);
+  return outcome.code;
 }
 
 EXPRCALC_API void EXPRCALC_CALL exprcalc_release(exprcalc_expr* expr) {

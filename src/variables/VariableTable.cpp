@@ -26,12 +26,6 @@ int VariableTable::StringAt(int index, std::string_view& text) const noexcept {
   return index;
 }
 
-int VariableTable::SetDouble(int index, double value) noexcept {
-  if (!InRange(index) || record::TypeOf(RecordAt(index)) != record::NumberType) return NotFound;
-  record::WriteNumber(RecordAt(index), value);
-  return index;
-}
-
 // The record keeps its slot, which is zero-filled and becomes the first free
 // one; the later records only move down in the record order.
 int VariableTable::RemoveAt(int index) noexcept {
@@ -137,6 +131,7 @@ int VariableTable::EnsureRoom() noexcept {
     auto* block = static_cast<unsigned char*>(Reallocate(records_, bytes));
     if (block == nullptr) return 0;
     records_ = block;
+    ++generation_;  // the records moved (even if the append then finds no room)
     // Added slots are zero-filled, so every byte a host can read was written by a store or is zero.
     std::memset(SlotBytes(capacity_), 0, GrowthSlots * record::Size);
     if (!order_.Reserve(static_cast<std::size_t>(grown)) ||

@@ -34,12 +34,15 @@ class VariableTable {
   int GetCount() const noexcept { return count_; }
   int Capacity() const noexcept { return capacity_; }
   // Changes whenever the table's shape changes: a record added, removed or
-  // turned into the other type, or the table cleared. A new number stored in
+  // turned into the other type, the table cleared, or its block moved. A new number stored in
   // an existing number record leaves it alone, so what a text reads (which
   // names exist, at which index, of which type) holds while it is unchanged.
   std::uint64_t Generation() const noexcept { return generation_; }
   // The number of the record at index, which must be a number record.
   double NumberAt(int index) const noexcept { return record::NumberOf(RecordAt(index)); }
+  // Where the number of the record at index lies (index in range): the bytes
+  // stay put, and keep naming that record, while the generation holds.
+  const unsigned char* NumberBytes(int index) const noexcept { return RecordAt(index) + record::NumberOffset; }
 
   // Index operations: NotFound for an index outside 0 to count-1.
   int CopyRecord(int index, void* destination) const noexcept;
@@ -53,7 +56,12 @@ class VariableTable {
   int RemoveAt(int index) noexcept;
   // Stores value in the existing number record at index: index, or NotFound
   // for an index out of range or a text record. The shape does not change.
-  int SetDouble(int index, double value) noexcept;
+  // Inline: a host may store a value before every evaluation.
+  int SetDouble(int index, double value) noexcept {
+    if (!InRange(index) || record::TypeOf(RecordAt(index)) != record::NumberType) return NotFound;
+    record::WriteNumber(RecordAt(index), value);
+    return index;
+  }
 
   // Name operations: the name is normalised first; NotFound when it is not stored.
   // The texts handed out point into the table and stay valid until it changes.
