@@ -4,11 +4,15 @@
 // element-wise IEEE operations that the compiler turns into vector code
 // (twice on x86-64: for the baseline and for AVX2, chosen at run time);
 // "%", "^" and the other built-ins call the evaluation's scalar functions
-// per row. Steps only raise a flag for a block in which some row may not
-// give its exact evaluation (a failing row, a sum or product that is NaN, a
-// square root of a negative or NaN); the caller then runs that block exactly.
-// Every other step's NaN is the one the evaluation gives: the same
-// instruction or function on the same operands.
+// per row. A block is flagged when some row may not give its exact
+// evaluation: a failing row, a square root of a negative or NaN, a NaN power
+// operand, or a NaN value when the plan has sums or products (the evaluation
+// pins their NaN to the first operand's, unquieted, where the instruction
+// quiets it and may take either operand's). Every other step gives the NaN
+// of the evaluation (the same instruction or function on the same operands),
+// and each step but "^" gives NaN from a NaN operand, so a NaN from a sum or
+// product shows in the value or at a power. The caller runs a flagged block
+// exactly.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -41,59 +45,56 @@ template <typename A, typename B, typename Maths>
   for (std::size_t j = 0; j < n; ++j) out[j] = maths(a[j], b[j]);
 }
 
-// The same for a sum or product, false when a row's value is NaN: the
-// evaluation pins such a NaN to its first operand's, unquieted, where the
-// plain instruction quiets it and may take either operand's.
-template <typename A, typename B, typename Maths>
-[[gnu::always_inline]] inline bool MapUnlessNaN(A a, B b, double* __restrict out, std::size_t n,
-                                                Maths maths) noexcept {
-  unsigned nan = 0;
-  for (std::size_t j = 0; j < n; ++j) {
-    const double value = maths(a[j], b[j]);
-    nan |= value != value;
-    out[j] = value;
-  }
-  return nan == 0;
-}
+// A flag per row, gathered as a mask over the block (a form that vectorises).
+struct Flags {
+  std::uint64_t mask = 0;
+  void Raise(bool raised) noexcept { mask |= raised ? ~std::uint64_t{0} : 0; }
+  bool None() const noexcept { return mask == 0; }
+};
 
 template <typename A, typename B>
 [[gnu::always_inline]] inline bool Infix(PlanStep::Code code, A a, B b, double* __restrict out,
                                          std::size_t n) noexcept {
   switch (code) {
     case PlanStep::Add:
-      return MapUnlessNaN(a, b, out, n, [](double x, double y) { return x + y; });
+      Map(a, b, out, n, [](double x, double y) { return x + y; });
+      return true;
     case PlanStep::Subtract:
       Map(a, b, out, n, [](double x, double y) { return x - y; });
       return true;
     case PlanStep::Multiply:
-      return MapUnlessNaN(a, b, out, n, [](double x, double y) { return x * y; });
+      Map(a, b, out, n, [](double x, double y) { return x * y; });
+      return true;
     case PlanStep::Divide: {
       // A failing row divides by 1, so that no row divides by zero.
-      unsigned zero = 0;
+      Flags zero;
       for (std::size_t j = 0; j < n; ++j) {
         const bool tiny = std::fabs(b[j]) < ZeroThreshold;
-        zero |= tiny;
+        zero.Raise(tiny);
         out[j] = a[j] / (tiny ? 1.0 : b[j]);
       }
-      return zero == 0;
+      return zero.None();
     }
     case PlanStep::Remainder: {
-      unsigned failed = 0;
+      Flags failed;
       for (std::size_t j = 0; j < n; ++j) {
         const Outcome outcome = exprcalc::Remainder(a[j], b[j]);
-        failed |= outcome.code != Ok;
+        failed.Raise(outcome.code != Ok);
         out[j] = outcome.value;
       }
-      return failed == 0;
+      return failed.None();
     }
-    default: {  // Power; zero to a negative power fails, and takes 1 as its exponent
-      unsigned failed = 0;
+    default: {
+      // Power: zero to a negative power fails, and takes 1 as its exponent.
+      // A NaN operand is flagged too: a power of a NaN may be 1, which
+      // would hide a NaN whose bits the plan does not vouch for.
+      Flags unusual;
       for (std::size_t j = 0; j < n; ++j) {
         const bool domain = a[j] == 0.0 && b[j] < 0.0;
-        failed |= domain;
+        unusual.Raise(domain || a[j] != a[j] || b[j] != b[j]);
         out[j] = std::pow(a[j], domain ? 1.0 : b[j]);
       }
-      return failed == 0;
+      return unusual.None();
     }
   }
 }
@@ -102,13 +103,13 @@ template <typename A, typename B>
 template <typename Function>
 [[gnu::always_inline]] inline bool Scalar(Function function, const double* a, double* __restrict out,
                                           std::size_t n) noexcept {
-  unsigned failed = 0;
+  Flags failed;
   for (std::size_t j = 0; j < n; ++j) {
     const bool outside = function.Test(a[j]) != Ok;
-    failed |= outside;
+    failed.Raise(outside);
     out[j] = function.Value(outside ? 1.0 : a[j]);
   }
-  return failed == 0;
+  return failed.None();
 }
 
 [[gnu::always_inline]] inline bool Prefix(const PlanStep& step, const double* a, double* __restrict out,
@@ -122,12 +123,12 @@ template <typename Function>
     case 'Q': {
       // The square root of a negative or NaN is a NaN whose bits are the
       // library's: that block runs exactly.
-      unsigned outside = 0;
+      Flags outside;
       for (std::size_t j = 0; j < n; ++j) {
-        outside |= !(a[j] >= 0.0);
+        outside.Raise(!(a[j] >= 0.0));
         out[j] = __builtin_sqrt(a[j]);
       }
-      return outside == 0;
+      return outside.None();
     }
     case 'A':
       Map(Lanes{a}, none, out, n, [](double y, double) { return builtin::Absolute(y); });
@@ -145,6 +146,12 @@ template <typename Function>
       return usual;
     }
   }
+}
+
+[[gnu::always_inline]] inline bool AnyNaN(const double* numbers, std::size_t n) noexcept {
+  Flags nan;
+  for (std::size_t j = 0; j < n; ++j) nan.Raise(numbers[j] != numbers[j]);
+  return !nan.None();
 }
 
 [[gnu::always_inline]] inline bool RunBlock(const ColumnPlan& plan, const ColumnValues& values, std::size_t start,
@@ -175,7 +182,7 @@ template <typename Function>
       usual &= Infix(step.code, Lanes{lanes(step.a)}, Lanes{lanes(step.b)}, out, n);
     }
   }
-  return usual;
+  return usual && !(plan.checkNaN && AnyNaN(target, n));
 }
 
 bool RunBlockBaseline(const ColumnPlan& plan, const ColumnValues& values, std::size_t start, std::size_t n,

@@ -1,8 +1,12 @@
 // Planning runs the program once on a stack of operands instead of numbers:
 // an operation on numbers alone is computed there and then, by the same
-// arithmetic as an evaluation, and any other becomes a step whose output
-// takes a buffer of its own (a buffer is freed when its value is consumed).
+// arithmetic as an evaluation, and any other becomes a step, unless the
+// same step on the same operands is already planned (its value serves
+// again: "@X^2" twice costs one power per row). Then each step's value
+// takes a buffer from the step that computes it to its last reader.
 #include "expr/ColumnPlan.h"
+
+#include <cstring>
 
 #include "expr/Program.h"
 #include "expr/Reduce.h"
@@ -76,27 +80,29 @@ class Planner {
 
   double NumberOf(PlanOperand operand) const noexcept { return plan_.numbers[operand.index]; }
 
-  // The lowest free buffer, taken.
-  bool TakeBuffer(std::uint8_t& buffer) noexcept {
-    for (std::size_t b = 0; b < ColumnPlan::MostBuffers; ++b) {
-      if ((busy_ >> b & 1U) != 0) continue;
-      busy_ |= 1U << b;
-      if (b >= plan_.bufferCount) plan_.bufferCount = b + 1;
-      buffer = static_cast<std::uint8_t>(b);
-      return true;
+  // During the run a Buffer operand names the step whose value it is.
+  static bool SameOperand(PlanOperand a, PlanOperand b, const ColumnPlan& plan, const ColumnValues& values) noexcept {
+    if (a.kind != b.kind) return false;
+    if (a.kind == PlanOperand::Number) {
+      return std::memcmp(&plan.numbers[a.index], &plan.numbers[b.index], sizeof(double)) == 0;
     }
-    return false;
-  }
-  void Release(PlanOperand operand) noexcept {
-    if (operand.kind == PlanOperand::Buffer) busy_ &= ~(1U << operand.index);
+    if (a.kind == PlanOperand::Column) return values.columns[a.index] == values.columns[b.index];
+    return a.index == b.index;
   }
 
   bool Emit(PlanStep step) noexcept {
-    if (plan_.stepCount == ColumnPlan::MostSteps || !TakeBuffer(step.out)) return false;
-    Release(step.a);
-    if (step.code < PlanStep::Negate) Release(step.b);
-    plan_.steps[plan_.stepCount++] = step;
-    return Push({PlanOperand::Buffer, step.out});
+    const bool infix = step.code < PlanStep::Negate;
+    for (std::size_t s = 0; s < plan_.stepCount; ++s) {
+      const PlanStep& planned = plan_.steps[s];
+      if (planned.code == step.code && planned.function == step.function &&
+          SameOperand(planned.a, step.a, plan_, values_) &&
+          (!infix || SameOperand(planned.b, step.b, plan_, values_))) {
+        return Push({PlanOperand::Buffer, static_cast<std::uint16_t>(s)});
+      }
+    }
+    if (plan_.stepCount == ColumnPlan::MostSteps) return false;
+    plan_.steps[plan_.stepCount] = step;
+    return Push({PlanOperand::Buffer, static_cast<std::uint16_t>(plan_.stepCount++)});
   }
 
   bool Prefix(TokenKind k) noexcept {
@@ -127,25 +133,66 @@ class Planner {
     step.code = static_cast<PlanStep::Code>(which);
     step.a = a;
     step.b = b;
+    plan_.checkNaN = plan_.checkNaN || step.code == PlanStep::Add || step.code == PlanStep::Multiply;
     return Emit(step);
   }
 
   // The value at slot goes to the results: the last step writes it there
-  // when it computed it, else a copy does.
+  // when it computed it, else a copy does. Then the buffers are given out.
   bool Finish(std::size_t slot) noexcept {
     const PlanOperand result = stack_[slot];
-    if (plan_.stepCount > 0 && result.kind == PlanOperand::Buffer &&
-        plan_.steps[plan_.stepCount - 1].out == result.index) {
-      plan_.steps[plan_.stepCount - 1].out = ColumnPlan::Results;
-      return true;
+    const std::size_t count = plan_.stepCount;
+    const bool last = count > 0 && result.kind == PlanOperand::Buffer && result.index == count - 1;
+    if (!last) {
+      if (count == ColumnPlan::MostSteps) return false;
+      PlanStep copy;
+      copy.code = PlanStep::Copy;
+      copy.a = result;
+      plan_.steps[plan_.stepCount++] = copy;
     }
-    if (plan_.stepCount == ColumnPlan::MostSteps) return false;
-    PlanStep copy;
-    copy.code = PlanStep::Copy;
-    copy.out = ColumnPlan::Results;
-    copy.a = result;
-    plan_.steps[plan_.stepCount++] = copy;
+    if (!GiveBuffers()) return false;
+    plan_.steps[plan_.stepCount - 1].out = ColumnPlan::Results;
     return true;
+  }
+
+  // Each step's value holds a buffer until its last reader has run; a
+  // step's own buffer is none of its operands' (the loops count on it).
+  bool GiveBuffers() noexcept {
+    const std::size_t count = plan_.stepCount;
+    std::uint8_t lastReader[ColumnPlan::MostSteps];
+    std::uint8_t bufferOf[ColumnPlan::MostSteps];
+    for (std::size_t s = 0; s < count; ++s) {
+      lastReader[s] = static_cast<std::uint8_t>(s);
+      for (const PlanOperand* operand : {&plan_.steps[s].a, &plan_.steps[s].b}) {
+        if (operand->kind == PlanOperand::Buffer && Reads(plan_.steps[s], *operand)) {
+          lastReader[operand->index] = static_cast<std::uint8_t>(s);
+        }
+      }
+    }
+    std::uint32_t busy = 0;
+    for (std::size_t s = 0; s < count; ++s) {
+      PlanStep& step = plan_.steps[s];
+      std::size_t free = 0;
+      while (free < ColumnPlan::MostBuffers && (busy >> free & 1U) != 0) ++free;
+      if (free == ColumnPlan::MostBuffers) return false;
+      busy |= 1U << free;
+      bufferOf[s] = static_cast<std::uint8_t>(free);
+      step.out = bufferOf[s];
+      if (free >= plan_.bufferCount) plan_.bufferCount = free + 1;
+      for (PlanOperand* operand : {&step.a, &step.b}) {
+        if (operand->kind != PlanOperand::Buffer || !Reads(step, *operand)) continue;
+        const std::size_t producer = operand->index;
+        operand->index = bufferOf[producer];
+        if (lastReader[producer] == s) busy &= ~(1U << bufferOf[producer]);
+      }
+      if (lastReader[s] == s) busy &= ~(1U << bufferOf[s]);
+    }
+    return true;
+  }
+
+  // Whether step reads operand (a prefix step or a copy reads a alone).
+  static bool Reads(const PlanStep& step, const PlanOperand& operand) noexcept {
+    return &operand == &step.a || step.code < PlanStep::Negate;
   }
 
   const VariableTable& table_;
@@ -153,7 +200,6 @@ class Planner {
   ColumnPlan& plan_;
   PlanOperand stack_[MostDepth];
   std::size_t depth_ = 0;
-  std::uint32_t busy_ = 0;
 };
 
 static_assert(ColumnPlan::MostBuffers <= 32, "the busy buffers are bits of one word");
@@ -165,6 +211,7 @@ bool MakeColumnPlan(const RecordedProgram& program, const VariableTable& table, 
   plan.stepCount = 0;
   plan.numberCount = 0;
   plan.bufferCount = 0;
+  plan.checkNaN = false;
   return Planner(table, values, plan).Run(program);
 }
 

@@ -41,6 +41,7 @@ struct ColumnPlan {
   std::size_t stepCount = 0;
   std::size_t numberCount = 0;
   std::size_t bufferCount = 0;  // buffers 0 to bufferCount - 1 are written
+  bool checkNaN = false;        // a block whose values hold a NaN runs exactly (sums, products)
 };
 
 // The recorded operations of a program (see Program.h), as the plan reads them.
