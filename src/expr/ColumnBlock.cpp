@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "expr/Arithmetic.h"
 #include "expr/BuiltIns.h"
@@ -39,12 +40,6 @@ struct Same {
   double operator[](std::size_t) const noexcept { return number; }
 };
 
-// out[j] = maths(a[j], b[j]), as plain element-wise loops.
-template <typename A, typename B, typename Maths>
-[[gnu::always_inline]] inline void Map(A a, B b, double* __restrict out, std::size_t n, Maths maths) noexcept {
-  for (std::size_t j = 0; j < n; ++j) out[j] = maths(a[j], b[j]);
-}
-
 // A flag per row, gathered as a mask over the block (a form that vectorises).
 struct Flags {
   std::uint64_t mask = 0;
@@ -52,20 +47,48 @@ struct Flags {
   bool None() const noexcept { return mask == 0; }
 };
 
+// The search for a NaN among the values of the block's last step, made by
+// the step's loop where it is a plain map.
+struct NaNSearch {
+  Flags found;
+  bool made = false;
+};
+
+// out[j] = maths(a[j], b[j]), as plain element-wise loops.
+template <typename A, typename B, typename Maths>
+[[gnu::always_inline]] inline void Map(A a, B b, double* __restrict out, std::size_t n, Maths maths,
+                                       NaNSearch* search) noexcept {
+  if (search == nullptr) {
+    for (std::size_t j = 0; j < n; ++j) out[j] = maths(a[j], b[j]);
+    return;
+  }
+  for (std::size_t j = 0; j < n; ++j) {
+    const double value = maths(a[j], b[j]);
+    search->found.Raise(value != value);
+    out[j] = value;
+  }
+  search->made = true;
+}
+
+
 template <typename A, typename B>
-[[gnu::always_inline]] inline bool Infix(PlanStep::Code code, A a, B b, double* __restrict out,
-                                         std::size_t n) noexcept {
+[[gnu::always_inline]] inline bool Infix(PlanStep::Code code, A a, B b, double* __restrict out, std::size_t n,
+                                         NaNSearch* search) noexcept {
   switch (code) {
     case PlanStep::Add:
-      Map(a, b, out, n, [](double x, double y) { return x + y; });
+      Map(a, b, out, n, [](double x, double y) { return x + y; }, search);
       return true;
     case PlanStep::Subtract:
-      Map(a, b, out, n, [](double x, double y) { return x - y; });
+      Map(a, b, out, n, [](double x, double y) { return x - y; }, search);
       return true;
     case PlanStep::Multiply:
-      Map(a, b, out, n, [](double x, double y) { return x * y; });
+      Map(a, b, out, n, [](double x, double y) { return x * y; }, search);
       return true;
     case PlanStep::Divide: {
+      if constexpr (std::is_same_v<B, Same>) {  // the plan holds no divisor that fails
+        Map(a, b, out, n, [](double x, double y) { return x / y; }, search);
+        return true;
+      }
       // A failing row divides by 1, so that no row divides by zero.
       Flags zero;
       for (std::size_t j = 0; j < n; ++j) {
@@ -113,31 +136,33 @@ template <typename Function>
 }
 
 [[gnu::always_inline]] inline bool Prefix(const PlanStep& step, const double* a, double* __restrict out,
-                                          std::size_t n) noexcept {
+                                          std::size_t n, NaNSearch* search) noexcept {
   const Same none{0.0};
   if (step.code == PlanStep::Negate) {
-    Map(Lanes{a}, none, out, n, [](double y, double) { return y * -1.0; });
+    Map(Lanes{a}, none, out, n, [](double y, double) { return y * -1.0; }, search);
     return true;
   }
   switch (step.function) {
     case 'Q': {
       // The square root of a negative or NaN is a NaN whose bits are the
       // library's: that block runs exactly.
+      // (Its value is NaN only there: no search for a NaN is left to make.)
       Flags outside;
       for (std::size_t j = 0; j < n; ++j) {
         outside.Raise(!(a[j] >= 0.0));
         out[j] = __builtin_sqrt(a[j]);
       }
+      if (search != nullptr) search->made = true;
       return outside.None();
     }
     case 'A':
-      Map(Lanes{a}, none, out, n, [](double y, double) { return builtin::Absolute(y); });
+      Map(Lanes{a}, none, out, n, [](double y, double) { return builtin::Absolute(y); }, search);
       return true;
     case 'D':
-      Map(Lanes{a}, none, out, n, [](double y, double) { return builtin::Degrees(y); });
+      Map(Lanes{a}, none, out, n, [](double y, double) { return builtin::Degrees(y); }, search);
       return true;
     case 'R':
-      Map(Lanes{a}, none, out, n, [](double y, double) { return builtin::Radians(y); });
+      Map(Lanes{a}, none, out, n, [](double y, double) { return builtin::Radians(y); }, search);
       return true;
     default: {
       bool usual = true;
@@ -162,9 +187,12 @@ template <typename Function>
                                                : buffers + operand.index * stride;
   };
   bool usual = true;
+  NaNSearch lastSearch;
   for (std::size_t s = 0; s < plan.stepCount; ++s) {
     const PlanStep& step = plan.steps[s];
-    double* out = step.out == ColumnPlan::Results ? target : buffers + step.out * stride;
+    const bool last = step.out == ColumnPlan::Results;
+    double* out = last ? target : buffers + step.out * stride;
+    NaNSearch* const search = last && plan.checkNaN ? &lastSearch : nullptr;
     if (step.code == PlanStep::Copy) {
       if (step.a.kind == PlanOperand::Number) {
         const double number = plan.numbers[step.a.index];
@@ -173,16 +201,17 @@ template <typename Function>
         std::memcpy(out, lanes(step.a), n * sizeof(double));
       }
     } else if (step.code >= PlanStep::Negate) {
-      usual &= Prefix(step, lanes(step.a), out, n);
+      usual &= Prefix(step, lanes(step.a), out, n, search);
     } else if (step.a.kind == PlanOperand::Number) {
-      usual &= Infix(step.code, Same{plan.numbers[step.a.index]}, Lanes{lanes(step.b)}, out, n);
+      usual &= Infix(step.code, Same{plan.numbers[step.a.index]}, Lanes{lanes(step.b)}, out, n, search);
     } else if (step.b.kind == PlanOperand::Number) {
-      usual &= Infix(step.code, Lanes{lanes(step.a)}, Same{plan.numbers[step.b.index]}, out, n);
+      usual &= Infix(step.code, Lanes{lanes(step.a)}, Same{plan.numbers[step.b.index]}, out, n, search);
     } else {
-      usual &= Infix(step.code, Lanes{lanes(step.a)}, Lanes{lanes(step.b)}, out, n);
+      usual &= Infix(step.code, Lanes{lanes(step.a)}, Lanes{lanes(step.b)}, out, n, search);
     }
   }
-  return usual && !(plan.checkNaN && AnyNaN(target, n));
+  if (plan.checkNaN && (lastSearch.made ? !lastSearch.found.None() : AnyNaN(target, n))) return false;
+  return usual;
 }
 
 bool RunBlockBaseline(const ColumnPlan& plan, const ColumnValues& values, std::size_t start, std::size_t n,

@@ -6,6 +6,7 @@
 // takes a buffer from the step that computes it to its last reader.
 #include "expr/ColumnPlan.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "expr/Program.h"
@@ -131,6 +132,11 @@ class Planner {
     }
     PlanStep step;
     step.code = static_cast<PlanStep::Code>(which);
+    // A divisor that is one number for every row and counts as zero fails
+    // in every row: that is left to the exact runner.
+    if (step.code == PlanStep::Divide && b.kind == PlanOperand::Number && std::fabs(NumberOf(b)) < ZeroThreshold) {
+      return false;
+    }
     step.a = a;
     step.b = b;
     plan_.checkNaN = plan_.checkNaN || step.code == PlanStep::Add || step.code == PlanStep::Multiply;
