@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -17,10 +19,22 @@
 
 namespace {
 
+double FromBits(std::uint64_t bits) {
+  double value = 0.0;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+// Column values beyond Values: NaNs of either sign with different payloads
+// (a signalling one too), divisors about the zero threshold.
+const double ColumnExtremes[] = {FromBits(0xFFF8000000000000), FromBits(0x7FF8000000000123),
+                                 FromBits(0xFFF80000000BEEF0), FromBits(0x7FF0000000000001),
+                                 -std::numeric_limits<double>::infinity(), 4.9e-14, -5e-14};
+
 // Evaluates the columns decoded from in and checks them row by row.
 void CheckColumns(const exprcalc_expr* expr, Input& in) {
   const std::size_t count = in.Byte() % 4;
-  const std::size_t rows = in.Byte() % 160;  // past one block of rows
+  const std::size_t rows = in.Byte() * 3 % 700;  // past two blocks of rows
   std::vector<int> indexes(count);
   std::vector<std::vector<double>> values(count, std::vector<double>(rows));
   std::vector<const double*> columns(count);
@@ -29,7 +43,10 @@ void CheckColumns(const exprcalc_expr* expr, Input& in) {
     indexes[k] = in.Byte() % 10;
     double ignored = 0.0;
     numbers = numbers && VarDouble(indexes[k], &ignored) >= 0;
-    for (double& value : values[k]) value = Values[in.Byte() % std::size(Values)];
+    for (double& value : values[k]) {
+      const std::uint8_t pick = in.Byte();
+      value = pick < 200 ? Values[pick % std::size(Values)] : ColumnExtremes[pick % std::size(ColumnExtremes)];
+    }
     columns[k] = values[k].data();
   }
   std::vector<double> results(rows, 7.0);

@@ -1,11 +1,15 @@
-// Columns are evaluated a block of rows at a time: each operation of the
-// program runs over the whole block before the next one, on a stack whose
-// entries hold one number per row. The loops of + - * / and the signs are
-// plain element-wise arithmetic that the compiler turns into vector
+// Columns are evaluated a block of rows at a time. A block first runs the
+// column plan (ColumnPlan.h): plain vector arithmetic that gives each row its
+// exact value unless the block raises a flag. A flagged block, and every
+// block of a program the plan leaves alone, runs here exactly: each
+// operation of the program runs over the whole block before the next one, on
+// a stack whose entries hold one number per row. Its loops of + - * / and
+// the signs are element-wise arithmetic that the compiler turns into vector
 // instructions (each lane performs the very IEEE operation of the single
-// evaluation); the built-ins, "%" and "^" call the same scalar functions per
-// row. A row that fails keeps its first code and is computed on harmlessly
-// until its block ends, then delivers 0.0 as a single evaluation does.
+// evaluation, NaNs pinned as there); the built-ins, "%" and "^" call the same
+// scalar functions per row. A row that fails keeps its first code and is
+// computed on harmlessly until its block ends, then delivers 0.0 as a single
+// evaluation does.
 #include "expr/Columns.h"
 
 #include <algorithm>
@@ -15,6 +19,7 @@
 
 #include "expr/Arithmetic.h"
 #include "expr/BuiltIns.h"
+#include "expr/ColumnPlan.h"
 #include "expr/Evaluate.h"
 #include "expr/Parse.h"
 #include "expr/Reduce.h"
@@ -51,8 +56,13 @@ class ColumnRunner {
     return slot == NoOperand || slot < depth ? deepest : NotRunnable;
   }
 
+  // Runs rows begin to end - 1 on numbers, a scratch of ColumnScratchNumbers.
   template <std::size_t Lanes>
-  ResultCode Run(std::size_t rows, double* results, int* codes) noexcept;
+  ResultCode Run(std::size_t begin, std::size_t end, double* numbers, double* results, int* codes) noexcept;
+
+  RecordedProgram Recorded() const noexcept {
+    return {program_.operations_, program_.operationCount_, program_.constants_, program_.resultSlot_};
+  }
 
  private:
   static bool IsStackInfix(Program::Code code) noexcept {
@@ -154,8 +164,10 @@ template <typename Right>
 }  // namespace
 
 template <std::size_t Lanes>
-ResultCode ColumnRunner::Run(std::size_t rows, double* results, int* codes) noexcept {
-  double numbers[ColumnScratchNumbers / Lanes][Lanes];
+ResultCode ColumnRunner::Run(std::size_t begin, std::size_t end, double* scratch, double* results,
+                             int* codes) noexcept {
+  // Entry k of the stack holds Lanes numbers.
+  auto numbers = [scratch](std::size_t k) { return scratch + k * Lanes; };
   int failures[Lanes];
   const std::uint32_t* const operations = program_.operations_;
   const std::size_t count = program_.operationCount_;
@@ -171,8 +183,8 @@ ResultCode ColumnRunner::Run(std::size_t rows, double* results, int* codes) noex
   }
 
   ResultCode first = Ok;
-  for (std::size_t start = 0; start < rows; start += Lanes) {
-    const std::size_t n = std::min(Lanes, rows - start);
+  for (std::size_t start = begin; start < end; start += Lanes) {
+    const std::size_t n = std::min(Lanes, end - start);
     std::fill_n(failures, n, Ok);
     std::size_t depth = 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -183,16 +195,16 @@ ResultCode ColumnRunner::Run(std::size_t rows, double* results, int* codes) noex
         column = isResolved ? resolved[i] : columnOf(i);
         if (column != nullptr) column += start;
       }
-      double* top = numbers[depth == 0 ? 0 : depth - 1];
+      double* top = numbers(depth == 0 ? 0 : depth - 1);
       switch (code) {
         case Program::PushConstant:
-          std::fill_n(numbers[depth++], n, program_.constants_[operand]);
+          std::fill_n(numbers(depth++), n, program_.constants_[operand]);
           continue;
         case Program::PushVariable:
           if (column != nullptr) {
-            std::memcpy(numbers[depth++], column, n * sizeof(double));
+            std::memcpy(numbers(depth++), column, n * sizeof(double));
           } else {
-            std::fill_n(numbers[depth++], n, table_.NumberAt(static_cast<int>(operand)));
+            std::fill_n(numbers(depth++), n, table_.NumberAt(static_cast<int>(operand)));
           }
           continue;
         case Program::Negate:
@@ -218,7 +230,7 @@ ResultCode ColumnRunner::Run(std::size_t rows, double* results, int* codes) noex
       const auto base = static_cast<Program::Code>(code - (code - Program::Add) % 3);
       switch ((code - Program::Add) % 3) {
         case 0:
-          ApplyLanes(base, numbers[depth - 2], Lanewise{top}, failures, n);
+          ApplyLanes(base, numbers(depth - 2), Lanewise{top}, failures, n);
           --depth;
           break;
         case 1:
@@ -237,7 +249,7 @@ ResultCode ColumnRunner::Run(std::size_t rows, double* results, int* codes) noex
     if (slot == NoOperand) {
       std::fill_n(results + start, n, 0.0);
     } else {
-      std::memcpy(results + start, numbers[slot], n * sizeof(double));
+      std::memcpy(results + start, numbers(slot), n * sizeof(double));
     }
     int failed = Ok;
     for (std::size_t j = 0; j < n; ++j) failed |= failures[j];
@@ -251,22 +263,81 @@ ResultCode ColumnRunner::Run(std::size_t rows, double* results, int* codes) noex
   return first;
 }
 
+namespace {
+
+// True when results, over rows, overlaps a column: the plan then stages each
+// block's values apart until the block is known to need no exact run.
+bool ResultsOverlapColumns(const double* results, std::size_t rows, const ColumnValues& values) noexcept {
+  const auto low = reinterpret_cast<std::uintptr_t>(results);
+  const std::uintptr_t high = low + rows * sizeof(double);
+  for (std::size_t k = 0; k < values.count; ++k) {
+    const auto column = reinterpret_cast<std::uintptr_t>(values.columns[k]);
+    if (column < high && low < column + rows * sizeof(double)) return true;
+  }
+  return false;
+}
+
+// Blocks of rows for a plan that needs this many buffers, or 0 when its
+// buffers do not fit in the scratch.
+std::size_t BlockRows(std::size_t buffers) noexcept {
+  for (std::size_t rows = 256; rows >= 128; rows /= 2) {
+    if (buffers * rows <= ColumnScratchNumbers) return rows;
+  }
+  return 0;
+}
+
+}  // namespace
+
 ResultCode EvaluateColumns(const Program& program, const VariableTable& table, const ColumnValues& values,
                            std::size_t rows, double* results, int* codes) noexcept {
   ColumnRunner runner(program, table, values);
   const std::size_t deepest = program.Current(table) ? runner.DeepestStack() : ColumnRunner::NotRunnable;
   // The wider the blocks, the less each operation's dispatch costs per row.
-  if (deepest <= ColumnScratchNumbers / 128) return runner.Run<128>(rows, results, codes);
-  if (deepest <= ColumnScratchNumbers / 32) return runner.Run<32>(rows, results, codes);
-  if (deepest <= ColumnScratchNumbers / 8) return runner.Run<8>(rows, results, codes);
+  using Exact = ResultCode (ColumnRunner::*)(std::size_t, std::size_t, double*, double*, int*) noexcept;
+  Exact exact = nullptr;
+  if (deepest <= ColumnScratchNumbers / 128) {
+    exact = &ColumnRunner::Run<128>;
+  } else if (deepest <= ColumnScratchNumbers / 32) {
+    exact = &ColumnRunner::Run<32>;
+  } else if (deepest <= ColumnScratchNumbers / 8) {
+    exact = &ColumnRunner::Run<8>;
+  }
 
-  // After a change of shape (or for a program that cannot run), each row
-  // evaluates the text, as a single evaluation does.
+  if (exact == nullptr) {
+    // After a change of shape (or for a program that cannot run), each row
+    // evaluates the text, as a single evaluation does. The value is stored
+    // once the row is evaluated: results may be a column.
+    ResultCode first = Ok;
+    for (std::size_t row = 0; row < rows; ++row) {
+      const RowValues rowValues{values, row};
+      double value = 0.0;
+      const ResultCode code = Evaluate(program.Text(), table, value, &rowValues);
+      results[row] = value;
+      if (codes != nullptr) codes[row] = code;
+      if (first == Ok) first = code;
+    }
+    return first;
+  }
+
+  alignas(64) double scratch[ColumnScratchNumbers];
+  ColumnPlan plan;
+  if (!MakeColumnPlan(runner.Recorded(), table, values, plan)) return (runner.*exact)(0, rows, scratch, results, codes);
+  const bool staged = ResultsOverlapColumns(results, rows, values);
+  const std::size_t stride = BlockRows(plan.bufferCount + (staged ? 1 : 0));
+  if (stride == 0) return (runner.*exact)(0, rows, scratch, results, codes);
+
+  // Each block runs the plan; a block in which a row may differ from its
+  // exact evaluation runs again exactly.
   ResultCode first = Ok;
-  for (std::size_t row = 0; row < rows; ++row) {
-    const RowValues rowValues{values, row};
-    const ResultCode code = Evaluate(program.Text(), table, results[row], &rowValues);
-    if (codes != nullptr) codes[row] = code;
+  for (std::size_t start = 0; start < rows; start += stride) {
+    const std::size_t n = std::min(stride, rows - start);
+    double* target = staged ? scratch + plan.bufferCount * stride : results + start;
+    if (RunPlanBlock(plan, values, start, n, scratch, stride, target)) {
+      if (staged) std::memcpy(results + start, target, n * sizeof(double));
+      if (codes != nullptr) std::fill_n(codes + start, n, Ok);
+      continue;
+    }
+    const ResultCode code = (runner.*exact)(start, start + n, scratch, results, codes);
     if (first == Ok) first = code;
   }
   return first;
