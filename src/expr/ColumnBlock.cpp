@@ -7,8 +7,8 @@
 // per row. A block is flagged when some row may not give its exact
 // evaluation: a failing row, a square root of a negative or NaN, a NaN power
 // operand, or a NaN value when the plan has sums or products (the evaluation
-// pins their NaN to the first operand's, unquieted, where the instruction
-// quiets it and may take either operand's). Every other step gives the NaN
+// pins their NaN to the first NaN operand's, where the vector instruction,
+// whose operands the compiler may swap, may take either operand's). Every other step gives the NaN
 // of the evaluation (the same instruction or function on the same operands),
 // and each step but "^" gives NaN from a NaN operand, so a NaN from a sum or
 // product shows in the value or at a power. The caller runs a flagged block

@@ -91,7 +91,7 @@ struct Uniform {
 // Sum and Product with their NaN pinned to the first operand's, as selects
 // rather than branches so that the loops stay vector code.
 inline double PinnedNaN(double a, double b, double result) noexcept {
-  const double pinned = a != a ? a * 1.0 : (b != b ? b * 1.0 : result);
+  const double pinned = a != a ? Quieted(a) : (b != b ? Quieted(b) : result);
   return result != result ? pinned : result;
 }
 
