@@ -405,7 +405,8 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_prepare(const char *text, exprcalc_expr 
  * which later evaluations call: the code lives in memory taken from the
  * system, not the heap, shared by handles in chunks of 64 KiB that are
  * mapped twice, writable and executable, so no page is both. Where that
- * memory cannot be had, and elsewhere, the operations run as steps.
+ * memory cannot be had, elsewhere, and with EXPRCALC_MACHINE_CODE=off in the
+ * environment, the operations run as steps.
  * Threads: it never writes the table, and writes the handle once, atomically,
  * when it compiles it, so any number of threads may evaluate one handle at
  * the same time while no call writes the table. */

@@ -9,6 +9,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace exprcalc {
@@ -76,8 +78,18 @@ void RegisterForkHandlers() noexcept {
 
 }  // namespace
 
+// EXPRCALC_MACHINE_CODE=off in the environment keeps every program on its
+// steps (for systems that forbid such mappings, or to compare the two).
+bool TurnedOff() noexcept {
+  static const bool off = [] {
+    const char* setting = std::getenv("EXPRCALC_MACHINE_CODE");
+    return setting != nullptr && std::strcmp(setting, "off") == 0;
+  }();
+  return off;
+}
+
 CodeSpace ReserveCode(std::size_t bytes) noexcept {
-  if (bytes > ChunkBytes * 64) return {};
+  if (bytes > ChunkBytes * 64 || TurnedOff()) return {};
   bytes = (bytes + Alignment - 1) / Alignment * Alignment;
   RegisterForkHandlers();
   const Locked guard;

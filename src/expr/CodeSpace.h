@@ -4,7 +4,8 @@
 // system calls). A chunk is unmapped when the last program in it is released
 // and programs no longer go into it. Only where the platform's calling
 // convention is the one the native compiler writes for (x86-64, System V);
-// elsewhere nothing is reserved and programs run their steps.
+// elsewhere nothing is reserved and programs run their steps, as they do
+// everywhere when the environment sets EXPRCALC_MACHINE_CODE=off.
 #pragma once
 
 #include <cstddef>

@@ -313,6 +313,22 @@ class NativeWriter {
     Hold(target);
   }
 
+  // sincos(y, &slot sine, &slot cosine): both values at once, each with the
+  // bits of its own function.
+  void SineAndCosine(const Entry& y, std::size_t sine, std::size_t cosine) noexcept {
+    Operand(y);
+    code_.Bytes({0x48, 0x8D, 0xBC, 0x24});  // lea rdi, [rsp + 8 * sine]
+    code_.U32(static_cast<std::uint32_t>(sine * 8));
+    code_.Bytes({0x48, 0x8D, 0xB4, 0x24});  // lea rsi, [rsp + 8 * cosine]
+    code_.U32(static_cast<std::uint32_t>(cosine * 8));
+    code_.Call(reinterpret_cast<const void*>(&::sincos));
+    held_ = false;
+  }
+  // A kept value as the value of the stack's entry at target.
+  void Fetch(std::size_t slot, std::size_t target) noexcept {
+    code_.LoadSlot(0, slot);
+    Hold(target);
+  }
   // A repeated value, just computed, also goes to the slot it is read from.
   void Keep(std::size_t slot) noexcept { code_.StoreSlot(slot); }
   // An operand of an operation whose value is read instead of computed.
@@ -418,7 +434,7 @@ NativeCode CompileNative(const Recorded& recorded) noexcept {
   if (shape.deepest == 0 || shape.deepest > Program::MostNumbers) return {};
   ValueNumbers values;
   if (!values.Number(recorded)) return {};
-  const std::size_t slots = shape.deepest + values.RepeatedCount();
+  const std::size_t slots = shape.deepest + values.KeptCount();
   const CodeSpace space =
       ReserveCode(Pool::Constants + 8 * recorded.constantCount + MostFixedBytes + MostBytesPerOperation * recorded.count);
   if (space.writable == nullptr) return {};
@@ -461,7 +477,7 @@ NativeCode CompileNative(const Recorded& recorded) noexcept {
   NativeWriter writer(code, exits, recorded.constants);
   Entry stack[Program::MostNumbers];
   std::size_t depth = 0;
-  std::uint32_t nextRepeatSlot = static_cast<std::uint32_t>(shape.deepest);
+  std::uint32_t nextKeptSlot = static_cast<std::uint32_t>(shape.deepest);
   for (std::size_t i = 0; i < recorded.count; ++i) {
     const std::uint32_t operand = recorded.operations[i] >> Program::OperandShift;
     const auto op = static_cast<Program::Code>(recorded.operations[i] & 0xFF);
@@ -485,23 +501,30 @@ NativeCode CompileNative(const Recorded& recorded) noexcept {
     if (form == 1) right = {Kind::Constant, operand, nullptr};
     if (form == 2) right = {Kind::Variable, 0, variable()};
     const std::uint32_t number = values.Of(i);
-    std::uint32_t& repeatSlot = values.SlotOf(number);
-    if (values.Repeats(number) && repeatSlot != ValueNumbers::NoSlot) {
+    std::uint32_t& keptSlot = values.SlotOf(number);
+    if (keptSlot != ValueNumbers::NoSlot) {  // computed before
       writer.Consume(left);
       if (form != 3) writer.Consume(right);
-      stack[target] = {Kind::Slot, repeatSlot, nullptr};
+      stack[target] = {Kind::Slot, keptSlot, nullptr};
       continue;
     }
-    if (op == Program::Negate) {
+    const std::uint32_t partner = values.Partner(number);
+    if (partner != ValueNumbers::NoNumber) {
+      keptSlot = nextKeptSlot++;
+      values.SlotOf(partner) = nextKeptSlot++;
+      const bool sine = operand == 'S';
+      writer.SineAndCosine(left, sine ? keptSlot : values.SlotOf(partner), sine ? values.SlotOf(partner) : keptSlot);
+      writer.Fetch(keptSlot, target);
+    } else if (op == Program::Negate) {
       writer.Negate(left, target, flip);
     } else if (op == Program::Function) {
       writer.Function(static_cast<TokenKind>(operand), left, target);
     } else {
       writer.Infix(OperatorOf(op), left, right, target);
     }
-    if (values.Repeats(number)) {
-      repeatSlot = nextRepeatSlot++;
-      writer.Keep(repeatSlot);
+    if (values.Repeats(number) && keptSlot == ValueNumbers::NoSlot) {
+      keptSlot = nextKeptSlot++;
+      writer.Keep(keptSlot);
     }
     stack[target] = {Kind::Slot, target, nullptr};
   }

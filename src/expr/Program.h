@@ -35,8 +35,9 @@ struct exprcalc_expr {
   // Inline: it is the whole of a prepared evaluation while the table keeps
   // its shape.
   exprcalc::ResultCode Run(const exprcalc::VariableTable& table, double& value) const noexcept {
-    if (table.Generation() == quickGeneration_) {
-      if (const exprcalc::NativeFunction native = native_.load(std::memory_order_acquire)) return native(&value);
+    const exprcalc::NativeFunction native = native_.load(std::memory_order_acquire);
+    if (table.Generation() == quickGeneration_ && native != nullptr) [[likely]] {
+      return native(&value);
     }
     return RunOther(table, value);
   }

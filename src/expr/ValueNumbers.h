@@ -3,7 +3,8 @@
 // in 3*x^2 + x^2): the first one keeps its value and the others read it. Every
 // operation is a function of its operands' bits, so the value read is the one
 // the repeat would compute; a repeat comes after the first, which would have
-// failed first.
+// failed first. The sine and the cosine of one value are a pair: the C
+// library's sincos gives both, with the bits of sin and cos.
 #pragma once
 
 #include <cstddef>
@@ -60,13 +61,26 @@ class ValueNumbers {
   // The number of the value the i-th operation leaves on the stack.
   std::uint32_t Of(std::size_t operation) const noexcept { return numberOf_[operation]; }
   bool Repeats(std::uint32_t number) const noexcept { return computed_[number] > 1; }
-  // How many values repeat: each needs a slot of its own.
-  std::size_t RepeatedCount() const noexcept {
-    std::size_t repeated = 0;
-    for (std::size_t n = 0; n < count_; ++n) repeated += Repeats(static_cast<std::uint32_t>(n)) ? 1 : 0;
-    return repeated;
+  // The number of the cosine of the value whose sine number is, or the other
+  // way round, when the program computes both; NoNumber otherwise.
+  static constexpr std::uint32_t NoNumber = static_cast<std::uint32_t>(-1);
+  std::uint32_t Partner(std::uint32_t number) const noexcept {
+    const Key& key = keys_[number];
+    if (key.op != (0x100u | 'S') && key.op != (0x100u | 'C')) return NoNumber;
+    const Key partner{key.op == (0x100u | 'S') ? 0x100u | 'C' : 0x100u | 'S', key.a, 0};
+    for (std::size_t n = 0; n < count_; ++n) {
+      if (keys_[n] == partner) return static_cast<std::uint32_t>(n);
+    }
+    return NoNumber;
   }
-  // The slot that holds a repeated value once it was computed, or NoSlot.
+  // A value read from a slot of its own: one that repeats or is half a pair.
+  bool Kept(std::uint32_t number) const noexcept { return Repeats(number) || Partner(number) != NoNumber; }
+  std::size_t KeptCount() const noexcept {
+    std::size_t kept = 0;
+    for (std::size_t n = 0; n < count_; ++n) kept += Kept(static_cast<std::uint32_t>(n)) ? 1 : 0;
+    return kept;
+  }
+  // The slot that holds a kept value once it was computed, or NoSlot.
   std::uint32_t& SlotOf(std::uint32_t number) noexcept { return slot_[number]; }
 
  private:

@@ -10,6 +10,18 @@ using exprcalc::IsAddress;
 using exprcalc::Program;
 using exprcalc::TheModule;
 
+namespace {
+
+// No handle (the value is 0.0), or nowhere to store the value.
+[[gnu::noinline]] int EvaluateWithoutHandleOrOutput(const exprcalc_expr* expr, double* value) noexcept {
+  double discarded = 0.0;
+  const int code = IsAddress(expr) ? expr->Run(TheModule().Table(), discarded) : EXPRCALC_OK;
+  exprcalc::Store(value, 0.0);
+  return code;
+}
+
+}  // namespace
+
 extern "C" {
 
 EXPRCALC_API int EXPRCALC_CALL exprcalc_prepare(const char* text, exprcalc_expr** out) {
@@ -23,12 +35,10 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_prepare(const char* text, exprcalc_expr*
 }
 
 EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate(const exprcalc_expr* expr, double* value) {
-  if (IsAddress(expr) && IsAddress(value)) return expr->Run(TheModule().Table(), *value);
-  // No handle (the value is 0.0), or nowhere to store the value.
-  double discarded = 0.0;
-  const int code = IsAddress(expr) ? expr->Run(TheModule().Table(), discarded) : EXPRCALC_OK;
-  exprcalc::Store(value, 0.0);
-  return code;
+  if (IsAddress(expr) && IsAddress(value)) [[likely]] {
+    return expr->Run(TheModule().Table(), *value);
+  }
+  return EvaluateWithoutHandleOrOutput(expr, value);
 }
 
 EXPRCALC_API void EXPRCALC_CALL exprcalc_release(exprcalc_expr* expr) {
