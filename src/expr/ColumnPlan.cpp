@@ -178,20 +178,22 @@ class Planner {
     std::uint32_t busy = 0;
     for (std::size_t s = 0; s < count; ++s) {
       PlanStep& step = plan_.steps[s];
-      std::size_t free = 0;
-      while (free < ColumnPlan::MostBuffers && (busy >> free & 1U) != 0) ++free;
-      if (free == ColumnPlan::MostBuffers) return false;
-      busy |= 1U << free;
-      bufferOf[s] = static_cast<std::uint8_t>(free);
-      step.out = bufferOf[s];
-      if (free >= plan_.bufferCount) plan_.bufferCount = free + 1;
+      if (s + 1 < count) {  // (the last step writes the results)
+        std::size_t free = 0;
+        while (free < ColumnPlan::MostBuffers && (busy >> free & 1U) != 0) ++free;
+        if (free == ColumnPlan::MostBuffers) return false;
+        busy |= 1U << free;
+        bufferOf[s] = static_cast<std::uint8_t>(free);
+        step.out = bufferOf[s];
+        if (free >= plan_.bufferCount) plan_.bufferCount = free + 1;
+      }
       for (PlanOperand* operand : {&step.a, &step.b}) {
         if (operand->kind != PlanOperand::Buffer || !Reads(step, *operand)) continue;
         const std::size_t producer = operand->index;
         operand->index = bufferOf[producer];
         if (lastReader[producer] == s) busy &= ~(1U << bufferOf[producer]);
       }
-      if (lastReader[s] == s) busy &= ~(1U << bufferOf[s]);
+      if (lastReader[s] == s && s + 1 < count) busy &= ~(1U << bufferOf[s]);
     }
     return true;
   }

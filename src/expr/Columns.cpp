@@ -60,8 +60,10 @@ class ColumnRunner {
   template <std::size_t Lanes>
   ResultCode Run(std::size_t begin, std::size_t end, double* numbers, double* results, int* codes) noexcept;
 
-  RecordedProgram Recorded() const noexcept {
-    return {program_.operations_, program_.operationCount_, program_.constants_, program_.resultSlot_};
+  bool Plan(ColumnPlan& plan) const noexcept {
+    const RecordedProgram recorded{program_.operations_, program_.operationCount_, program_.constants_,
+                                   program_.resultSlot_};
+    return MakeColumnPlan(recorded, table_, values_, plan);
   }
 
  private:
@@ -295,12 +297,11 @@ using ExactRun = ResultCode (ColumnRunner::*)(std::size_t, std::size_t, double*,
 // The blocks of a program that runs: the plan where it holds, each block
 // that it flags run again exactly. Out of line, so that the text path's
 // frame does not carry the scratch.
-[[gnu::noinline]] ResultCode RunBlocks(ColumnRunner& runner, ExactRun exact, const VariableTable& table,
-                                       const ColumnValues& values, std::size_t rows, double* results,
-                                       int* codes) noexcept {
+[[gnu::noinline]] ResultCode RunBlocks(ColumnRunner& runner, ExactRun exact, const ColumnValues& values,
+                                       std::size_t rows, double* results, int* codes) noexcept {
   alignas(64) double scratch[ColumnScratchNumbers];
   ColumnPlan plan;
-  if (!MakeColumnPlan(runner.Recorded(), table, values, plan)) return (runner.*exact)(0, rows, scratch, results, codes);
+  if (!runner.Plan(plan)) return (runner.*exact)(0, rows, scratch, results, codes);
   const bool staged = ResultsOverlapColumns(results, rows, values);
   const std::size_t stride = BlockRows(plan.bufferCount + (staged ? 1 : 0));
   if (stride == 0) return (runner.*exact)(0, rows, scratch, results, codes);
@@ -322,19 +323,25 @@ using ExactRun = ResultCode (ColumnRunner::*)(std::size_t, std::size_t, double*,
 
 }  // namespace
 
+bool PlanColumns(const Program& program, const VariableTable& table, const ColumnValues& values,
+                 ColumnPlan& plan) noexcept {
+  const ColumnRunner runner(program, table, values);
+  return program.Current(table) && runner.DeepestStack() != ColumnRunner::NotRunnable && runner.Plan(plan);
+}
+
 ResultCode EvaluateColumns(const Program& program, const VariableTable& table, const ColumnValues& values,
                            std::size_t rows, double* results, int* codes) noexcept {
   ColumnRunner runner(program, table, values);
   const std::size_t deepest = program.Current(table) ? runner.DeepestStack() : ColumnRunner::NotRunnable;
   // The wider the blocks, the less each operation's dispatch costs per row.
   if (deepest <= ColumnScratchNumbers / 128) {
-    return RunBlocks(runner, &ColumnRunner::Run<128>, table, values, rows, results, codes);
+    return RunBlocks(runner, &ColumnRunner::Run<128>, values, rows, results, codes);
   }
   if (deepest <= ColumnScratchNumbers / 32) {
-    return RunBlocks(runner, &ColumnRunner::Run<32>, table, values, rows, results, codes);
+    return RunBlocks(runner, &ColumnRunner::Run<32>, values, rows, results, codes);
   }
   if (deepest <= ColumnScratchNumbers / 8) {
-    return RunBlocks(runner, &ColumnRunner::Run<8>, table, values, rows, results, codes);
+    return RunBlocks(runner, &ColumnRunner::Run<8>, values, rows, results, codes);
   }
 
   // After a change of shape (or for a program that cannot run), each row

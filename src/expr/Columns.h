@@ -39,6 +39,13 @@ struct RowValues {
   }
 };
 
+struct ColumnPlan;
+
+// Plans program over values (ColumnPlan.h); false when the blocks are left
+// to the exact runner. EvaluateColumns plans this way itself.
+bool PlanColumns(const Program& program, const VariableTable& table, const ColumnValues& values,
+                 ColumnPlan& plan) noexcept;
+
 // Evaluates program for rows 0 to rows-1: results[r] and codes[r] receive the
 // value and code that running it gives with row r's values stored, bit for
 // bit, also after a change of shape. Returns the first row's code that is not
