@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "exprcalc.h"
@@ -79,6 +80,15 @@ TEST(ColumnPlan, FoldsSharesAndFlagsAsItShould) {
     }
     exprcalc_release(expr);
   }
+  // More steps than a plan holds: the text is left to the exact runner.
+  std::string longText = "@X";
+  for (int i = 0; i < 150; ++i) longText = "SIN(" + longText + ")";
+  exprcalc_expr* expr = nullptr;
+  ASSERT_EQ(exprcalc_prepare(longText.c_str(), &expr), EXPRCALC_OK);
+  const double* const columns[] = {&Cases[0].x, &Cases[0].y};
+  ColumnPlan plan;
+  EXPECT_FALSE(exprcalc::PlanColumns(*expr, table, ColumnValues{indexes, columns, 2}, plan));
+  exprcalc_release(expr);
   FreeVariable();
 }
 
