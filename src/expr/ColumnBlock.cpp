@@ -8,11 +8,11 @@
 // evaluation: a failing row, a square root of a negative or NaN, a NaN power
 // operand, or a NaN value when the plan has sums or products (the evaluation
 // pins their NaN to the first NaN operand's, where the vector instruction,
-// whose operands the compiler may swap, may take either operand's). Every other step gives the NaN
-// of the evaluation (the same instruction or function on the same operands),
-// and each step but "^" gives NaN from a NaN operand, so a NaN from a sum or
-// product shows in the value or at a power. The caller runs a flagged block
-// exactly.
+// whose operands the compiler may swap, may take either operand's). Every
+// other step gives the NaN of the evaluation (the same instruction or
+// function on the same operands), and each step but "^" gives NaN from a NaN
+// operand, so a NaN from a sum or product shows in the value or at a power.
+// The caller runs a flagged block exactly.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -70,7 +70,6 @@ template <typename A, typename B, typename Maths>
   search->made = true;
 }
 
-
 template <typename A, typename B>
 [[gnu::always_inline]] inline bool Infix(PlanStep::Code code, A a, B b, double* __restrict out, std::size_t n,
                                          NaNSearch* search) noexcept {
@@ -88,15 +87,16 @@ template <typename A, typename B>
       if constexpr (std::is_same_v<B, Same>) {  // the plan holds no divisor that fails
         Map(a, b, out, n, [](double x, double y) { return x / y; }, search);
         return true;
+      } else {
+        // A failing row divides by 1, so that no row divides by zero.
+        Flags zero;
+        for (std::size_t j = 0; j < n; ++j) {
+          const bool tiny = std::fabs(b[j]) < ZeroThreshold;
+          zero.Raise(tiny);
+          out[j] = a[j] / (tiny ? 1.0 : b[j]);
+        }
+        return zero.None();
       }
-      // A failing row divides by 1, so that no row divides by zero.
-      Flags zero;
-      for (std::size_t j = 0; j < n; ++j) {
-        const bool tiny = std::fabs(b[j]) < ZeroThreshold;
-        zero.Raise(tiny);
-        out[j] = a[j] / (tiny ? 1.0 : b[j]);
-      }
-      return zero.None();
     }
     case PlanStep::Remainder: {
       Flags failed;
@@ -145,8 +145,8 @@ template <typename Function>
   switch (step.function) {
     case 'Q': {
       // The square root of a negative or NaN is a NaN whose bits are the
-      // library's: that block runs exactly.
-      // (Its value is NaN only there: no search for a NaN is left to make.)
+      // library's: that block runs exactly. (Its value is NaN only there,
+      // so no search for a NaN is left to make.)
       Flags outside;
       for (std::size_t j = 0; j < n; ++j) {
         outside.Raise(!(a[j] >= 0.0));

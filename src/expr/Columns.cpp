@@ -288,37 +288,16 @@ std::size_t BlockRows(std::size_t buffers) noexcept {
 
 }  // namespace
 
-ResultCode EvaluateColumns(const Program& program, const VariableTable& table, const ColumnValues& values,
-                           std::size_t rows, double* results, int* codes) noexcept {
-  ColumnRunner runner(program, table, values);
-  const std::size_t deepest = program.Current(table) ? runner.DeepestStack() : ColumnRunner::NotRunnable;
-  // The wider the blocks, the less each operation's dispatch costs per row.
-  using Exact = ResultCode (ColumnRunner::*)(std::size_t, std::size_t, double*, double*, int*) noexcept;
-  Exact exact = nullptr;
-  if (deepest <= ColumnScratchNumbers / 128) {
-    exact = &ColumnRunner::Run<128>;
-  } else if (deepest <= ColumnScratchNumbers / 32) {
-    exact = &ColumnRunner::Run<32>;
-  } else if (deepest <= ColumnScratchNumbers / 8) {
-    exact = &ColumnRunner::Run<8>;
-  }
+namespace {
 
-  if (exact == nullptr) {
-    // After a change of shape (or for a program that cannot run), each row
-    // evaluates the text, as a single evaluation does. The value is stored
-    // once the row is evaluated: results may be a column.
-    ResultCode first = Ok;
-    for (std::size_t row = 0; row < rows; ++row) {
-      const RowValues rowValues{values, row};
-      double value = 0.0;
-      const ResultCode code = Evaluate(program.Text(), table, value, &rowValues);
-      results[row] = value;
-      if (codes != nullptr) codes[row] = code;
-      if (first == Ok) first = code;
-    }
-    return first;
-  }
+using ExactRun = ResultCode (ColumnRunner::*)(std::size_t, std::size_t, double*, double*, int*) noexcept;
 
+// The blocks of a program that runs: the plan where it holds, each block
+// that it flags run again exactly. Out of line, so that the text path's
+// frame does not carry the scratch.
+[[gnu::noinline]] ResultCode RunBlocks(ColumnRunner& runner, ExactRun exact, const VariableTable& table,
+                                       const ColumnValues& values, std::size_t rows, double* results,
+                                       int* codes) noexcept {
   alignas(64) double scratch[ColumnScratchNumbers];
   ColumnPlan plan;
   if (!MakeColumnPlan(runner.Recorded(), table, values, plan)) return (runner.*exact)(0, rows, scratch, results, codes);
@@ -326,8 +305,6 @@ ResultCode EvaluateColumns(const Program& program, const VariableTable& table, c
   const std::size_t stride = BlockRows(plan.bufferCount + (staged ? 1 : 0));
   if (stride == 0) return (runner.*exact)(0, rows, scratch, results, codes);
 
-  // Each block runs the plan; a block in which a row may differ from its
-  // exact evaluation runs again exactly.
   ResultCode first = Ok;
   for (std::size_t start = 0; start < rows; start += stride) {
     const std::size_t n = std::min(stride, rows - start);
@@ -338,6 +315,38 @@ ResultCode EvaluateColumns(const Program& program, const VariableTable& table, c
       continue;
     }
     const ResultCode code = (runner.*exact)(start, start + n, scratch, results, codes);
+    if (first == Ok) first = code;
+  }
+  return first;
+}
+
+}  // namespace
+
+ResultCode EvaluateColumns(const Program& program, const VariableTable& table, const ColumnValues& values,
+                           std::size_t rows, double* results, int* codes) noexcept {
+  ColumnRunner runner(program, table, values);
+  const std::size_t deepest = program.Current(table) ? runner.DeepestStack() : ColumnRunner::NotRunnable;
+  // The wider the blocks, the less each operation's dispatch costs per row.
+  if (deepest <= ColumnScratchNumbers / 128) {
+    return RunBlocks(runner, &ColumnRunner::Run<128>, table, values, rows, results, codes);
+  }
+  if (deepest <= ColumnScratchNumbers / 32) {
+    return RunBlocks(runner, &ColumnRunner::Run<32>, table, values, rows, results, codes);
+  }
+  if (deepest <= ColumnScratchNumbers / 8) {
+    return RunBlocks(runner, &ColumnRunner::Run<8>, table, values, rows, results, codes);
+  }
+
+  // After a change of shape (or for a program that cannot run), each row
+  // evaluates the text, as a single evaluation does. The value is stored
+  // once the row is evaluated: results may be a column.
+  ResultCode first = Ok;
+  for (std::size_t row = 0; row < rows; ++row) {
+    const RowValues rowValues{values, row};
+    double value = 0.0;
+    const ResultCode code = Evaluate(program.Text(), table, value, &rowValues);
+    results[row] = value;
+    if (codes != nullptr) codes[row] = code;
     if (first == Ok) first = code;
   }
   return first;
