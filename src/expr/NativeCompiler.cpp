@@ -392,12 +392,17 @@ NativeCode CompileNative(const Recorded& recorded) noexcept {
   return compiled;
 }
 
+bool MayCompileNative(std::size_t operations) noexcept {
+  return operations <= ValueNumbers::MostOperations && CodeSpaceAvailable();
+}
+
 }  // namespace exprcalc
 
 #else
 
 namespace exprcalc {
 NativeCode CompileNative(const Recorded&) noexcept { return {}; }
+bool MayCompileNative(std::size_t) noexcept { return false; }
 }  // namespace exprcalc
 
 #endif

@@ -181,12 +181,18 @@ exprcalc_expr* exprcalc_expr::Shrink(exprcalc_expr* program) noexcept {
   return shrunk;
 }
 
-// The steps take a block of their own, sized by the operations recorded (at
+// Where no machine code can be had, the steps take a block of their own, sized by the operations recorded (at
 // most one step each); false when it cannot be had. Operations that do not
 // compile leave the program following its text.
 bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
   using namespace exprcalc;
   if (!usable_) return true;
+  // Where the first run compiles machine code, there are no steps: should
+  // the code space fail then, running the program evaluates its text.
+  if (MayCompileNative(operationCount_)) {
+    quickGeneration_ = generation_;
+    return true;
+  }
   // At most one step per operation, and an end per segment.
   const std::size_t most = operationCount_ + operationCount_ / SegmentSteps + 2;
   std::size_t bytes = 0;

@@ -1,6 +1,7 @@
 // Running a program, the rare cases: its text, once the table changed shape
-// (or for a program that could not be encoded), the first run, which compiles
-// the machine code, and the steps, where there is none. The common case is
+// (or for a program that could not be encoded, or whose machine code could
+// not be had), the first run, which compiles the machine code, and the steps,
+// where there is no machine code. The common case is
 // inline in Program.h.
 #include "expr/CodeSpace.h"
 #include "expr/Evaluate.h"
@@ -18,6 +19,7 @@ exprcalc::ResultCode exprcalc_expr::RunOther(const VariableTable& table, double&
     }
   }
   if (const exprcalc::NativeFunction native = Native()) return native(&value);
+  if (steps_ == nullptr) return exprcalc::Evaluate(Text(), table, value);  // the code space failed
   const exprcalc::Outcome outcome = slotCount_ > SmallFrame ? RunSteps<MostNumbers>() : RunSteps<SmallFrame>();
   value = outcome.value;
   return outcome.code;
