@@ -12,6 +12,11 @@ void* AllocateZeroed(std::size_t size) noexcept { return std::calloc(size == 0 ?
 
 void* Reallocate(void* block, std::size_t size) noexcept { return std::realloc(block, size == 0 ? 1 : size); }
 
+void* Shrink(void* block, std::size_t size) noexcept {
+  void* shrunk = std::realloc(block, size == 0 ? 1 : size);
+  return shrunk == nullptr ? block : shrunk;
+}
+
 void Release(void* block) noexcept { std::free(block); }
 
 }  // namespace exprcalc

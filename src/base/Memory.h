@@ -15,6 +15,10 @@ void* AllocateZeroed(std::size_t size) noexcept;
 // Resizes block to size bytes, keeping its contents (the block may move; added
 // bytes are not cleared). On failure returns nullptr and block stays valid.
 void* Reallocate(void* block, std::size_t size) noexcept;
+// Gives back the end of block beyond size bytes (size at most the block's),
+// keeping its contents; the block may move. Never fails: a block that cannot
+// shrink stays as it is, and is returned.
+void* Shrink(void* block, std::size_t size) noexcept;
 // Releases a block from the functions above; nullptr is ignored.
 void Release(void* block) noexcept;
 

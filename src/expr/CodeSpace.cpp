@@ -88,6 +88,8 @@ bool TurnedOff() noexcept {
   return off;
 }
 
+bool CodeSpaceAvailable() noexcept { return !TurnedOff(); }
+
 CodeSpace ReserveCode(std::size_t bytes) noexcept {
   if (bytes > ChunkBytes * 64 || TurnedOff()) return {};
   bytes = (bytes + Alignment - 1) / Alignment * Alignment;
@@ -126,6 +128,7 @@ void ReleaseCode(void* chunk) noexcept {
 #else
 
 namespace exprcalc {
+bool CodeSpaceAvailable() noexcept { return false; }
 CodeSpace ReserveCode(std::size_t) noexcept { return {}; }
 void TrimCode(const CodeSpace&, std::size_t) noexcept {}
 void ReleaseCode(void*) noexcept {}

@@ -19,6 +19,8 @@ struct CodeSpace {
   void* chunk = nullptr;  // what ReleaseCode takes
 };
 
+// False where ReserveCode never gives space: another platform, or turned off.
+bool CodeSpaceAvailable() noexcept;
 // At least bytes of code space, aligned to 64 bytes; empty when the platform
 // has none or memory ran out. Any thread may call it. It uses no heap.
 CodeSpace ReserveCode(std::size_t bytes) noexcept;

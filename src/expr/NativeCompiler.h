@@ -21,4 +21,9 @@ struct NativeCode {
 
 NativeCode CompileNative(const Recorded& recorded) noexcept;
 
+// Whether a program of this many operations is compiled into machine code
+// on its first run (the platform has it, it is not turned off, it is short
+// enough: every text of up to 256 bytes is).
+bool MayCompileNative(std::size_t operations) noexcept;
+
 }  // namespace exprcalc

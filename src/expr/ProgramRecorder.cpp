@@ -149,7 +149,12 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
     TokenReader input(text, table);
     ProgramRecorder recorder(*program);
     double ignored = 0.0;
-    if (Parse(text, input, ignored, recorder) == OutOfMemory || !program->Compile(table)) {
+    if (Parse(text, input, ignored, recorder) == OutOfMemory) {
+      Release(program);
+      return nullptr;
+    }
+    program = Shrink(program);
+    if (!program->Compile(table)) {
       Release(program);
       return nullptr;
     }
@@ -160,12 +165,34 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
   return program;
 }
 
-// The steps take a block of their own, sized by the operations recorded (at
+// Moves the operations and the text down behind the constants recorded and
+// gives back the rest of the block, sized for the most a text may need.
+exprcalc_expr* exprcalc_expr::Shrink(exprcalc_expr* program) noexcept {
+  using namespace exprcalc;
+  auto* operations = reinterpret_cast<std::uint32_t*>(program->constants_ + program->constantCount_);
+  std::memmove(operations, program->operations_, program->operationCount_ * sizeof(std::uint32_t));
+  char* text = reinterpret_cast<char*>(operations + program->operationCount_);
+  std::memmove(text, program->text_, program->length_);
+  const std::size_t bytes = static_cast<std::size_t>(text + program->length_ - reinterpret_cast<char*>(program));
+  auto* shrunk = static_cast<Program*>(exprcalc::Shrink(program, bytes));
+  shrunk->constants_ = reinterpret_cast<double*>(shrunk + 1);
+  shrunk->operations_ = reinterpret_cast<std::uint32_t*>(shrunk->constants_ + shrunk->constantCount_);
+  shrunk->text_ = reinterpret_cast<char*>(shrunk->operations_ + shrunk->operationCount_);
+  return shrunk;
+}
+
+// Where no machine code can be had, the steps take a block of their own, sized by the operations recorded (at
 // most one step each); false when it cannot be had. Operations that do not
 // compile leave the program following its text.
 bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
   using namespace exprcalc;
   if (!usable_) return true;
+  // Where the first run compiles machine code, there are no steps: should
+  // the code space fail then, running the program evaluates its text.
+  if (MayCompileNative(operationCount_)) {
+    quickGeneration_ = generation_;
+    return true;
+  }
   // At most one step per operation, and an end per segment.
   const std::size_t most = operationCount_ + operationCount_ / SegmentSteps + 2;
   std::size_t bytes = 0;
@@ -174,6 +201,9 @@ bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
   if (steps_ == nullptr) return false;
   const Recorded recorded{operations_, operationCount_, resultSlot_, constants_, constantCount_, table};
   stepCount_ = CompileSteps(recorded, steps_, slotCount_);
+  if (stepCount_ != NotCompiled && stepCount_ < most) {
+    steps_ = static_cast<Step*>(exprcalc::Shrink(steps_, stepCount_ * sizeof(Step)));
+  }
   if (stepCount_ == NotCompiled) {
     usable_ = false;
   } else {

@@ -18,7 +18,7 @@ namespace exprcalc {
 
 class ValueNumbers {
  public:
-  static constexpr std::size_t MostOperations = 256;
+  static constexpr std::size_t MostOperations = 258;  // a text of 256 bytes records at most 257
   static constexpr std::uint32_t NoSlot = static_cast<std::uint32_t>(-1);
 
   // Numbers the values of the operations before the first malformed one;

@@ -160,6 +160,7 @@ TEST(Prepared, AgreesWithParseStringThroughEveryKindOfTableChange) {
     std::string text = i % 2 == 0 ? TokenSoup(random) : Expression(random, 4);
     for (int folded = 0; i % 8 == 3 && folded < 300; folded += 2) text = "2-1+" + text;  // steps that fold away
     for (int open = 0; i % 16 == 5 && open < 10 + i % 200; ++open) text = "@A*(" + text + ")";  // a deep stack
+    for (int term = 0; i % 64 == 9 && term < 300; ++term) text += "+@B";  // a long flat program, past 256 bytes
     while (i % 4 == 3 && text.size() <= 256) text += random.Pick(Operators) + Expression(random, 4);
     Compare(text, random, compared, firstMismatch);
   }

@@ -55,6 +55,12 @@ void* Reallocate(void* block, std::size_t size) noexcept {
   return std::realloc(block, size == 0 ? 1 : size);
 }
 
+// Shrinking asks for no memory: it is neither counted nor failed.
+void* Shrink(void* block, std::size_t size) noexcept {
+  void* shrunk = std::realloc(block, size == 0 ? 1 : size);
+  return shrunk == nullptr ? block : shrunk;
+}
+
 void Release(void* block) noexcept {
   if (block == nullptr) return;
   liveBlockCount.fetch_sub(1, std::memory_order_relaxed);
