@@ -434,7 +434,7 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_set_double(int index, double value);
  * variable now, or the handle, results, indexes, columns or a column is null
  * (or below 65536) where rows or count needs it. While the table keeps its
  * shape it runs the prepared operations over blocks of rows and allocates
- * nothing (its stack frame holds about 20 KiB); after a change of shape each
+ * nothing (its stack holds about 22 KiB at the most); after a change of shape each
  * row evaluates the text. Threads: as exprcalc_evaluate, it only reads the
  * handle and the table, so any number of threads may evaluate columns at
  * the same time while no call writes the table. */

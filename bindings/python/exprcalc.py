@@ -871,7 +871,8 @@ class Prepared:
             raise ValueError(f"columns of different lengths: {sorted(rows)}")
         rows = rows.pop() if rows else 0
         if as_arrays:
-            values, codes = numpy.zeros(rows, numpy.float64), numpy.zeros(rows, numpy.intc)
+            # Every row is written (or the call fails and they are not returned).
+            values, codes = numpy.empty(rows, numpy.float64), numpy.empty(rows, numpy.intc)
             results = (values.ctypes.data_as(_DOUBLE_P), codes.ctypes.data_as(ctypes.POINTER(ctypes.c_int)))
         else:
             values, codes = (ctypes.c_double * rows)(), (ctypes.c_int * rows)()
