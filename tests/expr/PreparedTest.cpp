@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -230,18 +231,25 @@ TEST(Prepared, ColumnsAgreeWithSetAndEvaluateRowByRow) {
         }
         columns.push_back(values[k].data());
       }
-      std::vector<double> results(rows, 9.0);
+      // The results lie between two margins that no call may write.
+      constexpr std::size_t Margin = 1024;
+      std::vector<double> guarded(rows + 2 * Margin, 9.0);
+      double* const results = guarded.data() + Margin;
       const bool inPlace = numbers && !columns.empty() && random.Below(5) == 0;
       if (inPlace) {
-        results = values[0];
-        columns[0] = results.data();
+        std::copy(values[0].begin(), values[0].end(), results);
+        columns[0] = results;
       }
       std::vector<int> codes(rows, -9);
       const int first = exprcalc_evaluate_columns(expr, rows, indexes.size(), indexes.data(), columns.data(),
-                                                  results.data(), codes.data());
+                                                  results, codes.data());
+      const auto untouched = [](double value) { return value == 9.0; };
+      EXPECT_TRUE(std::all_of(guarded.begin(), guarded.begin() + Margin, untouched) &&
+                  std::all_of(guarded.end() - Margin, guarded.end(), untouched))
+          << text << ": written outside the results";
       if (!numbers) {
         EXPECT_EQ(first, -1);
-        EXPECT_EQ(results, std::vector<double>(rows, 9.0)) << "nothing is written";
+        EXPECT_TRUE(std::all_of(results, results + rows, untouched)) << "nothing is written";
         continue;
       }
       int expectedFirst = 0;
