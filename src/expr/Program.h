@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <type_traits>
 
 #include "exprcalc.h"
 #include "expr/NativeCompiler.h"
@@ -91,8 +90,6 @@ struct exprcalc_expr {
   // Compiles the recorded operations into steps; false when memory ran out
   // (ProgramRecorder.cpp).
   bool Compile(const VariableTable& table) noexcept;
-  // Gives back what the recording did not use; the program may move.
-  static exprcalc_expr* Shrink(exprcalc_expr* program) noexcept;
   // Out of line, every other case (ProgramRunner.cpp): the text, the first
   // run, which compiles the machine code, and the steps where there is none.
   ResultCode RunOther(const VariableTable& table, double& value) const noexcept;
@@ -110,9 +107,9 @@ struct exprcalc_expr {
   exprcalc::Step* steps_ = nullptr;  // what Run runs: the operations compiled (Steps.h)
   std::size_t stepCount_ = 0;
   std::size_t slotCount_ = 0;  // the deepest stack of numbers
-  // The machine code (NativeCompiler.h), once the first run compiled it. Plain
+  // The machine code (NativeCompiler.h), once the first run compiled it: plain
   // fields read and written atomically (std::atomic_ref), so that a program
-  // stays trivially copyable and its block can shrink once it is recorded.
+  // stays trivially copyable.
   mutable exprcalc::NativeFunction native_ = nullptr;
   mutable bool nativeTried_ = false;
   mutable void* nativeChunk_ = nullptr;
@@ -125,7 +122,6 @@ struct exprcalc_expr {
 
 namespace exprcalc {
 using Program = ::exprcalc_expr;
-static_assert(std::is_trivially_copyable_v<Program>, "a program's block may move when it shrinks");
 
 static_assert([] {
   constexpr Program::Code Infix[][3] = {

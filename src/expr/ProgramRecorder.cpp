@@ -153,7 +153,6 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
       Release(program);
       return nullptr;
     }
-    program = Shrink(program);
     if (!program->Compile(table)) {
       Release(program);
       return nullptr;
@@ -163,22 +162,6 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
     program->resultSlot_ = NoOperand;
   }
   return program;
-}
-
-// Moves the operations and the text down behind the constants recorded and
-// gives back the rest of the block, sized for the most a text may need.
-exprcalc_expr* exprcalc_expr::Shrink(exprcalc_expr* program) noexcept {
-  using namespace exprcalc;
-  auto* operations = reinterpret_cast<std::uint32_t*>(program->constants_ + program->constantCount_);
-  std::memmove(operations, program->operations_, program->operationCount_ * sizeof(std::uint32_t));
-  char* text = reinterpret_cast<char*>(operations + program->operationCount_);
-  std::memmove(text, program->text_, program->length_);
-  const std::size_t bytes = static_cast<std::size_t>(text + program->length_ - reinterpret_cast<char*>(program));
-  auto* shrunk = static_cast<Program*>(exprcalc::Shrink(program, bytes));
-  shrunk->constants_ = reinterpret_cast<double*>(shrunk + 1);
-  shrunk->operations_ = reinterpret_cast<std::uint32_t*>(shrunk->constants_ + shrunk->constantCount_);
-  shrunk->text_ = reinterpret_cast<char*>(shrunk->operations_ + shrunk->operationCount_);
-  return shrunk;
 }
 
 // Where no machine code can be had, the steps take a block of their own, sized by the operations recorded (at
@@ -193,16 +176,25 @@ bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
     quickGeneration_ = generation_;
     return true;
   }
-  // At most one step per operation, and an end per segment.
+  // At most one step per operation, and an end per segment. Fused steps
+  // are fewer: a short program is compiled on the stack and keeps just its
+  // steps; a long one gives back the room it did not use.
   const std::size_t most = operationCount_ + operationCount_ / SegmentSteps + 2;
+  constexpr std::size_t StackSteps = 64;
+  Step onStack[StackSteps];
   std::size_t bytes = 0;
   if (!MultiplySize(most, sizeof(Step), bytes)) return false;
-  steps_ = static_cast<Step*>(Allocate(bytes));
-  if (steps_ == nullptr) return false;
+  Step* compiled = most <= StackSteps ? onStack : static_cast<Step*>(Allocate(bytes));
+  if (compiled == nullptr) return false;
   const Recorded recorded{operations_, operationCount_, resultSlot_, constants_, constantCount_, table};
-  stepCount_ = CompileSteps(recorded, steps_, slotCount_);
-  if (stepCount_ != NotCompiled && stepCount_ < most) {
-    steps_ = static_cast<Step*>(exprcalc::Shrink(steps_, stepCount_ * sizeof(Step)));
+  stepCount_ = CompileSteps(recorded, compiled, slotCount_);
+  const std::size_t kept = stepCount_ == NotCompiled ? 0 : stepCount_;
+  if (compiled == onStack) {
+    steps_ = static_cast<Step*>(Allocate(kept * sizeof(Step)));
+    if (steps_ == nullptr) return false;
+    if (kept > 0) std::memcpy(steps_, onStack, kept * sizeof(Step));
+  } else {
+    steps_ = static_cast<Step*>(exprcalc::Shrink(compiled, kept * sizeof(Step)));
   }
   if (stepCount_ == NotCompiled) {
     usable_ = false;
