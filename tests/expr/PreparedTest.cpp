@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <limits>
 #include <string>
 #include <utility>
@@ -307,6 +308,35 @@ TEST(Prepared, ParentAndChildEachGoOnAfterFork) {
   exprcalc_release(before);
   FreeVariable();
 }
+
+#if defined(__linux__) && defined(__x86_64__)
+// The mappings of machine code chunks (writable and executable views) now.
+std::size_t CodeMappings() {
+  std::ifstream maps("/proc/self/maps");
+  std::size_t count = 0;
+  for (std::string line; std::getline(maps, line);) count += line.find("exprcalc-code") != std::string::npos ? 1 : 0;
+  return count;
+}
+
+// Machine code is shared in chunks that go back to the system once their
+// last program is released, in whatever order programs are released.
+TEST(Prepared, MachineCodeChunksGoBackWhenTheirProgramsDo) {
+  FreeVariable();
+  EnterVarDouble("@A", 0.5);
+  std::vector<exprcalc_expr*> programs(3000);
+  for (std::size_t i = 0; i < programs.size(); ++i) {
+    const std::string text = "SIN(@A*" + std::to_string(i) + ")+(@A-1)/(@A+" + std::to_string(i + 1) + ")";
+    double value = 0.0;
+    ASSERT_EQ(exprcalc_prepare(text.c_str(), &programs[i]), EXPRCALC_OK);
+    ASSERT_EQ(exprcalc_evaluate(programs[i], &value), EXPRCALC_OK);  // compiles it
+  }
+  EXPECT_GT(CodeMappings(), 2u) << "thousands of programs fill more than one chunk";
+  for (std::size_t i = 0; i < programs.size(); i += 2) exprcalc_release(programs[i]);
+  for (std::size_t i = 1; i < programs.size(); i += 2) exprcalc_release(programs[i]);
+  EXPECT_LE(CodeMappings(), 2u) << "only the chunk that new code goes to stays";
+  FreeVariable();
+}
+#endif
 
 TEST(Prepared, HandlesAndOutputsThatAreNullOrSmall) {
   double value = 1.0;
