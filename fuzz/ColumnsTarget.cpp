@@ -15,21 +15,12 @@
 
 #include "FuzzInput.h"
 #include "TableChanges.h"
+#include "ExtremeValues.h"
 #include "exprcalc.h"
 
 namespace {
 
-double FromBits(std::uint64_t bits) {
-  double value = 0.0;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
-// Column values beyond Values: NaNs of either sign with different payloads
-// (a signalling one too), divisors about the zero threshold.
-const double ColumnExtremes[] = {FromBits(0xFFF8000000000000), FromBits(0x7FF8000000000123),
-                                 FromBits(0xFFF80000000BEEF0), FromBits(0x7FF0000000000001),
-                                 -std::numeric_limits<double>::infinity(), 4.9e-14, -5e-14};
+using exprcalc::testing::ColumnExtremes;
 
 // Evaluates the columns decoded from in and checks them row by row.
 void CheckColumns(const exprcalc_expr* expr, Input& in) {

@@ -23,6 +23,7 @@
 
 #include "AllocationFaults.h"
 #include "Random.h"
+#include "ExtremeValues.h"
 #include "exprcalc.h"
 
 namespace {
@@ -105,19 +106,7 @@ int EvaluateWithoutMemory(const exprcalc_expr* expr, double& value) {
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-double FromBits(std::uint64_t bits) {
-  double value = 0.0;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
-// Column values beyond Values: NaNs of either sign with different payloads
-// (a signalling one too), divisors just under and over the zero threshold,
-// the smallest numbers.
-const double ColumnExtremes[] = {FromBits(0xFFF8000000000000), FromBits(0x7FF8000000000123),
-                                 FromBits(0xFFF80000000BEEF0), FromBits(0x7FF0000000000001),
-                                 -std::numeric_limits<double>::infinity(), 4.9e-14, -5e-14, -1e-15,
-                                 std::numeric_limits<double>::denorm_min(), 1e-300};
+using exprcalc::testing::ColumnExtremes;
 
 // Prepares text and compares it with ParseString after each of several changes.
 void Compare(const std::string& text, Random& random, std::size_t& compared, std::string& firstMismatch) {
