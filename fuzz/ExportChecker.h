@@ -15,7 +15,7 @@
 #include "TableModel.h"
 #include "exprcalc.h"
 #include "AllocationFaults.h"
-#include "expr/BuiltIns.h"
+#include "language/BuiltIns.h"
 
 namespace exprcalc::model {
 

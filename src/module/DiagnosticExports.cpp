@@ -2,7 +2,7 @@
 // counterparts of ParseString and Substitution. Same shape as the classic
 // exports: read the arguments, one call into the module, copy out, return.
 #include "exprcalc.h"
-#include "expr/Evaluate.h"
+#include "evaluation/Evaluate.h"
 #include "module/EvaluatorModule.h"
 #include "module/ExportArguments.h"
 #include "module/Messages.h"

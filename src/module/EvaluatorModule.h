@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "expr/Evaluate.h"
+#include "evaluation/Evaluate.h"
 #include "statements/Substitute.h"
 #include "variables/VariableTable.h"
 

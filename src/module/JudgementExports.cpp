@@ -1,7 +1,7 @@
 // The exprcalc_* exports of judgements: an expression or a statement judged,
 // and a statement carried out only when it is whole.
 #include "exprcalc.h"
-#include "expr/Judgement.h"
+#include "evaluation/Judgement.h"
 #include "module/EvaluatorModule.h"
 #include "module/ExportArguments.h"
 #include "module/Messages.h"

@@ -3,7 +3,7 @@
 #include "module/Messages.h"
 
 #include "exprcalc.h"
-#include "expr/Findings.h"
+#include "evaluation/Findings.h"
 
 namespace exprcalc {
 

@@ -1,6 +1,6 @@
 // The library's words: one static English message for every result code, stop
 // reason, statement reason and finding kind (the last from the table of
-// kinds in expr/Findings.h). The calculator and the bindings print these.
+// kinds in evaluation/Findings.h). The calculator and the bindings print these.
 #pragma once
 
 namespace exprcalc {

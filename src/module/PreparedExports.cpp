@@ -1,8 +1,8 @@
 // The exprcalc_* exports of prepared expressions: a handle is a Program of
 // the module's table, evaluated again and again.
 #include "exprcalc.h"
-#include "expr/Columns.h"
-#include "expr/Program.h"
+#include "columns/Columns.h"
+#include "program/Program.h"
 #include "module/EvaluatorModule.h"
 #include "module/ExportArguments.h"
 

@@ -7,8 +7,8 @@
 #include <cstddef>
 
 #include "exprcalc.h"
-#include "expr/Evaluate.h"
-#include "expr/Findings.h"
+#include "evaluation/Evaluate.h"
+#include "evaluation/Findings.h"
 #include "statements/Substitute.h"
 
 namespace exprcalc {

@@ -2,7 +2,7 @@
 // part judged as any expression; nothing is written until it proves whole.
 #include "statements/StatementJudgement.h"
 
-#include "expr/Judgement.h"
+#include "evaluation/Judgement.h"
 
 namespace exprcalc {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "expr/Findings.h"
+#include "evaluation/Findings.h"
 #include "statements/Substitute.h"
 #include "variables/VariableTable.h"
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "exprcalc.h"
-#include "expr/Evaluate.h"
+#include "evaluation/Evaluate.h"
 #include "variables/VariableTable.h"
 
 namespace exprcalc {

@@ -12,7 +12,7 @@
 
 #include "CalculatorProcess.h"
 #include "exprcalc.h"
-#include "expr/BuiltIns.h"
+#include "language/BuiltIns.h"
 
 namespace calculatortest {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "exprcalc.h"
-#include "expr/Evaluate.h"
+#include "evaluation/Evaluate.h"
 #include "statements/Substitute.h"
 #include "AllocationFaults.h"
 #include "variables/VariableTable.h"

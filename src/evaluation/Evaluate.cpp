@@ -1,0 +1,39 @@
+// Evaluation of one expression text, plain and with a diagnosis.
+#include "evaluation/Evaluate.h"
+
+#include "columns/Columns.h"
+#include "evaluation/Explained.h"
+#include "language/Parse.h"
+#include "evaluation/PositionTracker.h"
+
+namespace exprcalc {
+
+namespace {
+[[gnu::always_inline]] inline ResultCode EvaluateReading(std::string_view expression, const VariableTable& table,
+                                                         double& result, const RowValues* row) noexcept {
+  result = 0.0;
+  if (expression.empty()) return Ok;
+  TokenReader input(expression, table, row);
+  Silent silent;
+  return Parse(expression, input, result, silent);
+}
+}  // namespace
+
+ResultCode Evaluate(std::string_view expression, const VariableTable& table, double& result) noexcept {
+  return EvaluateReading(expression, table, result, nullptr);
+}
+
+ResultCode Evaluate(std::string_view expression, const VariableTable& table, double& result,
+                    const RowValues* row) noexcept {
+  return EvaluateReading(expression, table, result, row);
+}
+
+ResultCode Explain(std::string_view expression, const VariableTable& table, double& result,
+                   Diagnosis& diagnosis) noexcept {
+  diagnosis = Diagnosis{};
+  TokenReader input(expression, table);
+  PositionTracker tracker(diagnosis);
+  return ExplainWith(expression, input, result, diagnosis, tracker);
+}
+
+}  // namespace exprcalc

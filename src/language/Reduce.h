@@ -1,0 +1,155 @@
+// The evaluator's stack and the one rule matcher that folds a stretch at the
+// top of the stack into an evaluated operand ("E"), computing as it goes. It
+// is inline: the parser runs it once for nearly every token.
+#pragma once
+
+#include <bit>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "language/Arithmetic.h"
+#include "language/BuiltIns.h"
+#include "language/ResultCode.h"
+#include "language/Token.h"
+
+namespace exprcalc {
+
+// The evaluator's stack, kept as two arrays so that a push touches as few
+// bytes as possible (a deeply nested text pushes one entry per byte):
+//  - kind: every entry's kind; entry 0 is the bottom marker "$";
+//  - operand: the numbers of the "i" and "E" entries, bottom first. Entries
+//    are pushed and folded at the top only, so the numbers of the entries from
+//    any index upward are always the topmost numbers here.
+// Both are left uninitialised: the parser writes each entry before reading it.
+struct EvalStack {
+  TokenKind* kind;
+  double* operand;
+  std::size_t depth;         // entries in use, the bottom marker included
+  std::size_t operandCount;  // numbers in use
+};
+
+// Where the value of the lowest "E" entry stands among the stack's numbers,
+// or NoOperand when there is none (the value is then 0.0).
+inline constexpr std::size_t NoOperand = static_cast<std::size_t>(-1);
+inline std::size_t LowestOperand(const EvalStack& stack) noexcept {
+  std::size_t number = 0;
+  for (std::size_t i = 0; i < stack.depth; ++i) {
+    if (stack.kind[i] == kind::Operand) return number;
+    if (CarriesNumber(stack.kind[i])) ++number;
+  }
+  return NoOperand;
+}
+
+constexpr bool IsInfixOperator(TokenKind k) noexcept {
+  return k == '+' || k == '-' || k == '*' || k == '/' || k == '%' || k == '^';
+}
+
+constexpr bool IsPrefixKind(TokenKind k) noexcept { return k == '-' || k == '+' || IsFunctionKind(k); }
+
+// A sign or a built-in function applied to its operand y.
+inline Outcome ApplyPrefix(TokenKind k, double y) noexcept {
+  if (k == '-') return {Ok, y * -1.0};
+  if (k == '+') return {Ok, y};
+  const BuiltIn& function = *FunctionOfKind[k];
+  if (function.domain != nullptr) {
+    const ResultCode code = function.domain(y);
+    if (code != Ok) return {code, 0.0};
+  }
+  return {Ok, function.maths(y)};
+}
+
+// When both operands of + or * are NaN, the hardware gives the first one's
+// NaN, but a compiler may swap the operands of these two (they commute), so
+// one text could give NaNs of different sign or payload on different paths.
+// Sum and Product pin it to the first operand's NaN, quieted, everywhere.
+// (Quieted sets the quiet bit itself: a compiler may drop a * 1.0.)
+inline double Quieted(double nan) noexcept {
+  return std::bit_cast<double>(std::bit_cast<std::uint64_t>(nan) | std::uint64_t{0x0008000000000000});
+}
+inline double FirstNaN(double a, double b, double result) noexcept {
+  if (result == result) return result;
+  if (a != a) return Quieted(a);
+  return b != b ? Quieted(b) : result;
+}
+inline double Sum(double a, double b) noexcept { return FirstNaN(a, b, a + b); }
+inline double Product(double a, double b) noexcept { return FirstNaN(a, b, a * b); }
+
+// a op b for one infix operator known at compile time, with its test: the
+// prepared runners call it directly, so that it is inlined there.
+template <TokenKind Op>
+inline Outcome ApplyOperator(double a, double b) noexcept {
+  if constexpr (Op == '+') {
+    return {Ok, Sum(a, b)};
+  } else if constexpr (Op == '-') {
+    return {Ok, a - b};
+  } else if constexpr (Op == '*') {
+    return {Ok, Product(a, b)};
+  } else if constexpr (Op == '/') {
+    if (std::fabs(b) < ZeroThreshold) return {DivisionByZero, 0.0};
+    return {Ok, a / b};
+  } else if constexpr (Op == '%') {
+    return Remainder(a, b);
+  } else {
+    static_assert(Op == '^');
+    if (a == 0.0 && b < 0.0) return {DomainError, 0.0};  // zero to a negative power
+    return {Ok, std::pow(a, b)};
+  }
+}
+
+// a op b for the six infix operators. Plain comparisons rather than a
+// switch: a jump table's one indirect branch predicts worse.
+inline Outcome ApplyInfix(double a, TokenKind op, double b) noexcept {
+  if (op == '+') return ApplyOperator<'+'>(a, b);
+  if (op == '-') return ApplyOperator<'-'>(a, b);
+  if (op == '*') return ApplyOperator<'*'>(a, b);
+  if (op == '/') return ApplyOperator<'/'>(a, b);
+  if (op == '%') return ApplyOperator<'%'>(a, b);
+  return ApplyOperator<'^'>(a, b);
+}
+
+// The arithmetic of every evaluation. Preparing a program stands in for it
+// with a recorder of the operations, since the parse's course never depends
+// on the values.
+struct Arithmetic {
+  static Outcome Prefix(TokenKind k, double y) noexcept { return ApplyPrefix(k, y); }
+  static Outcome Infix(double a, TokenKind op, double b) noexcept { return ApplyInfix(a, op, b); }
+};
+
+// Folds the entries from start to the top, which the parser hands over as one
+// handle, by the rule that matches them whole: a sign or function with its
+// operand; "(" E ")"; E op E. (A number becomes an operand as it is shifted,
+// see Parse.h.) The parser's handles never hold more than one rule (see
+// Priority.h), so a stretch that no rule matches whole is malformed. On a
+// failure depth is cut to start.
+template <typename Maths>
+[[gnu::always_inline]] inline ResultCode Reduce(std::size_t start, EvalStack& stack, Maths& maths) noexcept {
+  const TokenKind* kinds = stack.kind + start;
+  double* top = stack.operand + stack.operandCount;  // one past the topmost number
+  Outcome outcome{Malformed, 0.0};
+  switch (stack.depth - start) {
+    case 2:
+      if (IsPrefixKind(kinds[0]) && kinds[1] == kind::Operand) outcome = maths.Prefix(kinds[0], top[-1]);
+      break;
+    case 3:
+      if (kinds[0] == kind::Operand && IsInfixOperator(kinds[1]) && kinds[2] == kind::Operand) {
+        outcome = maths.Infix(top[-2], kinds[1], top[-1]);
+        if (outcome.code == Ok) --stack.operandCount;
+      } else if (kinds[0] == '(' && kinds[1] == kind::Operand && kinds[2] == ')') {
+        outcome = {Ok, top[-1]};
+      }
+      break;
+    default:
+      break;
+  }
+  if (outcome.code != Ok) {
+    stack.depth = start;
+    return outcome.code;
+  }
+  stack.kind[start] = kind::Operand;
+  stack.operand[stack.operandCount - 1] = outcome.value;
+  stack.depth = start + 1;
+  return Ok;
+}
+
+}  // namespace exprcalc

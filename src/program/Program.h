@@ -1,0 +1,140 @@
+// A prepared expression: the operations that evaluating its text performs,
+// in order, over a stack of numbers. The parse's course depends on the table
+// only through which names exist, where and of which type, so the program
+// holds while the table's generation is the one it was prepared under; after
+// a change of shape, running it evaluates the text again instead.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "exprcalc.h"
+#include "native/NativeCompiler.h"
+#include "language/ResultCode.h"
+#include "program/Steps.h"
+#include "variables/VariableTable.h"
+
+namespace exprcalc {
+class ProgramRecorder;
+class ColumnRunner;
+}  // namespace exprcalc
+
+// The handle that hosts hold (declared in exprcalc.h) is the program itself.
+struct exprcalc_expr {
+ public:
+  // Prepares text under the table as it is now; null when memory ran out
+  // (ProgramRecorder.cpp).
+  static exprcalc_expr* Prepare(std::string_view text, const exprcalc::VariableTable& table) noexcept;
+  static void Release(exprcalc_expr* program) noexcept;
+
+  // The code and value that evaluating the text gives now, bit for bit.
+  // Several threads may run one program at once: the first run compiles its
+  // machine code (once, atomically) and every other only reads the program.
+  // Inline: it is the whole of a prepared evaluation while the table keeps
+  // its shape.
+  exprcalc::ResultCode Run(const exprcalc::VariableTable& table, double& value) const noexcept {
+    const exprcalc::NativeFunction native = Native();
+    if (table.Generation() == quickGeneration_ && native != nullptr) [[likely]] {
+      return native(&value);
+    }
+    return RunOther(table, value);
+  }
+
+  std::string_view Text() const noexcept { return {text_, length_}; }
+  // True while running follows the prepared operations rather than the text.
+  bool Current(const exprcalc::VariableTable& table) const noexcept {
+    return usable_ && table.Generation() == generation_;
+  }
+
+  // Operation codes, in the low byte of each operation; the high 24 bits hold
+  // a constant's index, a record's index or a function's kind. An infix
+  // operation takes its right operand from the stack, or straight from a
+  // constant (C) or a variable (V) when that is all the right operand is.
+  enum Code : std::uint8_t {
+    PushConstant, PushVariable, Negate, Function, Malformed,
+    Add, AddC, AddV, Subtract, SubtractC, SubtractV, Multiply, MultiplyC, MultiplyV,
+    Divide, DivideC, DivideV, Remainder, RemainderC, RemainderV, Power, PowerC, PowerV,
+  };
+  // The recorder turns an infix operation into the form that reads its right
+  // operand itself by these steps (checked below for every infix operation).
+  static constexpr Code ConstantForm(Code infix) noexcept { return static_cast<Code>(infix + 1); }
+  static constexpr Code VariableForm(Code infix) noexcept { return static_cast<Code>(infix + 2); }
+  static constexpr unsigned OperandShift = 8;
+  static constexpr std::uint32_t LargestOperand = (std::uint32_t{1} << 24) - 1;
+  // Deepest stack of numbers a program may use; a deeper one runs the text.
+  static constexpr std::size_t MostNumbers = 256;
+  // Programs whose stack is no deeper run in a frame of this many numbers.
+  static constexpr std::size_t SmallFrame = 16;
+  // Steps run in segments of at most this many, each closed by an end step
+  // (StepKernels.h); the steps' block has room for the ends.
+  static constexpr std::size_t SegmentSteps = 32;
+
+ private:
+  friend class exprcalc::ProgramRecorder;
+  friend class exprcalc::ColumnRunner;
+  exprcalc_expr() = default;
+  using ResultCode = exprcalc::ResultCode;
+  using VariableTable = exprcalc::VariableTable;
+  // Runs the steps, segment by segment, in a frame of Slots numbers.
+  template <std::size_t Slots>
+  exprcalc::Outcome RunSteps() const noexcept {
+    double slots[Slots];
+    exprcalc::Outcome outcome{exprcalc::Ok, 0.0};
+    for (std::size_t i = 0; i < stepCount_ && outcome.code == exprcalc::Ok; i += SegmentSteps + 1) {
+      outcome = steps_[i].run(steps_[i], slots);
+    }
+    return outcome;
+  }
+  // Compiles the recorded operations into steps; false when memory ran out
+  // (ProgramRecorder.cpp).
+  bool Compile(const VariableTable& table) noexcept;
+  // Out of line, every other case (ProgramRunner.cpp): the text, the first
+  // run, which compiles the machine code, and the steps where there is none.
+  ResultCode RunOther(const VariableTable& table, double& value) const noexcept;
+
+  std::uint64_t generation_ = 0;
+  // The generation under which the steps and the machine code hold, or one that never comes.
+  static constexpr std::uint64_t NeverQuick = UINT64_MAX;
+  std::uint64_t quickGeneration_ = NeverQuick;
+  bool usable_ = true;
+  std::size_t resultSlot_ = 0;  // the numbers' index of the value, or NoOperand
+  std::size_t operationCount_ = 0;
+  std::size_t constantCount_ = 0;
+  double* constants_ = nullptr;
+  std::uint32_t* operations_ = nullptr;
+  exprcalc::Step* steps_ = nullptr;  // what Run runs: the operations compiled (Steps.h)
+  std::size_t stepCount_ = 0;
+  std::size_t slotCount_ = 0;  // the deepest stack of numbers
+  // The machine code (NativeCompiler.h), once the first run compiled it: plain
+  // fields read and written atomically (std::atomic_ref), so that a program
+  // stays trivially copyable.
+  mutable exprcalc::NativeFunction native_ = nullptr;
+  mutable bool nativeTried_ = false;
+  mutable void* nativeChunk_ = nullptr;
+  exprcalc::NativeFunction Native() const noexcept {
+    return std::atomic_ref<exprcalc::NativeFunction>(native_).load(std::memory_order_acquire);
+  }
+  char* text_ = nullptr;
+  std::size_t length_ = 0;
+};
+
+namespace exprcalc {
+using Program = ::exprcalc_expr;
+
+static_assert([] {
+  constexpr Program::Code Infix[][3] = {
+      {Program::Add, Program::AddC, Program::AddV},
+      {Program::Subtract, Program::SubtractC, Program::SubtractV},
+      {Program::Multiply, Program::MultiplyC, Program::MultiplyV},
+      {Program::Divide, Program::DivideC, Program::DivideV},
+      {Program::Remainder, Program::RemainderC, Program::RemainderV},
+      {Program::Power, Program::PowerC, Program::PowerV},
+  };
+  for (const auto& forms : Infix) {
+    if (Program::ConstantForm(forms[0]) != forms[1] || Program::VariableForm(forms[0]) != forms[2]) return false;
+  }
+  return true;
+}(), "each infix operation is followed by its constant form, then its variable form");
+}  // namespace exprcalc

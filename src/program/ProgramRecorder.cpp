@@ -1,0 +1,213 @@
+// Preparing a program: the text is parsed once with a recorder standing in
+// for the arithmetic, so every reduction becomes an operation instead of a
+// value. Steps on constants are folded where the fold succeeds; a step that
+// fails stays in the program, so its code comes at the same point as in a
+// plain evaluation (see ProgramRunner.cpp for the other half).
+#include "program/Program.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "base/Memory.h"
+#include "native/CodeSpace.h"
+#include "evaluation/Evaluate.h"
+#include "language/Parse.h"
+
+namespace exprcalc {
+
+class ProgramRecorder {
+ public:
+  explicit ProgramRecorder(Program& program) noexcept : program_(program) {}
+
+  void Prepare(std::size_t) noexcept {}
+
+  // A number is a literal or PAI, which stays what it is, or a variable,
+  // which is read from its record each run (a text variable reads as 0).
+  void Shifted(std::size_t, const Token& token, const TokenReader& input) noexcept {
+    if (token.kind != kind::Number) return;
+    const Resolution name = input.Resolved();
+    if (name.kind == Resolution::Kind::NumberRecord) {
+      Emit(Program::PushVariable, static_cast<std::uint32_t>(name.record), +1);
+    } else {
+      PushConstant(token.value);
+    }
+  }
+
+  Outcome Prefix(TokenKind k, double) noexcept {
+    if (k == '+') return {Ok, 0.0};  // the operand as it is
+    if (LastIs(Program::PushConstant, 1)) {
+      const Outcome folded = ApplyPrefix(k, program_.constants_[OperandOf(1)]);
+      if (folded.code == Ok) {
+        program_.constants_[OperandOf(1)] = folded.value;
+        return {Ok, 0.0};
+      }
+    }
+    if (k == '-') {
+      Emit(Program::Negate, 0, 0);
+    } else {
+      Emit(Program::Function, k, 0);
+    }
+    return {Ok, 0.0};
+  }
+
+  Outcome Infix(double, TokenKind op, double) noexcept {
+    if (LastIs(Program::PushConstant, 1) && LastIs(Program::PushConstant, 2)) {
+      const Outcome folded = ApplyInfix(program_.constants_[OperandOf(2)], op, program_.constants_[OperandOf(1)]);
+      if (folded.code == Ok) {
+        program_.constants_[OperandOf(2)] = folded.value;
+        --program_.constantCount_;  // the right operand's, the last one added
+        --program_.operationCount_;
+        --depth_;
+        return {Ok, 0.0};
+      }
+    }
+    // A right operand that is one constant or variable is read by the operation itself.
+    const Program::Code code = InfixCode(op);
+    if (LastIs(Program::PushConstant, 1) || LastIs(Program::PushVariable, 1)) {
+      const Program::Code form =
+          LastIs(Program::PushConstant, 1) ? Program::ConstantForm(code) : Program::VariableForm(code);
+      const std::uint32_t operand = OperandOf(1);
+      --program_.operationCount_;
+      --depth_;
+      Emit(form, operand, 0);
+    } else {
+      Emit(code, 0, -1);
+    }
+    return {Ok, 0.0};
+  }
+
+  // Only a malformed stretch can fail here: the recorder's arithmetic never does.
+  void Failed(const Failure&) noexcept { Emit(Program::Malformed, 0, 0); }
+
+  void Finished(const EvalStack& stack) noexcept { program_.resultSlot_ = LowestOperand(stack); }
+
+ private:
+  static Program::Code InfixCode(TokenKind op) noexcept {
+    switch (op) {
+      case '+': return Program::Add;
+      case '-': return Program::Subtract;
+      case '*': return Program::Multiply;
+      case '/': return Program::Divide;
+      case '%': return Program::Remainder;
+      default: return Program::Power;
+    }
+  }
+
+  void PushConstant(double value) noexcept {
+    program_.constants_[program_.constantCount_] = value;
+    Emit(Program::PushConstant, static_cast<std::uint32_t>(program_.constantCount_++), +1);
+  }
+
+  // An operand beyond 24 bits cannot be encoded: the program is then not
+  // used, and running it evaluates the text.
+  void Emit(Program::Code code, std::uint32_t operand, int depthChange) noexcept {
+    if (operand > Program::LargestOperand) program_.usable_ = false;
+    program_.operations_[program_.operationCount_++] = (operand << Program::OperandShift) | code;
+    depth_ = static_cast<std::size_t>(static_cast<long long>(depth_) + depthChange);
+    if (depth_ > Program::MostNumbers) program_.usable_ = false;
+  }
+
+  // True when the back-th operation from the end is code: for a push, the
+  // back-th number from the top is then that constant or variable.
+  bool LastIs(Program::Code code, std::size_t back) const noexcept {
+    return program_.operationCount_ >= back &&
+           (program_.operations_[program_.operationCount_ - back] & 0xFF) == code;
+  }
+  std::uint32_t OperandOf(std::size_t back) const noexcept {
+    return program_.operations_[program_.operationCount_ - back] >> Program::OperandShift;
+  }
+
+  Program& program_;
+  std::size_t depth_ = 0;
+};
+static_assert(ParseObserver<ProgramRecorder>);
+
+}  // namespace exprcalc
+
+exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable& table) noexcept {
+  using namespace exprcalc;
+  // Every token takes a byte of text, so a text of n bytes gives at most n + 1
+  // operations and as many constants (at most 13 bytes per byte of text).
+  const std::size_t most = text.size() + 2;
+  std::size_t bytes = 0;
+  if (!MultiplySize(most, sizeof(double) + sizeof(std::uint32_t), bytes) || bytes > SIZE_MAX - sizeof(Program) - most) {
+    return nullptr;
+  }
+  bytes += sizeof(Program) + most;
+  void* block = Allocate(bytes);
+  if (block == nullptr) return nullptr;
+  Program* program = new (block) Program;
+  program->constants_ = reinterpret_cast<double*>(program + 1);
+  program->operations_ = reinterpret_cast<std::uint32_t*>(program->constants_ + most);
+  program->text_ = reinterpret_cast<char*>(program->operations_ + most);
+  if (!text.empty()) std::memcpy(program->text_, text.data(), text.size());
+  program->length_ = text.size();
+  program->generation_ = table.Generation();
+
+  if (!text.empty()) {
+    TokenReader input(text, table);
+    ProgramRecorder recorder(*program);
+    double ignored = 0.0;
+    if (Parse(text, input, ignored, recorder) == OutOfMemory) {
+      Release(program);
+      return nullptr;
+    }
+    if (!program->Compile(table)) {
+      Release(program);
+      return nullptr;
+    }
+
+  } else {
+    program->resultSlot_ = NoOperand;
+  }
+  return program;
+}
+
+// Where no machine code can be had, the steps take a block of their own, sized by the operations recorded (at
+// most one step each); false when it cannot be had. Operations that do not
+// compile leave the program following its text.
+bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
+  using namespace exprcalc;
+  if (!usable_) return true;
+  // Where the first run compiles machine code, there are no steps: should
+  // the code space fail then, running the program evaluates its text.
+  if (MayCompileNative(operationCount_)) {
+    quickGeneration_ = generation_;
+    return true;
+  }
+  // At most one step per operation, and an end per segment. Fused steps
+  // are fewer: a short program is compiled on the stack and keeps just its
+  // steps; a long one gives back the room it did not use.
+  const std::size_t most = operationCount_ + operationCount_ / SegmentSteps + 2;
+  constexpr std::size_t StackSteps = 64;
+  Step onStack[StackSteps];
+  std::size_t bytes = 0;
+  if (!MultiplySize(most, sizeof(Step), bytes)) return false;
+  Step* compiled = most <= StackSteps ? onStack : static_cast<Step*>(Allocate(bytes));
+  if (compiled == nullptr) return false;
+  const Recorded recorded{operations_, operationCount_, resultSlot_, constants_, constantCount_, table};
+  stepCount_ = CompileSteps(recorded, compiled, slotCount_);
+  const std::size_t kept = stepCount_ == NotCompiled ? 0 : stepCount_;
+  if (compiled == onStack) {
+    steps_ = static_cast<Step*>(Allocate(kept * sizeof(Step)));
+    if (steps_ == nullptr) return false;
+    if (kept > 0) std::memcpy(steps_, onStack, kept * sizeof(Step));
+  } else {
+    steps_ = static_cast<Step*>(exprcalc::Shrink(compiled, kept * sizeof(Step)));
+  }
+  if (stepCount_ == NotCompiled) {
+    usable_ = false;
+  } else {
+    quickGeneration_ = generation_;
+  }
+  return true;
+}
+
+void exprcalc_expr::Release(exprcalc_expr* program) noexcept {
+  if (program == nullptr) return;
+  if (program->steps_ != nullptr) exprcalc::Release(program->steps_);
+  exprcalc::ReleaseCode(program->nativeChunk_);
+  program->~exprcalc_expr();
+  exprcalc::Release(program);
+}
