@@ -4,6 +4,7 @@
 # or the one-line page that sends man to it), and every page renders without
 # a warning under `groff -ww -z` and `man -l`. Without groff or man the
 # rendering is skipped, unless REQUIRE_TOOLS is set (the CI stage sets it).
+cmake_minimum_required(VERSION 3.25)
 foreach(required IN ITEMS MAN_DIR EXPORTS MODULE)
   if(NOT DEFINED ${required})
     message(FATAL_ERROR "CheckManPages.cmake needs -D${required}=...")
