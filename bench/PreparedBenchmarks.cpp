@@ -1,7 +1,8 @@
 // Per corpus row that reads variables: exprcalc_evaluate with the first
 // variable of the row changed before every evaluation (by exprcalc_set_double,
 // by EnterVarDouble, or not at all), and the peer's Eval after a write to its
-// bound variable. Per row: exprcalc_prepare with its release, and
+// bound variable. Per row: exprcalc_prepare with its release, the same with
+// 1, 2, 63 and 64 evaluations between (the 64th compiles machine code), and
 // exprcalc_explain, for comparison with ParseString's one-shot cost.
 #include "PreparedBenchmarks.h"
 
@@ -86,6 +87,21 @@ void Prepare(benchmark::State& state, const CorpusRow& row) {
   }
 }
 
+// What a host pays for a formula it evaluates runs times: exprcalc_prepare,
+// runs evaluations, exprcalc_release (compare runs times ParseString).
+void PrepareAndRun(benchmark::State& state, const CorpusRow& row, int runs) {
+  EnterCorpusVariables();
+  const std::string text(row.text);
+  for (auto _ : state) {
+    exprcalc_expr* expr = nullptr;
+    benchmark::DoNotOptimize(exprcalc_prepare(text.c_str(), &expr));
+    double value = 0.0;
+    for (int run = 0; run < runs; ++run) benchmark::DoNotOptimize(exprcalc_evaluate(expr, &value));
+    benchmark::DoNotOptimize(value);
+    exprcalc_release(expr);
+  }
+}
+
 void Explain(benchmark::State& state, const CorpusRow& row) {
   EnterCorpusVariables();
   const std::string text(row.text);
@@ -103,6 +119,11 @@ void RegisterPreparedBenchmarks() {
     const std::string name(row.name);
     benchmark::RegisterBenchmark(("Prepare/exprcalc/" + name).c_str(), Prepare, row);
     benchmark::RegisterBenchmark(("Explain/exprcalc/" + name).c_str(), Explain, row);
+    // Once, twice (the break-even), and across the compile (64 runs).
+    for (const int runs : {1, 2, 63, 64}) {
+      benchmark::RegisterBenchmark(("PrepareRun/" + std::to_string(runs) + "/" + name).c_str(), PrepareAndRun, row,
+                                   runs);
+    }
     if (FirstVariable(row) == nullptr) continue;
     benchmark::RegisterBenchmark(("Prepared/set/" + name).c_str(), Evaluate, row, Store::SetDouble);
     benchmark::RegisterBenchmark(("Prepared/enter/" + name).c_str(), Evaluate, row, Store::EnterVarDouble);

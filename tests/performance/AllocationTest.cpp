@@ -133,6 +133,32 @@ TEST_F(Allocation, PreparedExpressionsEvaluateWithoutHeap) {
   }
 }
 
+// Every evaluation of a prepared expression stays off the heap, the one that
+// compiles its machine code included, and so do the steps of a text too long
+// to compile (1,000 bytes) or where code memory is denied (the test
+// PreparedWithoutCodeMemory runs this with a code budget of nothing).
+TEST_F(Allocation, PreparedEvaluationTakesNoHeapThroughItsCompile) {
+  EnterVarDouble("@X", 0.5);
+  std::string long_text = "@X";
+  while (long_text.size() < 990) long_text += "+(@X*" + std::to_string(long_text.size()) + "-1)";
+  for (const std::string& text : {std::string("(@X+1)*(@X-1)"), std::string("SIN(@X)^2+LOG(@X+3)"), long_text}) {
+    exprcalc_expr* expr = nullptr;
+    ASSERT_EQ(exprcalc_prepare(text.c_str(), &expr), EXPRCALC_OK);
+    const HeapCounts before = CurrentHeapCounts();
+    double value = 0.0;
+    for (int i = 0; i < 200; ++i) exprcalc_evaluate(expr, &value);
+    const HeapCounts after = CurrentHeapCounts();
+    EXPECT_EQ((after.newCalls - before.newCalls) + (after.libraryRequests - before.libraryRequests) +
+                  (after.mallocRequests - before.mallocRequests),
+              0u)
+        << text.size() << " bytes";
+    int why = -1;
+    EXPECT_NE(exprcalc_code_form(expr, &why), EXPRCALC_FORM_TEXT) << text.size() << " bytes";
+    exprcalc_release(expr);
+  }
+  RemoveVariable("@X");
+}
+
 struct ShortShape {
   const char* name;
   std::function<std::string(std::size_t)> build;
