@@ -79,7 +79,8 @@ template <typename Body>
 void Measure(const std::string& label, std::size_t perRepeat, Body body) {
   const bool counted = RUNNING_ON_VALGRIND_OR_ZERO() != 0;
   const std::size_t repeats = counted ? (perRepeat > 1 ? 2 : 200) : 20000 / perRepeat + 1;
-  body(repeats / 10 + 1);
+  // Past the runs after which a prepared expression compiles: its steady state.
+  body(std::max<std::size_t>(repeats / 10 + 1, 2048 / perRepeat + 1));
   double best = 1e300;
   const std::string dump = label + " " + std::to_string(repeats * perRepeat);
   for (int round = 0; round < (counted ? 1 : 5); ++round) {

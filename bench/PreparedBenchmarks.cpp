@@ -2,7 +2,8 @@
 // variable of the row changed before every evaluation (by exprcalc_set_double,
 // by EnterVarDouble, or not at all), and the peer's Eval after a write to its
 // bound variable. Per row: exprcalc_prepare with its release, the same with
-// 1, 2, 63 and 64 evaluations between (the 64th compiles machine code), and
+// 1, 2, 1023 and 1024 evaluations between (the 1,024th compiles machine
+// code), and
 // exprcalc_explain, for comparison with ParseString's one-shot cost.
 #include "PreparedBenchmarks.h"
 
@@ -119,8 +120,8 @@ void RegisterPreparedBenchmarks() {
     const std::string name(row.name);
     benchmark::RegisterBenchmark(("Prepare/exprcalc/" + name).c_str(), Prepare, row);
     benchmark::RegisterBenchmark(("Explain/exprcalc/" + name).c_str(), Explain, row);
-    // Once, twice (the break-even), and across the compile (64 runs).
-    for (const int runs : {1, 2, 63, 64}) {
+    // Once, twice (the break-even), and across the compile.
+    for (const int runs : {1, 2, 1023, 1024}) {
       benchmark::RegisterBenchmark(("PrepareRun/" + std::to_string(runs) + "/" + name).c_str(), PrepareAndRun, row,
                                    runs);
     }

@@ -33,6 +33,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Change(in);
   } while (!in.Empty());
+  // The form named agrees with its reason: machine code runs, steps have
+  // a reason not to, the text follows a change of shape or failed preparing.
+  int why = -1;
+  const int form = exprcalc_code_form(expr, &why);
+  const bool agrees = form == EXPRCALC_FORM_MACHINE_CODE ? why == EXPRCALC_CODE_RUNS
+                      : form == EXPRCALC_FORM_STEPS     ? why >= EXPRCALC_CODE_NOT_YET && why <= EXPRCALC_CODE_NO_MEMORY
+                      : form == EXPRCALC_FORM_TEXT      ? why == EXPRCALC_CODE_SHAPE || why == EXPRCALC_CODE_NOT_PREPARED
+                                                        : false;
+  if (!agrees) {
+    std::fprintf(stderr, "form %d, why %d\n", form, why);
+    std::abort();
+  }
   exprcalc_release(expr);
   FreeVariable();
   return 0;

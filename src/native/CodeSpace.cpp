@@ -88,13 +88,6 @@ CodeDenial ExecRefusal(int error) noexcept {
   return Lasting(CodeDenial::ExecDenied);
 }
 
-void Unmap(CodeSpace::Region& region) noexcept {
-  munmap(const_cast<unsigned char*>(region.executable), CodeSpace::RegionBytes);
-  close(region.file);
-  region = {};
-  regionsInUse.fetch_sub(1, std::memory_order_relaxed);
-}
-
 }  // namespace
 
 CodeDenial KnownDenial() noexcept {
@@ -102,19 +95,46 @@ CodeDenial KnownDenial() noexcept {
   return static_cast<CodeDenial>(lastingDenial.load(std::memory_order_relaxed));
 }
 
-CodeDenial CodePolicy() noexcept {
-  if (const CodeDenial known = KnownDenial(); known != CodeDenial::None) return known;
-  const int mdwe = prctl(PR_GET_MDWE, 0L, 0L, 0L, 0L);
-  if (mdwe > 0 && (mdwe & PR_MDWE_REFUSE_EXEC_GAIN) != 0) return Lasting(CodeDenial::Mdwe);
-  // Two views of one file would slip past a filter that only refuses
-  // writable-and-executable mappings and new executable protections: such a
-  // filter is asked directly, with a page that is never written.
+namespace {
+
+void Unmap(CodeSpace::Region& region) noexcept {
+  munmap(const_cast<unsigned char*>(region.executable), CodeSpace::RegionBytes);
+  close(region.file);
+  region = {};
+  regionsInUse.fetch_sub(1, std::memory_order_relaxed);
+}
+
+// Two views of one file would slip past a filter that only refuses
+// writable-and-executable mappings and new executable protections: such a
+// filter is asked directly, with a page that is never written. The probe
+// costs a few system calls, so it runs when a region is made and whenever
+// the process's seccomp mode differs from the last probe's (a filter added
+// on top of another is found by the next region's probe).
+CodeDenial ProbeExecutable() noexcept {
   void* probe = mmap(nullptr, PageSize(), PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (probe == MAP_FAILED) return CodeDenial::NoMemory;
   const int refused = mprotect(probe, PageSize(), PROT_READ | PROT_EXEC) == 0 ? 0 : errno;
   munmap(probe, PageSize());
   return refused == 0 ? CodeDenial::None : ExecRefusal(refused);
 }
+
+// The seccomp mode at the last probe that allowed executable memory; -1: none yet.
+std::atomic<int> probedSeccompMode{-1};
+
+CodeDenial Policy(bool probe) noexcept {
+  if (const CodeDenial known = KnownDenial(); known != CodeDenial::None) return known;
+  const int mdwe = prctl(PR_GET_MDWE, 0L, 0L, 0L, 0L);
+  if (mdwe > 0 && (mdwe & PR_MDWE_REFUSE_EXEC_GAIN) != 0) return Lasting(CodeDenial::Mdwe);
+  const int seccomp = prctl(PR_GET_SECCOMP, 0L, 0L, 0L, 0L);
+  if (!probe && seccomp == probedSeccompMode.load(std::memory_order_relaxed)) return CodeDenial::None;
+  const CodeDenial why = ProbeExecutable();
+  if (why == CodeDenial::None) probedSeccompMode.store(seccomp, std::memory_order_relaxed);
+  return why;
+}
+
+}  // namespace
+
+CodeDenial CodePolicy() noexcept { return Policy(true); }
 
 std::size_t CodeRegionsInUse() noexcept { return regionsInUse.load(std::memory_order_relaxed); }
 
@@ -145,6 +165,9 @@ CodeSpace::Region* CodeSpace::RegionWithRoom(int self, std::size_t bytes, CodeDe
   }
   why = CodeDenial::Budget;
   if (free == nullptr) return nullptr;
+  why = Policy(true);
+  if (why != CodeDenial::None) return nullptr;
+  why = CodeDenial::Budget;
   if (regionsInUse.fetch_add(1, std::memory_order_relaxed) >= CodeRegionBudget()) {
     regionsInUse.fetch_sub(1, std::memory_order_relaxed);
     return nullptr;
@@ -175,7 +198,7 @@ CodeSpace::Region* CodeSpace::RegionWithRoom(int self, std::size_t bytes, CodeDe
 
 CodeDenial CodeSpace::Open(std::size_t bytes, CodeWrite& write) noexcept {
   write = {};
-  const CodeDenial policy = CodePolicy();
+  const CodeDenial policy = Policy(false);
   if (policy != CodeDenial::None) return policy;
   bytes = (bytes + Alignment - 1) / Alignment * Alignment;
   if (bytes > RegionBytes) return CodeDenial::TooLong;

@@ -37,8 +37,10 @@ enum class CodeDenial : int {
 };
 
 // What the host allows now: None, or the first reason found (the switch,
-// the platform, MDWE, a refused executable mapping). Denials that cannot be
-// lifted are remembered; the rest is asked of the system each call.
+// the platform, MDWE, a refused executable protection). Denials that cannot
+// be lifted are remembered; the rest is asked of the system each call. A
+// compile asks the same, but probes executable memory only when a region is
+// made or the seccomp mode changed since the last probe.
 CodeDenial CodePolicy() noexcept;
 // What is already known without asking the system: the switch, the
 // platform, or a denial found before that holds for good; else None.

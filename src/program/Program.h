@@ -48,10 +48,14 @@ struct exprcalc_expr {
   // The form it runs in now, the header's EXPRCALC_FORM_*, and why it is not
   // machine code (EXPRCALC_CODE_*) (ProgramRunner.cpp).
   int Form(const exprcalc::VariableTable& table, int& why) const noexcept;
-  // Runs of the steps after which a program compiles: a compile costs about
-  // as much as this many runs save (bench/PreparedBenchmarks.cpp measures
-  // both), so no host pays for a compile that its evaluations do not repay.
-  static constexpr std::uint32_t CompileAfter = 64;
+  // Runs of the steps after which a program compiles. A compile costs about
+  // 9 us (mostly the system calls that map and unmap the writable view),
+  // and machine code saves 3 to 30 ns a run over the fused steps
+  // (bench/PreparedBenchmarks.cpp, PrepareRun/63 and /64 against
+  // Prepared/none): after this many runs a program has shown that it is
+  // evaluated often enough to repay the compile within a few thousand more,
+  // and the compile adds at most 9 ns to each run before it.
+  static constexpr std::uint32_t CompileAfter = 1024;
   // True while running follows the prepared operations rather than the text.
   bool Current(const exprcalc::VariableTable& table) const noexcept {
     return usable_ && table.Generation() == generation_;
@@ -114,6 +118,11 @@ struct exprcalc_expr {
   double* constants_ = nullptr;
   std::uint32_t* operations_ = nullptr;
   exprcalc::Step* steps_ = nullptr;  // what Run runs: the operations compiled (Steps.h)
+  // Whether the steps lie in the program's own block, after its constants.
+  bool StepsInBlock() const noexcept {
+    const auto at = reinterpret_cast<std::uintptr_t>(steps_);
+    return at >= reinterpret_cast<std::uintptr_t>(constants_) && at < reinterpret_cast<std::uintptr_t>(operations_);
+  }
   std::size_t stepCount_ = 0;
   std::size_t slotCount_ = 0;  // the deepest stack of numbers
   // The machine code (NativeCompiler.h), once a run compiled it: plain

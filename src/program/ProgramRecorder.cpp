@@ -6,6 +6,7 @@
 #include "program/Program.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -164,6 +165,24 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
   return program;
 }
 
+namespace {
+
+// CompileAfter, or fewer runs under the test switch EXPRCALC_COMPILE_AFTER=n
+// (1 to CompileAfter; read once), so that tests of the machine code need not
+// run each text a thousand times.
+std::uint32_t RunsBeforeCompile() noexcept {
+  static const std::uint32_t runs = [] {
+    const char* setting = std::getenv("EXPRCALC_COMPILE_AFTER");
+    if (setting == nullptr) return exprcalc::Program::CompileAfter;
+    const unsigned long asked = std::strtoul(setting, nullptr, 10);
+    return asked >= 1 && asked < exprcalc::Program::CompileAfter ? static_cast<std::uint32_t>(asked)
+                                                                  : exprcalc::Program::CompileAfter;
+  }();
+  return runs;
+}
+
+}  // namespace
+
 // The steps take a block of their own, sized by the operations recorded (at
 // most one step each); false when it cannot be had. Operations that do not
 // compile leave the program following its text. Every program has its steps:
@@ -185,9 +204,15 @@ bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
   stepCount_ = CompileSteps(recorded, compiled, slotCount_);
   const std::size_t kept = stepCount_ == NotCompiled ? 0 : stepCount_;
   if (compiled == onStack) {
-    steps_ = static_cast<Step*>(Allocate(kept * sizeof(Step)));
-    if (steps_ == nullptr) return false;
-    if (kept > 0) std::memcpy(steps_, onStack, kept * sizeof(Step));
+    // Where the constants left room in the block (there is one per byte of
+    // text), the steps go there: no second allocation to make and free.
+    const std::size_t room = (length_ + 2 - constantCount_) * sizeof(double);
+    if (kept > 0) {
+      steps_ = kept * sizeof(Step) <= room ? reinterpret_cast<Step*>(constants_ + constantCount_)
+                                           : static_cast<Step*>(Allocate(kept * sizeof(Step)));
+      if (steps_ == nullptr) return false;
+      std::memcpy(steps_, onStack, kept * sizeof(Step));
+    }
   } else {
     steps_ = static_cast<Step*>(exprcalc::Shrink(compiled, kept * sizeof(Step)));
   }
@@ -197,14 +222,14 @@ bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
     quickGeneration_ = generation_;
     const CodeDenial why = NativeDenial(operationCount_);
     nativeWhy_ = static_cast<int>(why == CodeDenial::None ? CodeDenial::NotYet : why);
-    untilCompile_ = why == CodeDenial::None ? CompileAfter : 0;
+    untilCompile_ = why == CodeDenial::None ? RunsBeforeCompile() : 0;
   }
   return true;
 }
 
 void exprcalc_expr::Release(exprcalc_expr* program) noexcept {
   if (program == nullptr) return;
-  if (program->steps_ != nullptr) exprcalc::Release(program->steps_);
+  if (program->steps_ != nullptr && !program->StepsInBlock()) exprcalc::Release(program->steps_);
   exprcalc::CodeSpace::Release(program->nativeRegion_);
   program->~exprcalc_expr();
   exprcalc::Release(program);

@@ -19,8 +19,9 @@ exprcalc::ResultCode exprcalc_expr::RunOther(const VariableTable& table, double&
     if (left == 1 && !std::atomic_ref<bool>(nativeTried_).exchange(true, std::memory_order_acq_rel)) {
       const exprcalc::Recorded recorded{operations_, operationCount_, resultSlot_, constants_, constantCount_, table};
       const exprcalc::NativeCode code = exprcalc::CompileNative(recorded, table.Code());
-      std::atomic_ref<int>(nativeWhy_).store(static_cast<int>(code.why), std::memory_order_relaxed);
-      if (code.run != nullptr) {
+      if (code.run == nullptr) {
+        std::atomic_ref<int>(nativeWhy_).store(static_cast<int>(code.why), std::memory_order_relaxed);
+      } else {
         nativeRegion_ = code.region;
         std::atomic_ref<exprcalc::NativeFunction>(native_).store(code.run, std::memory_order_release);
         return code.run(&value);
