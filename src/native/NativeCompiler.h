@@ -8,18 +8,17 @@
 #include <cstddef>
 
 #include "language/ResultCode.h"
-#include "program/Steps.h"
+#include "recorded/Recorded.h"
 
 namespace exprcalc {
-
-using NativeFunction = ResultCode (*)(double* value) noexcept;
 
 struct NativeCode {
   NativeFunction run = nullptr;  // null: not compiled (platform, size or memory)
   void* chunk = nullptr;         // for ReleaseCode (CodeSpace.h)
 };
 
-NativeCode CompileNative(const Recorded& recorded) noexcept;
+// Null for a program whose shape is not runnable.
+NativeCode CompileNative(const RecordedProgram& recorded) noexcept;
 
 // Whether a program of this many operations is compiled into machine code
 // on its first run (the platform has it, it is not turned off, it is short

@@ -3,16 +3,16 @@
 // not be had), the first run, which compiles the machine code, and the steps,
 // where there is no machine code. The common case is
 // inline in Program.h.
-#include "native/CodeSpace.h"
 #include "evaluation/Evaluate.h"
+#include "native/CodeSpace.h"
+#include "native/NativeCompiler.h"
 #include "program/Program.h"
 
 exprcalc::ResultCode exprcalc_expr::RunOther(const VariableTable& table, double& value) const noexcept {
   value = 0.0;
   if (table.Generation() != quickGeneration_) return exprcalc::Evaluate(Text(), table, value);
   if (!std::atomic_ref<bool>(nativeTried_).exchange(true, std::memory_order_acq_rel)) {
-    const exprcalc::Recorded recorded{operations_, operationCount_, resultSlot_, constants_, constantCount_, table};
-    const exprcalc::NativeCode code = exprcalc::CompileNative(recorded);
+    const exprcalc::NativeCode code = exprcalc::CompileNative(Recording(table));
     if (code.run != nullptr) {
       nativeChunk_ = code.chunk;
       std::atomic_ref<exprcalc::NativeFunction>(native_).store(code.run, std::memory_order_release);
