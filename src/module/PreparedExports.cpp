@@ -5,6 +5,7 @@
 #include "program/Program.h"
 #include "module/EvaluatorModule.h"
 #include "module/ExportArguments.h"
+#include "base/CodeSpace.h"
 
 using exprcalc::IsAddress;
 using exprcalc::Program;
@@ -63,6 +64,19 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate_columns(const exprcalc_expr* ex
   const exprcalc::ColumnValues values{indexes, columns, count};
   const exprcalc::ColumnProgram program{expr->Recording(table), expr->Current(table), expr->Text()};
   return exprcalc::EvaluateColumns(program, values, rows, results, IsAddress(codes) ? codes : nullptr);
+}
+
+EXPRCALC_API int EXPRCALC_CALL exprcalc_code_form(const exprcalc_expr* expr, int* why) {
+  int reason = EXPRCALC_CODE_RUNS;
+  int form = EXPRCALC_FORM_MACHINE_CODE;
+  if (IsAddress(expr)) {
+    form = expr->Form(TheModule().Table(), reason);
+  } else {
+    reason = static_cast<int>(exprcalc::CodeSpace::ProcessDenial());
+    if (reason != EXPRCALC_CODE_RUNS) form = EXPRCALC_FORM_STEPS;
+  }
+  exprcalc::Store(why, reason);
+  return form;
 }
 
 }  // extern "C"

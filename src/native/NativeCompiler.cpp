@@ -23,7 +23,7 @@
 
 #include "language/Arithmetic.h"
 #include "language/BuiltIns.h"
-#include "native/CodeSpace.h"
+#include "base/CodeSpace.h"
 #include "native/ValueNumbers.h"
 #include "native/X64Assembler.h"
 
@@ -371,18 +371,20 @@ class OperationWriter {
 
 }  // namespace
 
-NativeCode CompileNative(const RecordedProgram& recorded) noexcept {
-  if (recorded.count > ValueNumbers::MostOperations || recorded.constantCount > recorded.count + 2) return {};
-  if (!recorded.shape.runnable) return {};
+NativeCode CompileNative(const RecordedProgram& recorded, CodeSpace& space) noexcept {
+  constexpr NativeCode TooLong{nullptr, nullptr, CodeDenial::TooLong};
+  if (recorded.count > ValueNumbers::MostOperations || recorded.constantCount > recorded.count + 2) return TooLong;
+  if (!recorded.shape.runnable) return TooLong;
   assert(recorded.shape.deepest <= operation::MostNumbers);
   ValueNumbers values;
   values.Number(recorded);
   const std::size_t slots = recorded.shape.deepest + values.KeptCount();
-  const CodeSpace space =
-      ReserveCode(Pool::Constants + 8 * recorded.constantCount + MostFixedBytes + MostBytesPerOperation * recorded.count);
-  if (space.writable == nullptr) return {};
+  CodeWrite place;
+  const CodeDenial why = space.Open(
+      Pool::Constants + 8 * recorded.constantCount + MostFixedBytes + MostBytesPerOperation * recorded.count, place);
+  if (why != CodeDenial::None) return {nullptr, nullptr, why};
 
-  Assembler code(space.writable);
+  Assembler code(place.writable);
   // The slots (the stack's, then the kept values'), then the output's
   // address; the stack stays 16-byte aligned for calls.
   const std::size_t words = slots + 1;
@@ -393,17 +395,17 @@ NativeCode CompileNative(const RecordedProgram& recorded) noexcept {
   code.Enter();
   NativeWriter writer(code, exits, recorded.constants);
   OperationWriter(recorded, values, writer).Write();
-  TrimCode(space, code.Size());
 
   NativeCode compiled;
-  const unsigned char* start = space.executable + entry;
+  const unsigned char* start = place.executable + entry;
+  compiled.region = space.Close(place, code.Size());
   std::memcpy(&compiled.run, &start, sizeof start);
-  compiled.chunk = space.chunk;
   return compiled;
 }
 
-bool MayCompileNative(std::size_t operations) noexcept {
-  return operations <= ValueNumbers::MostOperations && CodeSpaceAvailable();
+CodeDenial NativeDenial(std::size_t operations) noexcept {
+  if (const CodeDenial known = KnownDenial(); known != CodeDenial::None) return known;
+  return operations <= ValueNumbers::MostOperations ? CodeDenial::None : CodeDenial::TooLong;
 }
 
 }  // namespace exprcalc
@@ -411,8 +413,8 @@ bool MayCompileNative(std::size_t operations) noexcept {
 #else
 
 namespace exprcalc {
-NativeCode CompileNative(const RecordedProgram&) noexcept { return {}; }
-bool MayCompileNative(std::size_t) noexcept { return false; }
+NativeCode CompileNative(const RecordedProgram&, CodeSpace&) noexcept { return {nullptr, nullptr, CodeDenial::Platform}; }
+CodeDenial NativeDenial(std::size_t) noexcept { return CodeDenial::Platform; }
 }  // namespace exprcalc
 
 #endif

@@ -8,21 +8,24 @@
 #include <cstddef>
 
 #include "language/ResultCode.h"
+#include "base/CodeSpace.h"
 #include "recorded/Recorded.h"
 
 namespace exprcalc {
 
 struct NativeCode {
-  NativeFunction run = nullptr;  // null: not compiled (platform, size or memory)
-  void* chunk = nullptr;         // for ReleaseCode (CodeSpace.h)
+  NativeFunction run = nullptr;  // null: not compiled, for the reason why
+  void* region = nullptr;        // for CodeSpace::Release
+  CodeDenial why = CodeDenial::None;
 };
 
-// Null for a program whose shape is not runnable.
-NativeCode CompileNative(const RecordedProgram& recorded) noexcept;
+// Compiles into space, which the calling thread may share with others; null
+// for a program whose shape is not runnable.
+NativeCode CompileNative(const RecordedProgram& recorded, CodeSpace& space) noexcept;
 
-// Whether a program of this many operations is compiled into machine code
-// on its first run (the platform has it, it is not turned off, it is short
-// enough: every text of up to 256 bytes is).
-bool MayCompileNative(std::size_t operations) noexcept;
+// Why a program of this many operations can never become machine code
+// (another platform, the switch, too many operations: every text of up to
+// 256 bytes has few enough), or None. The host's policy is asked at compile.
+CodeDenial NativeDenial(std::size_t operations) noexcept;
 
 }  // namespace exprcalc
