@@ -145,7 +145,8 @@ TEST(Columns, AgreeWithEvaluateOnPlansOfEverySize) {
         for (const auto& column : call.values) columns.push_back(column.data());
         ColumnPlan plan;
         const exprcalc::ColumnValues values{call.indexes.data(), columns.data(), call.indexes.size()};
-        const std::size_t buffers = exprcalc::PlanColumns(*expr, table, values, plan) ? plan.bufferCount : 0;
+        const exprcalc::ColumnProgram program{expr->Recording(table), expr->Current(table), expr->Text()};
+        const std::size_t buffers = exprcalc::PlanColumns(program, values, plan) ? plan.bufferCount : 0;
         ++planned[buffers][call.aliased == Apart ? 0 : 1];
         const std::string mismatch = Compare(expr, text, call);
         if (firstMismatch.empty()) firstMismatch = mismatch;
