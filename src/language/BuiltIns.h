@@ -14,6 +14,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "language/HostFunctions.h"
 #include "language/ResultCode.h"
 #include "language/Token.h"
 
@@ -151,9 +152,12 @@ inline constexpr std::array<const BuiltIn*, 256> FunctionOfKind = [] {
 
 // The same as a plain table of flags, for the priority tables built at
 // compile time (pointer comparisons are not constant under some sanitizers).
+// The kinds of the host's functions (HostFunctions.h) count as function
+// kinds: the parse treats them as it treats the built-in ones.
 inline constexpr std::array<bool, 256> FunctionKinds = [] {
   std::array<bool, 256> kinds{};
   for (const BuiltIn& builtIn : BuiltIns) kinds[builtIn.kind] = builtIn.kind != kind::Number;
+  for (std::size_t k = FirstHostKind; k < kinds.size(); ++k) kinds[k] = true;
   return kinds;
 }();
 

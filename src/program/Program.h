@@ -25,9 +25,14 @@ class ColumnRunner;
 struct exprcalc_expr {
  public:
   // Prepares text under the table as it is now; null when memory ran out
-  // (ProgramRecorder.cpp).
-  static exprcalc_expr* Prepare(std::string_view text, const exprcalc::VariableTable& table) noexcept;
+  // (ProgramRecorder.cpp). The program belongs to table, and holds owner
+  // (the table as the host holds it, if any) until it is released.
+  static exprcalc_expr* Prepare(std::string_view text, const exprcalc::VariableTable& table,
+                                exprcalc_table* owner = nullptr) noexcept;
   static void Release(exprcalc_expr* program) noexcept;
+
+  // The table the program was prepared in, which it reads when it runs.
+  const exprcalc::VariableTable& Table() const noexcept { return *table_; }
 
   // The code and value that evaluating the text gives now, bit for bit.
   // Several threads may run one program at once: the first run compiles its
@@ -94,6 +99,8 @@ struct exprcalc_expr {
   // run, which compiles the machine code, and the steps where there is none.
   ResultCode RunOther(const VariableTable& table, double& value) const noexcept;
 
+  const VariableTable* table_ = nullptr;
+  exprcalc_table* owner_ = nullptr;
   std::uint64_t generation_ = 0;
   // The generation under which the steps and the machine code hold, or one that never comes.
   static constexpr std::uint64_t NeverQuick = UINT64_MAX;

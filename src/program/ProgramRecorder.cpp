@@ -13,6 +13,7 @@
 #include "native/CodeSpace.h"
 #include "evaluation/Evaluate.h"
 #include "language/Parse.h"
+#include "module/Table.h"
 
 namespace exprcalc {
 
@@ -36,6 +37,12 @@ class ProgramRecorder {
 
   Outcome Prefix(TokenKind k, double) noexcept {
     if (k == '+') return {Ok, 0.0};  // the operand as it is
+    // A function of the host's own is called where the text is evaluated:
+    // such a program runs its text.
+    if (IsHostKind(k)) {
+      program_.usable_ = false;
+      return {Ok, 0.0};
+    }
     if (LastIs(Program::PushConstant, 1)) {
       const Outcome folded = ApplyPrefix(k, program_.constants_[OperandOf(1)]);
       if (folded.code == Ok) {
@@ -125,7 +132,8 @@ static_assert(ParseObserver<ProgramRecorder>);
 
 }  // namespace exprcalc
 
-exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable& table) noexcept {
+exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable& table,
+                                      exprcalc_table* owner) noexcept {
   using namespace exprcalc;
   // Every token takes a byte of text, so a text of n bytes gives at most n + 1
   // operations and as many constants (at most 13 bytes per byte of text).
@@ -144,6 +152,7 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
   if (!text.empty()) std::memcpy(program->text_, text.data(), text.size());
   program->length_ = text.size();
   program->generation_ = table.Generation();
+  program->table_ = &table;
 
   if (!text.empty()) {
     TokenReader input(text, table);
@@ -161,6 +170,8 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
   } else {
     program->resultSlot_ = NoOperand;
   }
+  if (owner != nullptr) owner->Hold();
+  program->owner_ = owner;
   return program;
 }
 
@@ -208,6 +219,8 @@ void exprcalc_expr::Release(exprcalc_expr* program) noexcept {
   if (program == nullptr) return;
   if (program->steps_ != nullptr) exprcalc::Release(program->steps_);
   exprcalc::ReleaseCode(program->nativeChunk_);
+  exprcalc_table* owner = program->owner_;
   program->~exprcalc_expr();
   exprcalc::Release(program);
+  exprcalc_table::Drop(owner);  // the last holder frees the table
 }
