@@ -321,6 +321,7 @@ class ThreadTest(LibraryTestCase):
             "exprcalc_judge_statement": (b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
             "exprcalc_substitute_whole": (b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
             "exprcalc_evaluate_columns": (None, 0, 0, None, None, None, None),
+            "exprcalc_code_form": (None, None),
             # The table forms, on the process table (a null table is the process table).
             "exprcalc_table_create": (None,), "exprcalc_table_destroy": (None,), "exprcalc_process_table": (),
             "exprcalc_table_evaluate": (None, b"1+1", ctypes.byref(number)),
