@@ -340,7 +340,7 @@ class ThreadTest(LibraryTestCase):
             "exprcalc_table_judge_statement": (None, b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
             "exprcalc_table_substitute_whole": (None, b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
             "exprcalc_table_prepare": (None, b"1+1", None),
-            "exprcalc_table_define_function": (None, b"NONE", None, None),
+            "exprcalc_table_define_function": (None, b"NONE", exprcalc.CFunction(), None),
         }
         self.assertEqual(set(arguments), set(exprcalc.SIGNATURES))
         for name, call_arguments in arguments.items():
