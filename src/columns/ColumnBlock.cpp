@@ -18,9 +18,9 @@
 #include <cstring>
 #include <type_traits>
 
+#include "columns/ColumnPlan.h"
 #include "language/Arithmetic.h"
 #include "language/BuiltIns.h"
-#include "columns/ColumnPlan.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
 // (Windows is left out: its compilers do not keep the stack aligned for AVX spills.)
@@ -29,16 +29,6 @@
 
 namespace exprcalc {
 namespace {
-
-// An operand in a block: its numbers, or one number for every row.
-struct Lanes {
-  const double* numbers;
-  double operator[](std::size_t j) const noexcept { return numbers[j]; }
-};
-struct Same {
-  double number;
-  double operator[](std::size_t) const noexcept { return number; }
-};
 
 // A flag per row, gathered as a mask over the block (a form that vectorises).
 struct Flags {
@@ -91,7 +81,7 @@ template <typename A, typename B>
         // A failing row divides by 1, so that no row divides by zero.
         Flags zero;
         for (std::size_t j = 0; j < n; ++j) {
-          const bool tiny = std::fabs(b[j]) < ZeroThreshold;
+          const bool tiny = CountsAsZero(b[j]);
           zero.Raise(tiny);
           out[j] = a[j] / (tiny ? 1.0 : b[j]);
         }
@@ -113,7 +103,7 @@ template <typename A, typename B>
       // would hide a NaN whose bits the plan does not vouch for.
       Flags unusual;
       for (std::size_t j = 0; j < n; ++j) {
-        const bool domain = a[j] == 0.0 && b[j] < 0.0;
+        const bool domain = ZeroToNegativePower(a[j], b[j]);
         unusual.Raise(domain || a[j] != a[j] || b[j] != b[j]);
         out[j] = std::pow(a[j], domain ? 1.0 : b[j]);
       }
@@ -139,7 +129,7 @@ template <typename Function>
                                           std::size_t n, NaNSearch* search) noexcept {
   const Same none{0.0};
   if (step.code == PlanStep::Negate) {
-    Map(Lanes{a}, none, out, n, [](double y, double) { return y * -1.0; }, search);
+    Map(Lanes{a}, none, out, n, [](double y, double) { return Negated(y); }, search);
     return true;
   }
   switch (step.function) {

@@ -8,7 +8,7 @@
 
 #include "base/Memory.h"
 #include "language/BuiltIns.h"
-#include "columns/Columns.h"
+#include "language/NumberSource.h"
 #include "variables/VariableRecord.h"
 #include "base/SingleByteText.h"
 
@@ -84,7 +84,7 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
   if (slot < 0) {
     // A function of the host's own reads as a built-in one does.
     if (table_.Functions().Count() != 0) {
-      if (const TokenKind function = table_.Functions().Find(NormaliseKey(name)); function != kind::None) {
+      if (const TokenKind function = HostKind(table_.Functions(), NormaliseKey(name)); function != kind::None) {
         token = {function, 0.0};
         namePlace_ = begin;
         nameKind_ = Resolution::Kind::BuiltIn;
@@ -97,8 +97,8 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
   if (type != record::NumberType) {
     value = 0.0;  // a text variable reads as 0
     if (firstTextVariable_ > begin) firstTextVariable_ = begin;
-  } else if (row_ != nullptr) {
-    value = row_->Read(table_.IndexOfSlot(slot), value);  // a row's values go by index
+  } else if (source_ != nullptr) {
+    value = source_->Read(table_.IndexOfSlot(slot), value);  // a source goes by index
   }
   namePlace_ = begin;
   nameKind_ = type == record::NumberType ? Resolution::Kind::NumberRecord : Resolution::Kind::TextRecord;

@@ -5,7 +5,7 @@
 #include "program/Program.h"
 #include "module/EvaluatorModule.h"
 #include "module/ExportArguments.h"
-#include "native/CodeSpace.h"
+#include "base/CodeSpace.h"
 #include "module/TableCalls.h"
 
 using exprcalc::IsAddress;
@@ -38,7 +38,7 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate(const exprcalc_expr* expr, doub
 }
 
 EXPRCALC_API void EXPRCALC_CALL exprcalc_release(exprcalc_expr* expr) {
-  if (IsAddress(expr)) Program::Release(expr);
+  if (IsAddress(expr)) exprcalc::calls::Release(expr);
 }
 
 EXPRCALC_API int EXPRCALC_CALL exprcalc_set_double(int index, double value) {
@@ -57,7 +57,8 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate_columns(const exprcalc_expr* ex
     if (rows > 0 && !IsAddress(columns[k])) return -1;
   }
   const exprcalc::ColumnValues values{indexes, columns, count};
-  return exprcalc::EvaluateColumns(*expr, table, values, rows, results, IsAddress(codes) ? codes : nullptr);
+  const exprcalc::ColumnProgram program{expr->Recording(table), expr->Current(table), expr->Text()};
+  return exprcalc::EvaluateColumns(program, values, rows, results, IsAddress(codes) ? codes : nullptr);
 }
 
 EXPRCALC_API int EXPRCALC_CALL exprcalc_code_form(const exprcalc_expr* expr, int* why) {

@@ -131,11 +131,19 @@ inline int SubstituteWhole(VariableTable& table, const char* statement, exprcalc
   return result;
 }
 
+// Releases a prepared expression, then lets go of its table (the last holder frees it).
+inline void Release(Program* program) noexcept {
+  exprcalc_table* owner = program->Owner();
+  Program::Release(program);
+  exprcalc_table::Drop(owner);
+}
+
 // The prepared expression holds its table until it is released.
 inline int Prepare(Table& table, const char* text, exprcalc_expr** out) noexcept {
   Program* program = Program::Prepare(TextArgument(text), table.Variables(), &table);
+  if (program != nullptr) table.Hold();
   if (!IsAddress(out)) {
-    Program::Release(program);  // nowhere to hand it over
+    if (program != nullptr) Release(program);  // nowhere to hand it over
   } else {
     *out = program;
   }

@@ -71,7 +71,7 @@ int VariableTable::Store(std::string_view name, unsigned char type, unsigned cha
     record::WriteHeader(slot, type);
     return order_.IndexOf(found);
   }
-  if (functions_.Count() != 0 && functions_.Find(key) != kind::None) return NoRoom;  // a function's name
+  if (functions_.Count() != 0 && functions_.Find(key) != HostFunctions::NotFound) return NoRoom;  // a function's name
   if (EnsureRoom() <= 0) return NoRoom;
   ++generation_;
   const std::int32_t fresh = order_.SlotAt(count_);  // the first free slot, all zero

@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "exprcalc.h"
-#include "language/HostFunctions.h"
-#include "native/CodeSpace.h"
+#include "base/CodeSpace.h"
+#include "variables/HostFunctions.h"
 #include "variables/KeyIndex.h"
 #include "variables/NormaliseKey.h"
 #include "variables/RecordOrder.h"

@@ -1,7 +1,7 @@
 // The list of a table's host functions: a small array in the library's heap,
 // searched in order (a name is looked up only when it is neither built in
 // nor a stored variable).
-#include "language/HostFunctions.h"
+#include "variables/HostFunctions.h"
 
 #include <cstring>
 
@@ -10,13 +10,13 @@
 namespace exprcalc {
 
 bool HostFunctions::Define(const NormalisedKey& key, HostCallback call, void* user) noexcept {
-  const TokenKind known = Find(key);
-  if (known != kind::None) {
-    entries_[known - FirstHostKind].call = call;
-    entries_[known - FirstHostKind].user = user;
+  const int known = Find(key);
+  if (known != NotFound) {
+    entries_[known].call = call;
+    entries_[known].user = user;
     return true;
   }
-  if (count_ == MostHostFunctions) return false;
+  if (count_ == Most) return false;
   if (count_ == capacity_) {
     const std::size_t grown = capacity_ == 0 ? 4 : capacity_ * 2;
     auto* block = static_cast<Entry*>(Reallocate(entries_, grown * sizeof(Entry)));
@@ -29,9 +29,9 @@ bool HostFunctions::Define(const NormalisedKey& key, HostCallback call, void* us
 }
 
 bool HostFunctions::Remove(const NormalisedKey& key) noexcept {
-  const TokenKind known = Find(key);
-  if (known == kind::None) return false;
-  const std::size_t at = known - FirstHostKind;
+  const int known = Find(key);
+  if (known == NotFound) return false;
+  const std::size_t at = static_cast<std::size_t>(known);
   std::memmove(entries_ + at, entries_ + at + 1, (count_ - at - 1) * sizeof(Entry));
   --count_;
   return true;
