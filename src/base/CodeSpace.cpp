@@ -269,6 +269,12 @@ CodeDenial CodeSpace::ProcessDenial() noexcept {
   return CodeDenial::None;
 }
 
+CodeSpace::~CodeSpace() {
+  for (Region& region : regions_) {
+    if (region.executable != nullptr && region.holders == 0) Unmap(region);
+  }
+}
+
 std::size_t CodeSpace::Regions() const noexcept {
   std::size_t mapped = 0;
   for (const Region& region : regions_) mapped += region.executable != nullptr ? 1 : 0;
@@ -294,6 +300,7 @@ void* CodeSpace::Close(CodeWrite& write, std::size_t) noexcept {
 }
 void CodeSpace::Release(void*) noexcept {}
 std::size_t CodeSpace::Regions() const noexcept { return 0; }
+CodeSpace::~CodeSpace() = default;
 int CodeSpace::Lock() noexcept { return 0; }
 void CodeSpace::Unlock() noexcept {}
 }  // namespace exprcalc

@@ -70,8 +70,10 @@ class CodeSpace {
   constexpr CodeSpace() noexcept = default;
   CodeSpace(const CodeSpace&) = delete;
   CodeSpace& operator=(const CodeSpace&) = delete;
-  // Regions that still hold programs stay mapped: their code may still run.
-  ~CodeSpace() = default;
+  // Gives back the regions that hold no program (the empty one kept for new
+  // code among them); a region that still holds one stays mapped, since its
+  // code may still run.
+  ~CodeSpace();
 
   // Opens a compile of at most bytes: on None, write holds the place and the
   // space stays locked until Close. Any thread may call it; it uses no heap.

@@ -334,6 +334,28 @@ TEST(Prepared, MachineCodeRegionsGoBackWhenTheirProgramsDo) {
   EXPECT_LE(CodeMappings(), 1u) << "only a region that new code can go to stays";
   FreeVariable();
 }
+
+// Each table has code memory of its own, which it gives back when it goes:
+// more tables, one after the other, than the process's budget of regions.
+TEST(Prepared, EachTableGivesBackItsCodeMemory) {
+  if (EXPRCALC_FORM_MACHINE_CODE != exprcalc_code_form(nullptr, nullptr)) GTEST_SKIP() << "no machine code here";
+  const std::size_t before = CodeMappings();
+  for (int round = 0; round < 40; ++round) {
+    exprcalc_table* table = nullptr;
+    ASSERT_EQ(exprcalc_table_create(&table), EXPRCALC_OK);
+    ASSERT_EQ(exprcalc_table_enter_double(table, "@X", round), 1);
+    exprcalc_expr* expr = nullptr;
+    ASSERT_EQ(exprcalc_table_prepare(table, "@X*2+1", &expr), EXPRCALC_OK);
+    double value = 0.0;
+    for (std::uint32_t run = 0; run <= exprcalc::Program::CompileAfter; ++run) exprcalc_evaluate(expr, &value);
+    int why = -1;
+    EXPECT_EQ(exprcalc_code_form(expr, &why), EXPRCALC_FORM_MACHINE_CODE) << "round " << round << ", why " << why;
+    EXPECT_EQ(value, round * 2 + 1);
+    exprcalc_release(expr);
+    exprcalc_table_destroy(table);
+  }
+  EXPECT_EQ(CodeMappings(), before);
+}
 #endif
 
 TEST(Prepared, HandlesAndOutputsThatAreNullOrSmall) {
