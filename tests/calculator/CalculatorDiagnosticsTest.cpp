@@ -254,12 +254,13 @@ TEST(CalculatorDiagnostics, MissingOperatorsAndLookAlikesGetAHint) {
       {"2@NOPE", 2, Stop(EXPRCALC_STOP_UNKNOWN_VARIABLE), "to multiply, write 2*@NOPE"},
       {"1 000", 3, twoOperands, "numbers hold no blanks: write 1000"},
       {"1 000 000+2", 3, twoOperands, "numbers hold no blanks: write 1000000+2"},
+      {"2 3", 3, twoOperands, "to multiply, write 2*3"},
       {"2\u00B2", 2, unreadable, "the character here is a superscript two (U+00B2); write ^2 to raise to a power"},
       {"2\u00B3", 2, unreadable, "the character here is a superscript three (U+00B3); write ^3 to raise to a power"},
       {"5%", 2, malformed, percent + "5/100"},
       {"20 % ", 4, malformed, percent + "20/100"},
   };
-  std::vector<Run> runs;
+  std::vector<calculatortest::Run> runs;
   for (const Case& c : cases) {
     runs.push_back({c.line.c_str(), {"@X = 4", c.line}, "", "",
                     Reported("argument 2, column " + std::to_string(c.column), c.message, c.line, {c.hint}),

@@ -44,6 +44,7 @@ std::optional<std::string> TakeRange(const std::vector<std::string_view>& argume
 // format is refused rather than filled with SVG. Case does not matter (.SVG).
 bool NamesAPicture(std::string_view name) {
   if (name == StandardInputName) return true;
+  if (const std::size_t slash = name.rfind('/'); slash != std::string_view::npos) name.remove_prefix(slash + 1);
   if (name.size() <= PictureSuffix.size()) return false;
   const std::string_view suffix = name.substr(name.size() - PictureSuffix.size());
   for (std::size_t i = 0; i < suffix.size(); ++i) {

@@ -199,6 +199,13 @@ std::vector<std::string> SignAfterOperatorHints(std::string_view line, const exp
   return {"write " + Shown(rewritten)};
 }
 
+// Three digits and no more, as a group of thousands is written after a blank.
+bool IsThousandsGroup(std::string_view rest) {
+  std::size_t digits = 0;
+  while (digits < rest.size() && IsDigit(rest[digits])) ++digits;
+  return digits == 3;
+}
+
 // The line with every run of blanks between two digits taken out: 1000000 for 1 000 000.
 std::string WithoutBlanksInDigits(std::string_view line) {
   std::string joined;
@@ -221,7 +228,7 @@ std::string WithoutBlanksInDigits(std::string_view line) {
 std::vector<std::string> OperandBeforeOperandHints(std::string_view line, const exprcalc_finding& finding) {
   std::size_t gap = finding.at;
   while (gap > 0 && static_cast<unsigned char>(line[gap - 1]) <= ' ') --gap;
-  if (gap < finding.at && gap > 0 && IsNumeralByte(line[gap - 1]) && IsDigit(line[finding.at])) {
+  if (gap < finding.at && gap > 0 && IsNumeralByte(line[gap - 1]) && IsThousandsGroup(line.substr(finding.at))) {
     const auto rewritten = Rewritten(WithoutBlanksInDigits(line), 0, "");
     return {rewritten && line.size() <= MaxEchoedLineBytes ? "numbers hold no blanks: write " + *rewritten
                                                            : "numbers hold no blanks: write 1000 for 1 000"};

@@ -33,6 +33,7 @@ constexpr int MostXTicks = 10;
 // text commonly takes, so that what is written stays inside the picture.
 constexpr double DigitWidth = 7;
 constexpr double CharacterWidth = 8;
+constexpr std::size_t Ellipsis = 3;  // the "..." that ends a text cut short
 constexpr std::size_t MostTitleBytes = 80;  // at 16 pixels
 constexpr std::size_t MostAxisTitleBytes = 80;
 constexpr std::size_t MostLegendBytes =
@@ -126,8 +127,10 @@ std::vector<std::pair<std::size_t, std::string>> LegendLines(const PlotData& dat
     const std::string& label = data.series[s].label;
     const std::string note = GapNote(data.series[s]);
     if (note.empty() || label.size() + note.size() + 4 > MostLegendBytes) {
-      lines.emplace_back(s, ShownShort(label, MostLegendBytes));
-      if (!note.empty()) lines.emplace_back(data.series.size(), ShownShort("(" + note + ")", MostLegendBytes));
+      lines.emplace_back(s, ShownShort(label, MostLegendBytes - Ellipsis));
+      if (!note.empty()) {
+        lines.emplace_back(data.series.size(), ShownShort("(" + note + ")", MostLegendBytes - Ellipsis));
+      }
     } else {
       lines.emplace_back(s, Shown(label) + "  (" + note + ")");
     }
@@ -186,7 +189,7 @@ std::string DrawSvgPlot(const PlotData& data, const std::string& title) {
                     " " + Coordinate(height) + "\" font-family=\"sans-serif\" font-size=\"12\">\n";
   svg += "<title>" + Escaped(Shown(title)) + "</title>\n";
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
-  svg += Text(Width / 2, Top / 2 + 6, "middle", ShownShort(title, MostTitleBytes), " font-size=\"16\"");
+  svg += Text(Width / 2, Top / 2 + 6, "middle", ShownShort(title, MostTitleBytes - Ellipsis), " font-size=\"16\"");
   svg += ValueTicks(frame);
   svg += XTicks(frame, xTicks);
   const Axis& values = frame.values;
@@ -197,7 +200,8 @@ std::string DrawSvgPlot(const PlotData& data, const std::string& title) {
   svg += "<rect x=\"" + Coordinate(frame.left) + "\" y=\"" + Coordinate(Top) + "\" width=\"" +
          Coordinate(Right - frame.left) + "\" height=\"" + Coordinate(Bottom - Top) +
          "\" fill=\"none\" stroke=\"#444444\"/>\n";
-  svg += Text((frame.left + Right) / 2, AxisTitleBaseline, "middle", ShownShort(data.name, MostAxisTitleBytes));
+  svg += Text((frame.left + Right) / 2, AxisTitleBaseline, "middle",
+              ShownShort(data.name, MostAxisTitleBytes - Ellipsis));
   for (std::size_t s = 0; s < data.series.size(); ++s) svg += SeriesPaths(data, s, frame);
   for (std::size_t line = 0; line < legend.size(); ++line) {
     const auto& [s, text] = legend[line];
