@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Turns the timing program's JSON and the heap program's JSON into the
-Markdown report that bench/run.sh prints: the targets first (ratios), then
+Markdown report that bench/run.sh prints for docs/performance.md: the targets first (ratios), then
 the figures behind them. Standard library only."""
 
 import json
@@ -135,10 +135,10 @@ def main(timings_path, memory_path):
         ["bytes a prepared expression holds per byte of its text, beyond 256", f"{held_per_byte:.1f} B", "≤ 16 B",
          verdict(held_per_byte <= 16)],
     ]
-    out.append("### Targets\n")
+    out.append("## Targets\n")
     out.append(table(["measure", "measured", "target", "met"], targets))
 
-    out.append("\n### One-shot evaluation of the corpus (CPU time, median of the repetitions)\n")
+    out.append("\n## One-shot evaluation of the corpus (CPU time, median of the repetitions)\n")
     header = ["expression", "bytes", "exprcalc ns", "ns/byte"]
     if have_peer:
         header += ["muparser ns", "muparser : exprcalc"]
@@ -159,7 +159,7 @@ def main(timings_path, memory_path):
     out.append(table(header, rows))
 
     if prepared_rows:
-        out.append("\n### One formula evaluated many times (CPU time in ns; a variable of the row changes before "
+        out.append("\n## One formula evaluated many times (CPU time in ns; a variable of the row changes before "
                    "each evaluation)\n")
         header = ["expression", "prepared + exprcalc_set_double", "prepared + EnterVarDouble", "prepared, no store"]
         if have_prepared_peer:
@@ -174,17 +174,17 @@ def main(timings_path, memory_path):
         rows = [[r, f"{lib[r][0]:.0f}", f"{t[f'Prepare/exprcalc/{r}'][0]:.0f}",
                  f"{t[f'Prepare/exprcalc/{r}'][0] / lib[r][0]:.2f}×", f"{t[f'Explain/exprcalc/{r}'][0]:.0f}",
                  f"{t[f'Explain/exprcalc/{r}'][0] / lib[r][0]:.2f}×"] for r in corpus]
-        out.append("\n### Preparing and explaining against one ParseString (CPU time in ns)\n")
+        out.append("\n## Preparing and explaining against one ParseString (CPU time in ns)\n")
         out.append(table(["expression", "ParseString", "exprcalc_prepare + release", "ratio", "exprcalc_explain",
                           "ratio"], rows))
 
-    out.append("\n### Long texts: cost per byte, and relative to 1 KB\n")
+    out.append("\n## Long texts: cost per byte, and relative to 1 KB\n")
     rows = []
     for i, size in enumerate(SIZES):
         rows.append([SIZES[size]] + [f"{scaling[s][i][1]:.2f} ns ({scaling[s][i][2]:.2f}×)" for s in scaling])
     out.append(table(["text", "flat 1+1+…", "nested ((…1…))", "functions ABS(ABS(…1…))"], rows))
 
-    out.append("\n### Name operations by table size (ns per call, and relative to 10 variables)\n")
+    out.append("\n## Name operations by table size (ns per call, and relative to 10 variables)\n")
     rows = []
     for i, n in enumerate((10, 1000, 10000)):
         rows.append([f"{n:,}"] + [f"{lookups[o][i][1]:.0f} ({lookups[o][i][2]:.2f}×)" for o in lookups])
@@ -194,13 +194,13 @@ def main(timings_path, memory_path):
     if "Table/rows" in t and "Table/print-alone" in t:
         rows_count = 100000  # as TableBenchmarks.cpp writes them
         table_ns, alone_ns = t["Table/rows"][0], t["Table/print-alone"][0]
-        out.append("\n### The calculator's --table (100,000 rows of two expressions, written to nowhere)\n")
+        out.append("\n## The calculator's --table (100,000 rows of two expressions, written to nowhere)\n")
         out.append(table(["writing", "rows per second", "relative to printing alone"],
                          [["--table: evaluated and printed", f"{rows_count / table_ns * 1e9:,.0f}",
                            f"{table_ns / alone_ns:.2f}× the time"],
                           ["the same numbers printed alone", f"{rows_count / alone_ns * 1e9:,.0f}", "1.00×"]]))
 
-    out.append("\n### Memory of one evaluation\n")
+    out.append("\n## Memory of one evaluation\n")
     rows = [[f"{p['shape']}, 16 MB", p["requests"], f"{p['heap_extra'] / p['bytes']:.2f}",
              f"{p['resident_extra'] / p['bytes']:.2f}" if p["resident_extra"] >= 0 else "n/a"] for p in peaks]
     rows.append([f"every text up to {memory['inline_limit']} bytes", memory["most_requests_up_to_limit"], "0", ""])

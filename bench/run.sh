@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release (build-bench/), runs the timing and heap
-# programs and prints the performance report as Markdown. Extra arguments go
+# programs and prints the performance report as Markdown (the measured part of
+# docs/performance.md, from "## Targets" on). Extra arguments go
 # to the timing program (e.g. --benchmark_filter=Corpus). About 3 minutes.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"

@@ -1,5 +1,5 @@
-# Installs the Python binding (bindings/python/exprcalc.py and the mirror of the
-# header that the build wrote for it, _exprcalc_header.py); run by `cmake --install`
+# Installs the Python binding, the package bindings/python/exprcalc with the mirror
+# of the header that the build wrote for it, _exprcalc_header.py, inside; run by `cmake --install`
 # through the install(CODE) rule of packaging/CMakeLists.txt, which sets the
 # EXPRCALC_PYTHON_* variables below. The prefix is the one given at install time.
 #
@@ -10,7 +10,7 @@
 # configured interpreter's kind installed at the prefix would search;
 # else, with no interpreter at all, EXPRCALC_PYTHON_FALLBACK_DIR.
 #
-# The installed copy records where the library is relative to itself, so that
+# The installed package records where the library is relative to itself, so that
 # exprcalc.Library() finds it without a path, wherever the tree is moved.
 set(exprcalc_prefix "${CMAKE_INSTALL_PREFIX}")
 set(exprcalc_python_dir "")
@@ -63,7 +63,8 @@ set(exprcalc_library_dir "${EXPRCALC_PYTHON_LIBRARY_DIR}")
 if(NOT IS_ABSOLUTE "${exprcalc_library_dir}")
   set(exprcalc_library_dir "${exprcalc_prefix}/${exprcalc_library_dir}")
 endif()
-file(RELATIVE_PATH exprcalc_relative "${exprcalc_python_dir}" "${exprcalc_library_dir}")
+set(exprcalc_package_dir "${exprcalc_python_dir}/exprcalc")
+file(RELATIVE_PATH exprcalc_relative "${exprcalc_package_dir}" "${exprcalc_library_dir}")
 if(exprcalc_relative STREQUAL "")
   set(exprcalc_relative ".")
 endif()
@@ -76,6 +77,7 @@ if(exprcalc_at LESS 0)
 endif()
 string(REPLACE "${exprcalc_marker}" "_INSTALLED_LIBRARY_DIR: Optional[str] = \"${exprcalc_relative}\""
        exprcalc_module "${exprcalc_module}")
-file(WRITE "${EXPRCALC_PYTHON_STAGING}/exprcalc.py" "${exprcalc_module}")
-file(INSTALL DESTINATION "${exprcalc_python_dir}" TYPE FILE
-     FILES "${EXPRCALC_PYTHON_STAGING}/exprcalc.py" "${EXPRCALC_PYTHON_HEADER_MODULE}")
+file(WRITE "${EXPRCALC_PYTHON_STAGING}/exprcalc/__init__.py" "${exprcalc_module}")
+file(INSTALL DESTINATION "${exprcalc_package_dir}" TYPE FILE
+     FILES "${EXPRCALC_PYTHON_STAGING}/exprcalc/__init__.py" "${EXPRCALC_PYTHON_HEADER_MODULE}"
+           "${EXPRCALC_PYTHON_TYPED_MARKER}")

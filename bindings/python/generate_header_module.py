@@ -2,8 +2,8 @@
 
     python3 generate_header_module.py include/exprcalc.h OUTPUT_DIR/_exprcalc_header.py
 
-The build runs it and installs its output beside exprcalc.py, which imports
-it; run from the source tree, exprcalc.py calls module_text() on the header
+The build runs it and installs its output inside the exprcalc package, which imports
+it; run from the source tree, the package calls module_text() on the header
 itself. The mirror holds every constant EXPRCALC_<NAME> as <NAME>, a ctypes
 Structure for every typedef struct (CDiagnosis for exprcalc_diagnosis) and
 the ctypes signature of every prototype. The header keeps to the forms read

@@ -321,6 +321,7 @@ class ThreadTest(LibraryTestCase):
             "exprcalc_judge_statement": (b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
             "exprcalc_substitute_whole": (b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
             "exprcalc_evaluate_columns": (None, 0, 0, None, None, None, None),
+            "exprcalc_code_form": (None, None),
         }
         self.assertEqual(set(arguments), set(exprcalc.SIGNATURES))
         for name, call_arguments in arguments.items():
@@ -372,8 +373,8 @@ class ThreadTest(LibraryTestCase):
             sys.exit(1 if failures else 0)
             """)
         environment = dict(os.environ)
-        module_dir = os.path.dirname(os.path.abspath(exprcalc.__file__))
-        environment["PYTHONPATH"] = os.pathsep.join(filter(None, [module_dir, environment.get("PYTHONPATH")]))
+        package_parent = os.path.dirname(os.path.dirname(os.path.abspath(exprcalc.__file__)))
+        environment["PYTHONPATH"] = os.pathsep.join(filter(None, [package_parent, environment.get("PYTHONPATH")]))
         result = subprocess.run([sys.executable, "-c", program], env=environment, capture_output=True,
                                 text=True, timeout=300)
         self.assertEqual((result.returncode, result.stdout.strip()), (0, "ok"), result.stderr[-3000:])
@@ -447,7 +448,7 @@ class LoadingTest(unittest.TestCase):
         with tempfile.TemporaryDirectory() as tree, \
                 mock.patch.dict(os.environ, {exprcalc.LIBRARY_ENVIRONMENT_VARIABLE: ""}), \
                 mock.patch.object(exprcalc.ctypes.util, "find_library", return_value="/elsewhere/libexprcalc.so.1"):
-            module_dir = os.path.join(tree, "bindings", "python")
+            module_dir = os.path.join(tree, "bindings", "python", "exprcalc")
             for folder in (module_dir, os.path.join(tree, "include"), os.path.join(tree, "build")):
                 os.makedirs(folder)
             in_build = os.path.join(tree, "build", "libexprcalc.so.1")

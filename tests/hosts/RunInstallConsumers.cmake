@@ -139,7 +139,8 @@ import exprcalc
 module = os.path.realpath(exprcalc.__file__)
 assert module.startswith(prefix + os.sep), f"exprcalc imported from {module}, not from {prefix}"
 import sysconfig
-assert os.path.dirname(module) == os.path.realpath(sysconfig.get_path("purelib")), module
+assert os.path.dirname(os.path.dirname(module)) == os.path.realpath(sysconfig.get_path("purelib")), module
+assert os.path.isfile(os.path.join(os.path.dirname(module), "py.typed")), "no py.typed beside the package"
 mirror = os.path.realpath(exprcalc._HEADER.__file__)
 assert os.path.dirname(mirror) == os.path.dirname(module), f"the header's mirror imported from {mirror}"
 calc = exprcalc.Library()

@@ -65,18 +65,26 @@ _INSTALLED_LIBRARY_DIR: Optional[str] = None
 
 
 def _header_module():
+    # Installed (pip, cmake --install, Debian): inside this package. Tested in the
+    # source tree: the build's copy in build/bindings/python, on PYTHONPATH.
     try:
-        import _exprcalc_header
+        from . import _exprcalc_header
+        return _exprcalc_header
+    except ImportError:
+        pass
+    try:
+        import _exprcalc_header  # type: ignore[import,no-redef]
         return _exprcalc_header
     except ImportError:
         pass
     # Run from the source tree: generated from the header there, in memory.
     here = os.path.dirname(os.path.abspath(__file__))
-    header = os.path.join(here, os.pardir, os.pardir, "include", "exprcalc.h")
-    generator_path = os.path.join(here, "generate_header_module.py")
+    bindings = os.path.dirname(here)
+    header = os.path.join(bindings, os.pardir, os.pardir, "include", "exprcalc.h")
+    generator_path = os.path.join(bindings, "generate_header_module.py")
     if not (os.path.isfile(header) and os.path.isfile(generator_path)):
         raise ImportError("exprcalc needs _exprcalc_header.py, which the build writes into build/bindings/python "
-                          "and `cmake --install` installs beside exprcalc.py")
+                          "and every install puts inside the exprcalc package")
     import runpy
     module_text = runpy.run_path(generator_path)["module_text"]
     with open(header, encoding="utf-8") as file:
@@ -471,9 +479,9 @@ def _files_in(directory: str) -> Iterator[str]:
 
 
 def _source_tree_build_dir(here: str) -> str:
-    """build/ of the source tree that holds this module in bindings/python (where `cmake --preset default`
-    builds), or "" when the module is not in a source tree."""
-    tree = os.path.dirname(os.path.dirname(here))
+    """build/ of the source tree that holds this package in bindings/python/exprcalc (where
+    `cmake --preset default` builds), or "" when the package is not in a source tree."""
+    tree = os.path.dirname(os.path.dirname(os.path.dirname(here)))
     if not os.path.isfile(os.path.join(tree, "include", "exprcalc.h")):
         return ""
     return os.path.join(tree, "build")
@@ -896,6 +904,16 @@ class Prepared:
         if first == -1:
             raise TypeError(f"not every column names a number variable: {_brief(list(columns))}")
         return (values, codes) if as_arrays else (list(values), list(codes))
+
+    def code_form(self) -> tuple[int, int]:
+        """(form, why) as exprcalc_code_form gives them: FORM_TEXT, FORM_STEPS or FORM_MACHINE_CODE,
+        and CODE_RUNS or the reason it does not run machine code (CODE_MDWE, CODE_BUDGET, ...)."""
+        why = ctypes.c_int()
+        with LOCK:
+            if self._handle is None:
+                raise ValueError(f"the prepared expression {self.text!r} is closed")
+            form = self._functions.exprcalc_code_form(self._handle, ctypes.byref(why))
+        return form, why.value
 
     def close(self) -> None:
         """Releases the library's handle; closing again does nothing."""

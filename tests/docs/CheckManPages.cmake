@@ -1,0 +1,76 @@
+# Checks the section-3 manual pages in MAN_DIR (the source's man/, or an
+# installed share/man/man3): every export of EXPORTS (src/module/exports.list)
+# is named by exactly one page, every name has a page file (the page itself,
+# or the one-line page that sends man to it), and every page renders without
+# a warning under `groff -ww -z` and `man -l`. Without groff or man the
+# rendering is skipped, unless REQUIRE_TOOLS is set (the CI stage sets it).
+cmake_minimum_required(VERSION 3.25)
+foreach(required IN ITEMS MAN_DIR EXPORTS MODULE)
+  if(NOT DEFINED ${required})
+    message(FATAL_ERROR "CheckManPages.cmake needs -D${required}=...")
+  endif()
+endforeach()
+include("${MODULE}")
+
+file(STRINGS "${EXPORTS}" exports REGEX "^[A-Za-z]")
+file(GLOB pages "${MAN_DIR}/*.3")
+set(families "")
+set(named "")
+foreach(page IN LISTS pages)
+  file(READ "${page}" text)
+  if(text MATCHES "^\\.so ")
+    continue()  # a name's page that sends man to its family's
+  endif()
+  get_filename_component(family "${page}" NAME_WE)
+  list(APPEND families "${family}")
+  exprcalc_man_page_names("${page}" names)
+  list(REMOVE_ITEM names exprcalc)  # the overview's own name, not a function
+  foreach(name IN LISTS names)
+    if(name IN_LIST named)
+      message(FATAL_ERROR "${name} is named by two pages")
+    endif()
+    if(NOT EXISTS "${MAN_DIR}/${name}.3")
+      message(FATAL_ERROR "${name} (named in ${family}.3) has no page ${MAN_DIR}/${name}.3")
+    endif()
+    list(APPEND named "${name}")
+  endforeach()
+endforeach()
+foreach(name IN LISTS exports)
+  if(NOT name IN_LIST named)
+    message(FATAL_ERROR "the export ${name} is named by no manual page in ${MAN_DIR}")
+  endif()
+endforeach()
+foreach(name IN LISTS named)
+  if(NOT name IN_LIST exports)
+    message(FATAL_ERROR "the manual pages name ${name}, which is not an export")
+  endif()
+endforeach()
+list(LENGTH exports export_count)
+message(STATUS "${export_count} exports, each named by one of: ${families}")
+
+find_program(GROFF groff)
+find_program(MAN man)
+if(NOT GROFF OR NOT MAN)
+  if(REQUIRE_TOOLS)
+    message(FATAL_ERROR "groff and man are needed to check the pages")
+  endif()
+  message(STATUS "groff or man missing: the pages' rendering is not checked")
+  return()
+endif()
+foreach(page IN LISTS pages)
+  # -ww: every warning; -z: no output. man -l renders as a reader sees it.
+  execute_process(COMMAND "${GROFF}" -ww -z -man "${page}"
+                  RESULT_VARIABLE result ERROR_VARIABLE warnings WORKING_DIRECTORY "${MAN_DIR}/..")
+  if(NOT result EQUAL 0 OR NOT warnings STREQUAL "")
+    message(FATAL_ERROR "groff -ww -z ${page} (${result}):\n${warnings}")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env MANWIDTH=80 MAN_KEEP_FORMATTING=0
+                          "${MAN}" --warnings -E UTF-8 -l "${page}"
+                  RESULT_VARIABLE result OUTPUT_VARIABLE shown ERROR_VARIABLE warnings
+                  WORKING_DIRECTORY "${MAN_DIR}/..")
+  if(NOT result EQUAL 0 OR NOT warnings STREQUAL "" OR shown STREQUAL "")
+    message(FATAL_ERROR "man -l ${page} (${result}):\n${warnings}")
+  endif()
+endforeach()
+list(LENGTH pages page_count)
+message(STATUS "${page_count} pages render without warnings")
