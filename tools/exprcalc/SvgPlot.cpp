@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -29,15 +30,9 @@ constexpr double PictureMargin = 16;
 constexpr double LabelGap = 6;
 constexpr int MostValueTicks = 8;
 constexpr int MostXTicks = 10;
-// Widths are reckoned at the widest a character of 12-pixel sans-serif
-// text commonly takes, so that what is written stays inside the picture.
-constexpr double DigitWidth = 7;
-constexpr double CharacterWidth = 8;
-constexpr std::size_t Ellipsis = 3;  // the "..." that ends a text cut short
-constexpr std::size_t MostTitleBytes = 80;  // at 16 pixels
-constexpr std::size_t MostAxisTitleBytes = 80;
-constexpr std::size_t MostLegendBytes =
-    static_cast<std::size_t>((Width - PictureMargin - LegendTextLeft) / CharacterWidth);
+constexpr double FontSize = 12;
+constexpr double TitleFontSize = 16;
+constexpr const char* Ellipsis = "...";  // ends a text cut short
 // The largest coordinate written: far outside the picture, and a number any reader takes.
 constexpr double MostCoordinate = 1e6;
 constexpr const char* SeriesColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd", "#ff7f0e", "#17becf"};
@@ -85,7 +80,49 @@ struct Frame {
   double YAt(double y) const { return Bottom - values.Fraction(y) * (Bottom - Top); }
 };
 
-double LabelWidth(const std::string& label) { return DigitWidth * static_cast<double>(label.size()); }
+// The width of a character of sans-serif text in ems, reckoned at the wide
+// end of the common fonts, so that a text measured by it stays inside the
+// picture whichever font the viewer has. lead is the character's first byte.
+double CharacterEms(unsigned char lead) {
+  if ((lead & 0xC0) == 0x80) return 0;  // the rest of a character already counted
+  if (lead >= 0x80) return 1.0;         // a character beyond ASCII, whatever it is
+  if (std::string_view("@WMmw%").find(static_cast<char>(lead)) != std::string_view::npos) return 1.0;
+  if (std::string_view("+=<>^~#&").find(static_cast<char>(lead)) != std::string_view::npos) return 0.84;
+  if (lead >= 'A' && lead <= 'Z') return 0.78;
+  if ((lead >= '0' && lead <= '9') || (lead >= 'a' && lead <= 'z') || lead == '*' || lead == '_' || lead == '?') {
+    return 0.64;
+  }
+  return 0.45;  // blanks and the narrow punctuation
+}
+
+double TextWidth(std::string_view shown, double fontSize) {
+  double ems = 0;
+  for (const char c : shown) ems += CharacterEms(static_cast<unsigned char>(c));
+  return ems * fontSize;
+}
+
+// text as shown, cut after the last whole character that leaves room for
+// "..." where it is wider than width.
+std::string Fitted(std::string_view text, double width, double fontSize) {
+  const std::string shown = Shown(text);
+  if (TextWidth(shown, fontSize) <= width) return shown;
+  const double room = width - TextWidth(Ellipsis, fontSize);
+  double used = 0;
+  std::size_t end = 0;
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(shown[i]);
+    if ((c & 0xC0) != 0x80) {
+      end = i;  // a character begins here: the text may be cut before it
+      used += CharacterEms(c) * fontSize;
+      if (used > room) break;
+    }
+    end = i + 1;
+  }
+  while (end > 0 && end < shown.size() && (static_cast<unsigned char>(shown[end]) & 0xC0) == 0x80) --end;
+  return shown.substr(0, end) + Ellipsis;
+}
+
+double LabelWidth(const std::string& label) { return TextWidth(label, FontSize); }
 
 // The value labels right of the picture's edge, beside their ticks.
 std::string ValueTicks(const Frame& frame) {
@@ -122,18 +159,18 @@ std::string XTicks(const Frame& frame, const Axis& ticks) {
 // samples were not drawn; else that on a line of its own. Each line is cut
 // with "..." to the picture's width.
 std::vector<std::pair<std::size_t, std::string>> LegendLines(const PlotData& data) {
+  constexpr double room = Width - PictureMargin - LegendTextLeft;
   std::vector<std::pair<std::size_t, std::string>> lines;
   for (std::size_t s = 0; s < data.series.size(); ++s) {
     const std::string& label = data.series[s].label;
     const std::string note = GapNote(data.series[s]);
-    if (note.empty() || label.size() + note.size() + 4 > MostLegendBytes) {
-      lines.emplace_back(s, ShownShort(label, MostLegendBytes - Ellipsis));
-      if (!note.empty()) {
-        lines.emplace_back(data.series.size(), ShownShort("(" + note + ")", MostLegendBytes - Ellipsis));
-      }
-    } else {
-      lines.emplace_back(s, Shown(label) + "  (" + note + ")");
+    const std::string oneLine = Shown(label) + "  (" + note + ")";
+    if (!note.empty() && TextWidth(oneLine, FontSize) <= room) {
+      lines.emplace_back(s, oneLine);
+      continue;
     }
+    lines.emplace_back(s, Fitted(label, room, FontSize));
+    if (!note.empty()) lines.emplace_back(data.series.size(), Fitted("(" + note + ")", room, FontSize));
   }
   return lines;
 }
@@ -189,7 +226,8 @@ std::string DrawSvgPlot(const PlotData& data, const std::string& title) {
                     " " + Coordinate(height) + "\" font-family=\"sans-serif\" font-size=\"12\">\n";
   svg += "<title>" + Escaped(Shown(title)) + "</title>\n";
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
-  svg += Text(Width / 2, Top / 2 + 6, "middle", ShownShort(title, MostTitleBytes - Ellipsis), " font-size=\"16\"");
+  svg += Text(Width / 2, Top / 2 + 6, "middle", Fitted(title, Width - 2 * PictureMargin, TitleFontSize),
+              " font-size=\"16\"");
   svg += ValueTicks(frame);
   svg += XTicks(frame, xTicks);
   const Axis& values = frame.values;
@@ -201,7 +239,7 @@ std::string DrawSvgPlot(const PlotData& data, const std::string& title) {
          Coordinate(Right - frame.left) + "\" height=\"" + Coordinate(Bottom - Top) +
          "\" fill=\"none\" stroke=\"#444444\"/>\n";
   svg += Text((frame.left + Right) / 2, AxisTitleBaseline, "middle",
-              ShownShort(data.name, MostAxisTitleBytes - Ellipsis));
+              Fitted(data.name, Right - frame.left, FontSize));
   for (std::size_t s = 0; s < data.series.size(); ++s) svg += SeriesPaths(data, s, frame);
   for (std::size_t line = 0; line < legend.size(); ++line) {
     const auto& [s, text] = legend[line];
