@@ -45,7 +45,14 @@ struct Layout {
   Axis values;
 };
 
-std::vector<struct LegendLine> LegendOf(const PlotData& data, const TerminalLook& look);
+// Each expression's line: its mark, its label and, on the same line where
+// there is room or else on the next, why samples were not drawn.
+struct LegendLine {
+  int series;  // -1 for a line that continues the one before
+  std::string text;
+};
+
+std::vector<LegendLine> LegendOf(const PlotData& data, const TerminalLook& look);
 
 int PlotLines(const TerminalLook& look, const PlotData& data) {
   const std::size_t lines = LegendOf(data, look).size();
@@ -198,13 +205,6 @@ void AppendHorizontalAxis(std::string& text, const Layout& layout, const PlotDat
   while (!labels.empty() && labels.back() == ' ') labels.pop_back();
   text += labels + '\n';
 }
-
-// Each expression's line: its mark, its label and, on the same line where
-// there is room or else on the next, why samples were not drawn.
-struct LegendLine {
-  int series;  // -1 for a line that continues the one before
-  std::string text;
-};
 
 std::vector<LegendLine> LegendOf(const PlotData& data, const TerminalLook& look) {
   // Lines are cut with "..." to the terminal's width, however narrow it is.
