@@ -248,6 +248,13 @@ TEST_F(Tables, HostFunctionsReadAsBuiltInsInEveryEvaluation) {
     }
     exprcalc_release(expr);
   }
+  // A prepared expression that applies one runs its text, and says so.
+  exprcalc_expr* text = nullptr;
+  ASSERT_EQ(exprcalc_table_prepare(own.table, "TWICE(@X)", &text), EXPRCALC_OK);
+  int why = -1;
+  EXPECT_EQ(exprcalc_code_form(text, &why), EXPRCALC_FORM_TEXT);
+  EXPECT_EQ(why, EXPRCALC_CODE_NOT_PREPARED);
+  exprcalc_release(text);
   // Once per application: a repeated call is made each time it appears.
   calls.count = 0;
   ASSERT_EQ(exprcalc_table_evaluate(own.table, "TWICE(@X)+TWICE(@X)", &value), 0);
