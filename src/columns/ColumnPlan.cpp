@@ -156,25 +156,13 @@ class Planner {
     const std::size_t count = plan_.stepCount;
     std::uint8_t lastReader[ColumnPlan::MostSteps];
     std::uint8_t bufferOf[ColumnPlan::MostSteps];
-    for (std::size_t s = 0; s < count; ++s) {
-      lastReader[s] = static_cast<std::uint8_t>(s);
-      for (const PlanOperand* operand : {&plan_.steps[s].a, &plan_.steps[s].b}) {
-        if (operand->kind == PlanOperand::Buffer && Reads(plan_.steps[s], *operand)) {
-          lastReader[operand->index] = static_cast<std::uint8_t>(s);
-        }
-      }
-    }
+    FindLastReaders(lastReader);
     std::uint32_t busy = 0;
     for (std::size_t s = 0; s < count; ++s) {
       PlanStep& step = plan_.steps[s];
       if (s + 1 < count) {  // (the last step writes the results)
-        std::size_t free = 0;
-        while (free < ColumnPlan::MostBuffers && (busy >> free & 1U) != 0) ++free;
-        if (free == ColumnPlan::MostBuffers) return false;
-        busy |= 1U << free;
-        bufferOf[s] = static_cast<std::uint8_t>(free);
+        if (!TakeBuffer(busy, bufferOf[s])) return false;
         step.out = bufferOf[s];
-        if (free >= plan_.bufferCount) plan_.bufferCount = free + 1;
       }
       for (PlanOperand* operand : {&step.a, &step.b}) {
         if (operand->kind != PlanOperand::Buffer || !Reads(step, *operand)) continue;
@@ -184,6 +172,29 @@ class Planner {
       }
       if (lastReader[s] == s && s + 1 < count) busy &= ~(1U << bufferOf[s]);
     }
+    return true;
+  }
+
+  // The last step that reads each step's value (the step itself when none does).
+  void FindLastReaders(std::uint8_t* lastReader) const noexcept {
+    for (std::size_t s = 0; s < plan_.stepCount; ++s) {
+      lastReader[s] = static_cast<std::uint8_t>(s);
+      for (const PlanOperand* operand : {&plan_.steps[s].a, &plan_.steps[s].b}) {
+        if (operand->kind == PlanOperand::Buffer && Reads(plan_.steps[s], *operand)) {
+          lastReader[operand->index] = static_cast<std::uint8_t>(s);
+        }
+      }
+    }
+  }
+
+  // The lowest buffer not busy, now busy; false when every one is.
+  bool TakeBuffer(std::uint32_t& busy, std::uint8_t& buffer) noexcept {
+    std::size_t free = 0;
+    while (free < ColumnPlan::MostBuffers && (busy >> free & 1U) != 0) ++free;
+    if (free == ColumnPlan::MostBuffers) return false;
+    busy |= 1U << free;
+    buffer = static_cast<std::uint8_t>(free);
+    if (free >= plan_.bufferCount) plan_.bufferCount = free + 1;
     return true;
   }
 
