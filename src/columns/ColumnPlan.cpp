@@ -6,6 +6,7 @@
 // takes a buffer from the step that computes it to its last reader.
 #include "columns/ColumnPlan.h"
 
+#include <cassert>
 #include <cmath>
 #include <cstring>
 
@@ -27,7 +28,8 @@ class Planner {
       if (!Plan(program, program.At(i))) return false;
     }
     if (program.resultSlot == NoOperand) return PushNumber(0.0) && Finish(depth_ - 1);
-    return program.resultSlot < depth_ && Finish(program.resultSlot);
+    assert(program.resultSlot < depth_);
+    return Finish(program.resultSlot);
   }
 
  private:
@@ -100,7 +102,7 @@ class Planner {
   }
 
   bool Prefix(TokenKind k) noexcept {
-    if (depth_ == 0) return false;
+    assert(depth_ > 0);
     const PlanOperand y = stack_[--depth_];
     if (y.kind == PlanOperand::Number) {
       const Outcome outcome = ApplyPrefix(k, NumberOf(y));
@@ -114,7 +116,7 @@ class Planner {
   }
 
   bool Infix(Operator op) noexcept {
-    if (depth_ < 2) return false;
+    assert(depth_ >= 2);
     const PlanOperand b = stack_[--depth_];
     const PlanOperand a = stack_[--depth_];
     if (a.kind == PlanOperand::Number && b.kind == PlanOperand::Number) {
@@ -219,7 +221,7 @@ bool MakeColumnPlan(const RecordedProgram& program, const ColumnValues& values, 
   plan.numberCount = 0;
   plan.bufferCount = 0;
   plan.checkNaN = false;
-  return Planner(program.table, values, plan).Run(program);
+  return program.shape.runnable && Planner(program.table, values, plan).Run(program);
 }
 
 }  // namespace exprcalc
