@@ -15,6 +15,7 @@
 // The caller runs a flagged block exactly.
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <type_traits>
 
@@ -219,10 +220,26 @@ bool RunBlockBaseline(const ColumnPlan& plan, const ColumnValues& values, std::s
 
 }  // namespace
 
+// EXPRCALC_COLUMNS=baseline in the environment keeps the blocks on the
+// baseline vector code even where the processor has AVX2, so that this
+// path can be tested (and compared) on any machine. Read once.
+bool ColumnsUseAvx2() noexcept {
+#ifdef EXPRCALC_COLUMNS_AVX2
+  static const bool avx2 = [] {
+    const char* setting = std::getenv("EXPRCALC_COLUMNS");
+    const bool baseline = setting != nullptr && std::strcmp(setting, "baseline") == 0;
+    return !baseline && __builtin_cpu_supports("avx2");
+  }();
+  return avx2;
+#else
+  return false;
+#endif
+}
+
 bool RunPlanBlock(const ColumnPlan& plan, const ColumnValues& values, std::size_t start, std::size_t n,
                   double* buffers, std::size_t stride, double* target) noexcept {
 #ifdef EXPRCALC_COLUMNS_AVX2
-  if (__builtin_cpu_supports("avx2")) return RunBlockAvx2(plan, values, start, n, buffers, stride, target);
+  if (ColumnsUseAvx2()) return RunBlockAvx2(plan, values, start, n, buffers, stride, target);
 #endif
   return RunBlockBaseline(plan, values, start, n, buffers, stride, target);
 }

@@ -67,4 +67,8 @@ bool MakeColumnPlan(const RecordedProgram& program, const ColumnValues& values, 
 bool RunPlanBlock(const ColumnPlan& plan, const ColumnValues& values, std::size_t start, std::size_t n,
                   double* buffers, std::size_t stride, double* target) noexcept;
 
+// Whether RunPlanBlock takes the AVX2 code: where the processor has it,
+// unless EXPRCALC_COLUMNS=baseline is in the environment.
+bool ColumnsUseAvx2() noexcept;
+
 }  // namespace exprcalc
