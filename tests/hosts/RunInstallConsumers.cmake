@@ -87,7 +87,9 @@ else()
     set(kind "${CMAKE_MATCH_1}")
     set(name "${CMAKE_MATCH_2}")
     string(REGEX REPLACE "[<(].*" "" qualified "${name}")  # without template arguments or parameters
-    string(REGEX REPLACE ".*[ &*]" "" qualified "${qualified}")  # and without a return type
+    # and without a return type (up to its last blank: a "&" or "*" may be an
+    # operator's name, as in std::operator&(std::memory_order, ...))
+    string(REGEX REPLACE ".* " "" qualified "${qualified}")
     if(name IN_LIST export_lines)
       list(APPEND exports_defined "${name}")
     elseif(NOT name MATCHES "exprcalc::" AND NOT qualified MATCHES "^exprcalc_[A-Za-z0-9_]*::"
