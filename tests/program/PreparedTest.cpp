@@ -14,6 +14,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -369,6 +370,19 @@ TEST(Prepared, MachineCodeRegionsGoBackWhenTheirProgramsDo) {
   FreeVariable();
 }
 #endif
+
+// EXPRCALC_MACHINE_CODE=off (the PreparedAsSteps test) turns the machine code off for the process.
+TEST(Prepared, MachineCodeFollowsTheSwitch) {
+  const char* setting = std::getenv("EXPRCALC_MACHINE_CODE");
+  int why = -1;
+  const int form = exprcalc_code_form(nullptr, &why);
+  if (setting != nullptr && std::strcmp(setting, "off") == 0) {
+    EXPECT_EQ(form, EXPRCALC_FORM_STEPS);
+    EXPECT_EQ(why, EXPRCALC_CODE_TURNED_OFF);
+  } else {
+    EXPECT_NE(why, EXPRCALC_CODE_TURNED_OFF);
+  }
+}
 
 TEST(Prepared, HandlesAndOutputsThatAreNullOrSmall) {
   double value = 1.0;
