@@ -59,6 +59,18 @@ std::string Held(Random& random, std::size_t held) {
   return text;
 }
 
+// start, then a function of a function ... of one of a few operations on
+// the columns (steps operations in all), plus one more of them: the start
+// may leave a group open, whose contents the value then leaves out while
+// the plan still computes them.
+const char* const Pieces[] = {"@X+@Y", "@Y*@Z", "@X-@Z"};
+std::string Chain(Random& random, const char* start, std::size_t steps, const char* last) {
+  static const char* const functions[] = {"SIN", "COS", "ABS", "ATAN"};
+  std::string text = random.Pick(Pieces);
+  for (std::size_t i = 1; i < steps; ++i) text = std::string(random.Pick(functions)) + "(" + text + ")";
+  return std::string(start) + "(" + text + "+(" + last + "))";
+}
+
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 struct Call {
@@ -160,6 +172,32 @@ TEST(Columns, AgreeWithEvaluateOnPlansOfEverySize) {
     EXPECT_GT(planned[b][1], 0u) << "no plan of " << b << " buffers with its results over a column";
   }
   EXPECT_GT(planned[0][0], 0u) << "no text needs more buffers than a plan holds";
+  FreeVariable();
+}
+
+// Texts of about as many steps as a plan holds, and one or a few more: a
+// text past the limit must be left to the exact runner whole, also where
+// the steps after the limit would repeat earlier ones.
+TEST(Columns, AgreeWithEvaluateAroundTheMostStepsAPlanHolds) {
+  FreeVariable();
+  for (const char* name : ColumnNames) EnterVarDouble(name, 1.0);
+  int type = 0;
+  const int indexes[] = {GetIndexByKey("@X", &type), GetIndexByKey("@Y", &type), GetIndexByKey("@Z", &type)};
+  Random random(20261208);
+  std::string firstMismatch;
+  for (std::size_t steps = ColumnPlan::MostSteps - 4; steps <= ColumnPlan::MostSteps + 2; ++steps) {
+    for (const char* start : {"", "@X*", "@X*(", "@X*(@Y+", "@Z-(@X+", "@Y*(@Y*"}) {
+      for (const char* last : Pieces) {
+        const std::string text = Chain(random, start, steps, last);
+        exprcalc_expr* expr = nullptr;
+        ASSERT_EQ(exprcalc_prepare(text.c_str(), &expr), EXPRCALC_OK);
+        const std::string mismatch = Compare(expr, text, Draw(random, indexes, Apart));
+        if (firstMismatch.empty()) firstMismatch = mismatch;
+        exprcalc_release(expr);
+      }
+    }
+  }
+  EXPECT_TRUE(firstMismatch.empty()) << firstMismatch;
   FreeVariable();
 }
 

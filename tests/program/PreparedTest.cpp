@@ -14,6 +14,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -65,6 +66,24 @@ std::string Expression(Random& random, int depth) {
   }
 }
 
+// Only + - * / and no built-in, each left operand computed and each right
+// one a group, then some of those operands again: the stack holds a computed
+// value per level and the repeated ones are kept, and the machine code holds
+// them all in registers while they fit (past the eighth included).
+std::string CallFree(Random& random, int levels) {
+  static const char* const leaves[] = {"@A", "@B", "@C", "X", "2", "0.5"};
+  auto pick = [&] { return std::string(random.Pick(leaves)); };
+  auto op = [&] { return std::string(Operators[random.Below(4)]); };
+  std::vector<std::string> terms;
+  std::string text = pick();
+  for (int i = 0; i < levels; ++i) {
+    terms.push_back("(" + pick() + op() + pick() + ")");
+    text = terms.back() + op() + "(" + text + ")";
+  }
+  for (std::size_t again = random.Below(4); again > 0; --again) text += op() + terms[random.Below(terms.size())];
+  return text;
+}
+
 // One random change of the table: any of the writing calls.
 void ChangeTable(Random& random) {
   const char* name = random.Pick(Names);
@@ -109,10 +128,25 @@ bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 using exprcalc::testing::ColumnExtremes;
 
-// Prepares text and compares it with ParseString after each of several changes.
-void Compare(const std::string& text, Random& random, std::size_t& compared, std::string& firstMismatch) {
+// Evaluates expr until it runs as machine code, where it will: a program is
+// compiled only once its evaluations show that compiling pays.
+void WarmUp(const exprcalc_expr* expr) {
+  double ignored = 0.0;
+  int why = EXPRCALC_CODE_NOT_YET;
+  for (int i = 0; i < 1000 && exprcalc_code_form(expr, &why) != EXPRCALC_FORM_MACHINE_CODE &&
+                  why == EXPRCALC_CODE_NOT_YET;
+       ++i) {
+    exprcalc_evaluate(expr, &ignored);
+  }
+}
+
+// Prepares text and compares it with ParseString after each of several
+// changes; warm: as machine code from the start, where it can be had.
+void Compare(const std::string& text, bool warm, Random& random, std::size_t& compared,
+             std::string& firstMismatch) {
   exprcalc_expr* expr = nullptr;
   ASSERT_EQ(exprcalc_prepare(text.c_str(), &expr), EXPRCALC_OK) << text;
+  if (warm) WarmUp(expr);
   bool onlyValuesWritten = true;
   for (int step = 0; step < 12; ++step) {
     double prepared = 1.0;
@@ -150,11 +184,12 @@ TEST(Prepared, AgreesWithParseStringThroughEveryKindOfTableChange) {
       EnterVarString("@T", "text");
     }
     std::string text = i % 2 == 0 ? TokenSoup(random) : Expression(random, 4);
+    if (i % 10 == 1) text = CallFree(random, 1 + i / 10 % 16);
     for (int folded = 0; i % 8 == 3 && folded < 300; folded += 2) text = "2-1+" + text;  // steps that fold away
     for (int open = 0; i % 16 == 5 && open < 10 + i % 200; ++open) text = "@A*(" + text + ")";  // a deep stack
     for (int term = 0; i % 64 == 9 && term < 300; ++term) text += "+@B";  // a long flat program, past 256 bytes
     while (i % 4 == 3 && text.size() <= 256) text += random.Pick(Operators) + Expression(random, 4);
-    Compare(text, random, compared, firstMismatch);
+    Compare(text, i % 4 == 1, random, compared, firstMismatch);
   }
   EXPECT_TRUE(firstMismatch.empty()) << firstMismatch;
   EXPECT_GT(compared, 70000u);
@@ -357,6 +392,19 @@ TEST(Prepared, EachTableGivesBackItsCodeMemory) {
   EXPECT_EQ(CodeMappings(), before);
 }
 #endif
+
+// EXPRCALC_MACHINE_CODE=off (the PreparedAsSteps test) turns the machine code off for the process.
+TEST(Prepared, MachineCodeFollowsTheSwitch) {
+  const char* setting = std::getenv("EXPRCALC_MACHINE_CODE");
+  int why = -1;
+  const int form = exprcalc_code_form(nullptr, &why);
+  if (setting != nullptr && std::strcmp(setting, "off") == 0) {
+    EXPECT_EQ(form, EXPRCALC_FORM_STEPS);
+    EXPECT_EQ(why, EXPRCALC_CODE_TURNED_OFF);
+  } else {
+    EXPECT_NE(why, EXPRCALC_CODE_TURNED_OFF);
+  }
+}
 
 TEST(Prepared, HandlesAndOutputsThatAreNullOrSmall) {
   double value = 1.0;
