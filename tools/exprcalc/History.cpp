@@ -95,8 +95,9 @@ int OpenChecked(const std::filesystem::path& file, int flags, std::string& reaso
   return -1;
 }
 
-// The whole lines of the file's last MostTailBytes; more is true when the
-// file holds more than that (its first line read may be the end of a longer one).
+// The last MostHistoryLines whole lines within the file's last MostTailBytes;
+// more is true when the file holds more than those (the first line within the
+// bytes read may be the end of a longer one, and is left out then).
 std::vector<std::string> ReadTail(int descriptor, bool& more) {
   std::vector<std::string> lines;
   struct stat status {};
@@ -114,6 +115,18 @@ std::vector<std::string> ReadTail(int descriptor, bool& more) {
   tail.resize(got);
   std::size_t begin = 0;
   if (more) begin = tail.find('\n') == std::string::npos ? tail.size() : tail.find('\n') + 1;
+  // Only the last lines are kept: the ones before them are never split out.
+  std::size_t lineStart = tail.size();
+  if (lineStart > begin && tail[lineStart - 1] == '\n') --lineStart;  // the last line's end
+  std::size_t found = 0;
+  while (lineStart > begin) {
+    if (tail[lineStart - 1] == '\n' && ++found == MostHistoryLines) break;
+    --lineStart;
+  }
+  if (lineStart > begin) {
+    begin = lineStart;
+    more = true;
+  }
   while (begin < tail.size()) {
     std::size_t end = tail.find('\n', begin);
     if (end == std::string::npos) end = tail.size();
