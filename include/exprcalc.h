@@ -24,8 +24,8 @@
  *  - There is one table per process and it takes no lock. ParseString,
  *    GetIndexByKey, GetVar, GetVarCount, LookupVarDouble, LookupVarString,
  *    VarDouble, VarString, exprcalc_explain, exprcalc_judge,
- *    exprcalc_judge_statement, exprcalc_prepare, exprcalc_evaluate and
- *    exprcalc_evaluate_columns only read it: any number of threads may make
+ *    exprcalc_judge_statement, exprcalc_prepare, exprcalc_evaluate,
+ *    exprcalc_evaluate_columns and exprcalc_code_form only read it: any number of threads may make
  *    these calls at the same time, each with its own output buffers, as long
  *    as no call that writes runs meanwhile. EnterVarDouble, EnterVarString,
  *    FreeVariable, RemoveVarIndex, RemoveVariable, Substitution,
@@ -400,13 +400,16 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_prepare(const char *text, exprcalc_expr 
  * of memory where the text fits in 256 bytes. A null handle, and any handle
  * value below 65536, evaluates as the empty text (0 and 0.0); a handle that
  * was released must not be used again (it is freed memory).
- * On x86-64 Linux the first evaluation while the table keeps its shape
- * compiles the prepared operations (up to 256 of them) into machine code,
- * which later evaluations call: the code lives in memory taken from the
- * system, not the heap, shared by handles in chunks of 64 KiB that are
- * mapped twice, writable and executable, so no page is both. Where that
- * memory cannot be had, elsewhere, and with EXPRCALC_MACHINE_CODE=off in the
- * environment, the operations run as steps.
+ * The prepared operations run as steps first. On x86-64 Linux, once a
+ * handle has been evaluated 64 times while the table keeps its shape, that
+ * evaluation compiles its operations (up to 256 of them) into machine code,
+ * which later evaluations call; the code lives in memory taken from the
+ * system, not the heap, that is never writable and executable at once and is
+ * writable only during a compile. Where the host forbids generated code
+ * (EXPRCALC_MACHINE_CODE=off in the environment, PR_SET_MDWE, a seccomp
+ * filter or security module that refuses executable memory, memory files
+ * denied), past the budget of code memory, and elsewhere, the steps go on
+ * running; exprcalc_code_form tells which form runs and why.
  * Threads: it never writes the table, and writes the handle once, atomically,
  * when it compiles it, so any number of threads may evaluate one handle at
  * the same time while no call writes the table. */
@@ -441,6 +444,34 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_set_double(int index, double value);
 EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate_columns(const exprcalc_expr *expr, size_t rows, size_t count,
                                                          const int *indexes, const double *const *columns,
                                                          double *results, int *codes);
+
+/* The forms a prepared expression runs in (exprcalc_code_form). */
+#define EXPRCALC_FORM_TEXT 0         /* its text, read as ParseString reads it */
+#define EXPRCALC_FORM_STEPS 1        /* its prepared operations, as steps */
+#define EXPRCALC_FORM_MACHINE_CODE 2 /* its prepared operations, as machine code */
+
+/* Why a prepared expression does not run machine code (exprcalc_code_form). */
+#define EXPRCALC_CODE_RUNS 0           /* it does (or, asked of the process, new ones may) */
+#define EXPRCALC_CODE_NOT_YET 1        /* steps until 64 evaluations show that compiling pays */
+#define EXPRCALC_CODE_TURNED_OFF 2     /* EXPRCALC_MACHINE_CODE=off in the environment */
+#define EXPRCALC_CODE_PLATFORM 3       /* no native compiler here (only x86-64 Linux has one) */
+#define EXPRCALC_CODE_MDWE 4           /* the process refuses executable memory (PR_SET_MDWE) */
+#define EXPRCALC_CODE_EXEC_DENIED 5    /* making memory executable is refused (a seccomp filter) */
+#define EXPRCALC_CODE_EXECMEM_DENIED 6 /* ... refused with EACCES (a security module: SELinux's execmem) */
+#define EXPRCALC_CODE_MEMFD_DENIED 7   /* memory files cannot be created (memfd_create refused) */
+#define EXPRCALC_CODE_BUDGET 8         /* the process's code memory budget is spent */
+#define EXPRCALC_CODE_TOO_LONG 9       /* more operations than the compiler takes */
+#define EXPRCALC_CODE_NO_MEMORY 10     /* the system had no memory or descriptor for code memory */
+#define EXPRCALC_CODE_SHAPE 11         /* form TEXT: the table changed shape since it was prepared */
+#define EXPRCALC_CODE_NOT_PREPARED 12  /* form TEXT: its operations could not be prepared (too deep) */
+
+/* Which form a prepared expression runs in now: returns EXPRCALC_FORM_* and
+ * stores EXPRCALC_CODE_* in *why (why may be null). For a null handle (or
+ * one below 65536) it answers for the process: EXPRCALC_FORM_MACHINE_CODE
+ * with EXPRCALC_CODE_RUNS when new prepared expressions may become machine
+ * code, else EXPRCALC_FORM_STEPS and the reason. It asks the system what the
+ * host allows (a few system calls); it only reads the handle and the table. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_code_form(const exprcalc_expr *expr, int *why);
 
 #ifdef __cplusplus
 }

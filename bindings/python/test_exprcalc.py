@@ -321,6 +321,7 @@ class ThreadTest(LibraryTestCase):
             "exprcalc_judge_statement": (b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
             "exprcalc_substitute_whole": (b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
             "exprcalc_evaluate_columns": (None, 0, 0, None, None, None, None),
+            "exprcalc_code_form": (None, None),
         }
         self.assertEqual(set(arguments), set(exprcalc.SIGNATURES))
         for name, call_arguments in arguments.items():

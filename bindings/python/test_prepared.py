@@ -49,6 +49,18 @@ class PreparedTest(LibraryTestCase):
         self.assertEqual((caught.exception.code, caught.exception.position), (1, 2))
         self.assertTrue(str(caught.exception).endswith("'8 / (@X-4)'\n  8 / (@X-4)\n    ^"))
 
+    def test_code_form_is_the_librarys(self):
+        self.variables.update({"@X": 2})
+        with self.calc.prepare("@X*2+1") as expression:
+            form, why = expression.code_form()
+            self.assertEqual(form, exprcalc.FORM_STEPS)  # machine code only once evaluations show it pays
+            self.assertIn(why, (exprcalc.CODE_NOT_YET, exprcalc.CODE_TURNED_OFF, exprcalc.CODE_PLATFORM,
+                                exprcalc.CODE_MDWE, exprcalc.CODE_EXEC_DENIED, exprcalc.CODE_EXECMEM_DENIED))
+            self.variables["@Y"] = 1
+            self.assertEqual(expression.code_form(), (exprcalc.FORM_TEXT, exprcalc.CODE_SHAPE))
+        with self.assertRaisesRegex(ValueError, "closed"):
+            expression.code_form()
+
     def test_the_handle_is_released_once_and_never_used_after(self):
         calc = self.calc
         with mock.patch.object(calc.functions, "exprcalc_release", wraps=calc.functions.exprcalc_release) as release:

@@ -5,6 +5,7 @@
 #include "program/Program.h"
 #include "module/EvaluatorModule.h"
 #include "module/ExportArguments.h"
+#include "native/CodeSpace.h"
 
 using exprcalc::IsAddress;
 using exprcalc::Program;
@@ -62,6 +63,19 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate_columns(const exprcalc_expr* ex
   }
   const exprcalc::ColumnValues values{indexes, columns, count};
   return exprcalc::EvaluateColumns(*expr, table, values, rows, results, IsAddress(codes) ? codes : nullptr);
+}
+
+EXPRCALC_API int EXPRCALC_CALL exprcalc_code_form(const exprcalc_expr* expr, int* why) {
+  int reason = EXPRCALC_CODE_RUNS;
+  int form = EXPRCALC_FORM_MACHINE_CODE;
+  if (IsAddress(expr)) {
+    form = expr->Form(TheModule().Table(), reason);
+  } else {
+    reason = static_cast<int>(exprcalc::CodeSpace::ProcessDenial());
+    if (reason != EXPRCALC_CODE_RUNS) form = EXPRCALC_FORM_STEPS;
+  }
+  exprcalc::Store(why, reason);
+  return form;
 }
 
 }  // extern "C"

@@ -306,18 +306,20 @@ NativeWriter::Exits WritePoolAndExits(Assembler& code, const Recorded& recorded)
 
 }  // namespace
 
-NativeCode CompileNative(const Recorded& recorded) noexcept {
-  if (recorded.count > ValueNumbers::MostOperations || recorded.constantCount > recorded.count + 2) return {};
+NativeCode CompileNative(const Recorded& recorded, CodeSpace& space) noexcept {
+  constexpr NativeCode TooLong{nullptr, nullptr, CodeDenial::TooLong};
+  if (recorded.count > ValueNumbers::MostOperations || recorded.constantCount > recorded.count + 2) return TooLong;
   const Shape shape = ShapeOf(recorded);
-  if (shape.deepest == 0 || shape.deepest > Program::MostNumbers) return {};
+  if (shape.deepest == 0 || shape.deepest > Program::MostNumbers) return TooLong;
   ValueNumbers values;
-  if (!values.Number(recorded)) return {};
+  if (!values.Number(recorded)) return TooLong;
   const std::size_t slots = shape.deepest + values.KeptCount();
-  const CodeSpace space =
-      ReserveCode(Pool::Constants + 8 * recorded.constantCount + MostFixedBytes + MostBytesPerOperation * recorded.count);
-  if (space.writable == nullptr) return {};
+  CodeWrite place;
+  const CodeDenial why = space.Open(
+      Pool::Constants + 8 * recorded.constantCount + MostFixedBytes + MostBytesPerOperation * recorded.count, place);
+  if (why != CodeDenial::None) return {nullptr, nullptr, why};
 
-  Assembler code(space.writable);
+  Assembler code(place.writable);
   // The slots (the stack's, then the kept values'), then the output's
   // address; the stack stays 16-byte aligned for calls.
   const std::size_t words = slots + 1;
@@ -383,17 +385,17 @@ NativeCode CompileNative(const Recorded& recorded) noexcept {
     stack[target] = {Kind::Slot, target, nullptr};
   }
   writer.Return(recorded.resultSlot == NoOperand ? nullptr : &stack[recorded.resultSlot]);
-  TrimCode(space, code.Size());
 
   NativeCode compiled;
-  const unsigned char* start = space.executable + entry;
+  const unsigned char* start = place.executable + entry;
+  compiled.region = space.Close(place, code.Size());
   std::memcpy(&compiled.run, &start, sizeof start);
-  compiled.chunk = space.chunk;
   return compiled;
 }
 
-bool MayCompileNative(std::size_t operations) noexcept {
-  return operations <= ValueNumbers::MostOperations && CodeSpaceAvailable();
+CodeDenial NativeDenial(std::size_t operations) noexcept {
+  if (const CodeDenial known = KnownDenial(); known != CodeDenial::None) return known;
+  return operations <= ValueNumbers::MostOperations ? CodeDenial::None : CodeDenial::TooLong;
 }
 
 }  // namespace exprcalc
@@ -401,8 +403,8 @@ bool MayCompileNative(std::size_t operations) noexcept {
 #else
 
 namespace exprcalc {
-NativeCode CompileNative(const Recorded&) noexcept { return {}; }
-bool MayCompileNative(std::size_t) noexcept { return false; }
+NativeCode CompileNative(const Recorded&, CodeSpace&) noexcept { return {nullptr, nullptr, CodeDenial::Platform}; }
+CodeDenial NativeDenial(std::size_t) noexcept { return CodeDenial::Platform; }
 }  // namespace exprcalc
 
 #endif

@@ -8,6 +8,7 @@
 #include <cstddef>
 
 #include "language/ResultCode.h"
+#include "native/CodeSpace.h"
 #include "program/Steps.h"
 
 namespace exprcalc {
@@ -15,15 +16,17 @@ namespace exprcalc {
 using NativeFunction = ResultCode (*)(double* value) noexcept;
 
 struct NativeCode {
-  NativeFunction run = nullptr;  // null: not compiled (platform, size or memory)
-  void* chunk = nullptr;         // for ReleaseCode (CodeSpace.h)
+  NativeFunction run = nullptr;  // null: not compiled, for the reason why
+  void* region = nullptr;        // for CodeSpace::Release
+  CodeDenial why = CodeDenial::None;
 };
 
-NativeCode CompileNative(const Recorded& recorded) noexcept;
+// Compiles into space, which the calling thread may share with others.
+NativeCode CompileNative(const Recorded& recorded, CodeSpace& space) noexcept;
 
-// Whether a program of this many operations is compiled into machine code
-// on its first run (the platform has it, it is not turned off, it is short
-// enough: every text of up to 256 bytes is).
-bool MayCompileNative(std::size_t operations) noexcept;
+// Why a program of this many operations can never become machine code
+// (another platform, the switch, too many operations: every text of up to
+// 256 bytes has few enough), or None. The host's policy is asked at compile.
+CodeDenial NativeDenial(std::size_t operations) noexcept;
 
 }  // namespace exprcalc

@@ -30,10 +30,11 @@ struct exprcalc_expr {
   static void Release(exprcalc_expr* program) noexcept;
 
   // The code and value that evaluating the text gives now, bit for bit.
-  // Several threads may run one program at once: the first run compiles its
-  // machine code (once, atomically) and every other only reads the program.
-  // Inline: it is the whole of a prepared evaluation while the table keeps
-  // its shape.
+  // Several threads may run one program at once. It runs its steps first;
+  // the run that finds CompileAfter runs done compiles its machine code
+  // (once, published atomically) into the table's code space, and every
+  // other run only reads the program. Inline: it is the whole of a prepared
+  // evaluation while the table keeps its shape.
   exprcalc::ResultCode Run(const exprcalc::VariableTable& table, double& value) const noexcept {
     const exprcalc::NativeFunction native = Native();
     if (table.Generation() == quickGeneration_ && native != nullptr) [[likely]] {
@@ -43,6 +44,14 @@ struct exprcalc_expr {
   }
 
   std::string_view Text() const noexcept { return {text_, length_}; }
+
+  // The form it runs in now, the header's EXPRCALC_FORM_*, and why it is not
+  // machine code (EXPRCALC_CODE_*) (ProgramRunner.cpp).
+  int Form(const exprcalc::VariableTable& table, int& why) const noexcept;
+  // Runs of the steps after which a program compiles: a compile costs about
+  // as much as this many runs save (bench/PreparedBenchmarks.cpp measures
+  // both), so no host pays for a compile that its evaluations do not repay.
+  static constexpr std::uint32_t CompileAfter = 64;
   // True while running follows the prepared operations rather than the text.
   bool Current(const exprcalc::VariableTable& table) const noexcept {
     return usable_ && table.Generation() == generation_;
@@ -90,8 +99,8 @@ struct exprcalc_expr {
   // Compiles the recorded operations into steps; false when memory ran out
   // (ProgramRecorder.cpp).
   bool Compile(const VariableTable& table) noexcept;
-  // Out of line, every other case (ProgramRunner.cpp): the text, the first
-  // run, which compiles the machine code, and the steps where there is none.
+  // Out of line, every other case (ProgramRunner.cpp): the text, the steps,
+  // and the run that compiles the machine code.
   ResultCode RunOther(const VariableTable& table, double& value) const noexcept;
 
   std::uint64_t generation_ = 0;
@@ -107,12 +116,17 @@ struct exprcalc_expr {
   exprcalc::Step* steps_ = nullptr;  // what Run runs: the operations compiled (Steps.h)
   std::size_t stepCount_ = 0;
   std::size_t slotCount_ = 0;  // the deepest stack of numbers
-  // The machine code (NativeCompiler.h), once the first run compiled it: plain
+  // The machine code (NativeCompiler.h), once a run compiled it: plain
   // fields read and written atomically (std::atomic_ref), so that a program
   // stays trivially copyable.
   mutable exprcalc::NativeFunction native_ = nullptr;
   mutable bool nativeTried_ = false;
-  mutable void* nativeChunk_ = nullptr;
+  mutable void* nativeRegion_ = nullptr;  // for CodeSpace::Release
+  // Runs of the steps left before the compile; 0: none is due (compiled,
+  // tried, or never to be).
+  mutable std::uint32_t untilCompile_ = 0;
+  // Why it is not machine code (CodeDenial): NotYet while the compile is due.
+  mutable int nativeWhy_ = 0;
   exprcalc::NativeFunction Native() const noexcept {
     return std::atomic_ref<exprcalc::NativeFunction>(native_).load(std::memory_order_acquire);
   }

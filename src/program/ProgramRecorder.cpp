@@ -164,18 +164,13 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
   return program;
 }
 
-// Where no machine code can be had, the steps take a block of their own, sized by the operations recorded (at
+// The steps take a block of their own, sized by the operations recorded (at
 // most one step each); false when it cannot be had. Operations that do not
-// compile leave the program following its text.
+// compile leave the program following its text. Every program has its steps:
+// machine code comes later, once runs show it pays, and may never come.
 bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
   using namespace exprcalc;
   if (!usable_) return true;
-  // Where the first run compiles machine code, there are no steps: should
-  // the code space fail then, running the program evaluates its text.
-  if (MayCompileNative(operationCount_)) {
-    quickGeneration_ = generation_;
-    return true;
-  }
   // At most one step per operation, and an end per segment. Fused steps
   // are fewer: a short program is compiled on the stack and keeps just its
   // steps; a long one gives back the room it did not use.
@@ -200,6 +195,9 @@ bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
     usable_ = false;
   } else {
     quickGeneration_ = generation_;
+    const CodeDenial why = NativeDenial(operationCount_);
+    nativeWhy_ = static_cast<int>(why == CodeDenial::None ? CodeDenial::NotYet : why);
+    untilCompile_ = why == CodeDenial::None ? CompileAfter : 0;
   }
   return true;
 }
@@ -207,7 +205,7 @@ bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
 void exprcalc_expr::Release(exprcalc_expr* program) noexcept {
   if (program == nullptr) return;
   if (program->steps_ != nullptr) exprcalc::Release(program->steps_);
-  exprcalc::ReleaseCode(program->nativeChunk_);
+  exprcalc::CodeSpace::Release(program->nativeRegion_);
   program->~exprcalc_expr();
   exprcalc::Release(program);
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "native/CodeSpace.h"
 #include "variables/KeyIndex.h"
 #include "variables/NormaliseKey.h"
 #include "variables/RecordOrder.h"
@@ -38,6 +39,10 @@ class VariableTable {
   // an existing number record leaves it alone, so what a text reads (which
   // names exist, at which index, of which type) holds while it is unchanged.
   std::uint64_t Generation() const noexcept { return generation_; }
+  // Where programs prepared under this table put their machine code: each
+  // table has its own, which locks itself, so compiling never writes the
+  // variables (CodeSpace.h).
+  CodeSpace& Code() const noexcept { return code_; }
   // The number of the record at index, which must be a number record.
   double NumberAt(int index) const noexcept { return record::NumberOf(RecordAt(index)); }
   // Where the number of the record at index lies (index in range): the bytes
@@ -117,6 +122,7 @@ class VariableTable {
   std::uint64_t generation_ = 0;
   KeyIndex keys_;
   RecordOrder order_;
+  mutable CodeSpace code_;
 };
 
 }  // namespace exprcalc

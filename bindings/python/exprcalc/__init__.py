@@ -915,6 +915,16 @@ class Prepared:
             raise TypeError(f"not every column names a number variable: {list(columns)!r}")
         return (values, codes) if as_arrays else (list(values), list(codes))
 
+    def code_form(self) -> tuple[int, int]:
+        """(form, why) as exprcalc_code_form gives them: FORM_TEXT, FORM_STEPS or FORM_MACHINE_CODE,
+        and CODE_RUNS or the reason it does not run machine code (CODE_MDWE, CODE_BUDGET, ...)."""
+        why = ctypes.c_int()
+        with LOCK:
+            if self._handle is None:
+                raise ValueError(f"the prepared expression {self.text!r} is closed")
+            form = self._functions.exprcalc_code_form(self._handle, ctypes.byref(why))
+        return form, why.value
+
     def close(self) -> None:
         """Releases the library's handle; closing again does nothing."""
         with LOCK:
