@@ -209,6 +209,8 @@ class Runner:
                   "runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS | doctest.NORMALIZE_WHITESPACE)\n"
                   "runner.run(test)\n"
                   "sys.exit(1 if runner.failures or not runner.tries else 0)\n")
+        if not os.path.isfile(self.python):
+            raise ExampleError(f"{page}: no interpreter {self.python} for its Python examples")
         result = subprocess.run([self.python, "-c", driver, page], input=session.encode(), cwd=self.home,
                                 env=self.environment, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         if result.returncode != 0:
