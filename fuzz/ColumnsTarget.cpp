@@ -4,7 +4,9 @@
 //
 // Input: one byte n, then n bytes of text; then per round the columns (a
 // byte for their count, a byte for the rows, per column an index byte and a
-// byte per row choosing its value) and one table change (see TableChanges.h).
+// byte per row choosing its value, then a byte naming the column that the
+// results are written over, if below the count) and one table change (see
+// TableChanges.h).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +43,12 @@ void CheckColumns(const exprcalc_expr* expr, Input& in) {
     columns[k] = values[k].data();
   }
   std::vector<double> results(rows, 7.0);
+  // The results may be written over one of the columns (a byte below count names it).
+  const std::size_t aliased = in.Byte();
+  if (aliased < count) {
+    results = values[aliased];
+    columns[aliased] = results.data();
+  }
   std::vector<int> codes(rows, -7);
   const int first = exprcalc_evaluate_columns(expr, rows, count, indexes.data(), columns.data(), results.data(),
                                               codes.data());

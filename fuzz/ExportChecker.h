@@ -215,6 +215,16 @@ class ExportChecker {
                 want)) {
       return false;
     }
+    // It names the bytes of the statement that the store takes, or none.
+    const TableModel::TextPlace text = model_.LastText();
+    const bool placed = text.at == TableModel::NoText
+                            ? judged.text_at == EXPRCALC_NOWHERE
+                            : judged.text_at == text.at && judged.text_length == text.length;
+    if (!placed) {
+      return Mismatch("exprcalc_judge_statement(" + Show(statement) + ") placed its text at " +
+                      std::to_string(judged.text_at) + " (" + std::to_string(judged.text_length) + " bytes), model " +
+                      std::to_string(text.at) + " (" + std::to_string(text.length) + " bytes)");
+    }
     Arm();
     const int got = ::Substitution(statement);
     if (Disarm()) {

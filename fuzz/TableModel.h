@@ -4,6 +4,7 @@
 // and the model-based test hold the library's answers against it.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
@@ -148,6 +149,7 @@ class TableModel {
   // the right part, which only the library itself can compute.
   template <typename Evaluate>
   int Substitution(std::string_view statement, Evaluate&& evaluate) {
+    lastText_ = {NoText, 0};
     const std::size_t equals = statement.find('=');
     if (equals == std::string_view::npos) return 1;
     const std::string_view left = Trim(statement.substr(0, equals));
@@ -156,7 +158,9 @@ class TableModel {
     if (right.empty()) return RemoveName(left) == 0 ? 0 : -1;
     if (right.front() == '"') {
       const std::string_view quoted = right.substr(1);
-      EnterString(left, quoted.substr(0, quoted.find_first_of("\t\"")));
+      const std::string_view text = quoted.substr(0, quoted.find_first_of("\t\""));
+      lastText_ = {static_cast<std::size_t>(text.data() - statement.data()), std::min(text.size(), TextBytes)};
+      EnterString(left, text);
       return 0;
     }
     double value = 0.0;
@@ -164,6 +168,15 @@ class TableModel {
     EnterDouble(left, value);
     return 0;
   }
+
+  // Where the text that the last Substitution stored lies in its statement,
+  // and the length stored; at is NoText when it stored none.
+  static constexpr std::size_t NoText = static_cast<std::size_t>(-1);
+  struct TextPlace {
+    std::size_t at;
+    std::size_t length;
+  };
+  TextPlace LastText() const { return lastText_; }
 
  private:
   // The record of name with its type and reserved byte written: replaced in
@@ -184,6 +197,7 @@ class TableModel {
   }
 
   std::vector<Record> records_;
+  TextPlace lastText_{NoText, 0};
 };
 
 }  // namespace exprcalc::model

@@ -15,12 +15,13 @@
 // The caller runs a flagged block exactly.
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <type_traits>
 
+#include "columns/ColumnPlan.h"
 #include "language/Arithmetic.h"
 #include "language/BuiltIns.h"
-#include "columns/ColumnPlan.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
 // (Windows is left out: its compilers do not keep the stack aligned for AVX spills.)
@@ -29,16 +30,6 @@
 
 namespace exprcalc {
 namespace {
-
-// An operand in a block: its numbers, or one number for every row.
-struct Lanes {
-  const double* numbers;
-  double operator[](std::size_t j) const noexcept { return numbers[j]; }
-};
-struct Same {
-  double number;
-  double operator[](std::size_t) const noexcept { return number; }
-};
 
 // A flag per row, gathered as a mask over the block (a form that vectorises).
 struct Flags {
@@ -91,7 +82,7 @@ template <typename A, typename B>
         // A failing row divides by 1, so that no row divides by zero.
         Flags zero;
         for (std::size_t j = 0; j < n; ++j) {
-          const bool tiny = std::fabs(b[j]) < ZeroThreshold;
+          const bool tiny = CountsAsZero(b[j]);
           zero.Raise(tiny);
           out[j] = a[j] / (tiny ? 1.0 : b[j]);
         }
@@ -113,7 +104,7 @@ template <typename A, typename B>
       // would hide a NaN whose bits the plan does not vouch for.
       Flags unusual;
       for (std::size_t j = 0; j < n; ++j) {
-        const bool domain = a[j] == 0.0 && b[j] < 0.0;
+        const bool domain = ZeroToNegativePower(a[j], b[j]);
         unusual.Raise(domain || a[j] != a[j] || b[j] != b[j]);
         out[j] = std::pow(a[j], domain ? 1.0 : b[j]);
       }
@@ -139,7 +130,7 @@ template <typename Function>
                                           std::size_t n, NaNSearch* search) noexcept {
   const Same none{0.0};
   if (step.code == PlanStep::Negate) {
-    Map(Lanes{a}, none, out, n, [](double y, double) { return y * -1.0; }, search);
+    Map(Lanes{a}, none, out, n, [](double y, double) { return Negated(y); }, search);
     return true;
   }
   switch (step.function) {
@@ -229,10 +220,26 @@ bool RunBlockBaseline(const ColumnPlan& plan, const ColumnValues& values, std::s
 
 }  // namespace
 
+// EXPRCALC_COLUMNS=baseline in the environment keeps the blocks on the
+// baseline vector code even where the processor has AVX2, so that this
+// path can be tested (and compared) on any machine. Read once.
+bool ColumnsUseAvx2() noexcept {
+#ifdef EXPRCALC_COLUMNS_AVX2
+  static const bool avx2 = [] {
+    const char* setting = std::getenv("EXPRCALC_COLUMNS");
+    const bool baseline = setting != nullptr && std::strcmp(setting, "baseline") == 0;
+    return !baseline && __builtin_cpu_supports("avx2");
+  }();
+  return avx2;
+#else
+  return false;
+#endif
+}
+
 bool RunPlanBlock(const ColumnPlan& plan, const ColumnValues& values, std::size_t start, std::size_t n,
                   double* buffers, std::size_t stride, double* target) noexcept {
 #ifdef EXPRCALC_COLUMNS_AVX2
-  if (__builtin_cpu_supports("avx2")) return RunBlockAvx2(plan, values, start, n, buffers, stride, target);
+  if (ColumnsUseAvx2()) return RunBlockAvx2(plan, values, start, n, buffers, stride, target);
 #endif
   return RunBlockBaseline(plan, values, start, n, buffers, stride, target);
 }

@@ -9,8 +9,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "program/Program.h"
-#include "language/Reduce.h"
+#include "language/Arithmetic.h"
+#include "language/BuiltIns.h"
 
 namespace exprcalc {
 namespace {
@@ -23,41 +23,34 @@ class Planner {
       : table_(table), values_(values), plan_(plan) {}
 
   bool Run(const RecordedProgram& program) noexcept {
-    for (std::size_t i = 0; i < program.operationCount; ++i) {
-      const std::uint32_t operand = program.operations[i] >> Program::OperandShift;
-      const auto code = static_cast<Program::Code>(program.operations[i] & 0xFF);
-      bool planned = false;
-      switch (code) {
-        case Program::PushConstant:
-          planned = PushNumber(program.constants[operand]);
-          break;
-        case Program::PushVariable:
-          planned = PushVariable(operand);
-          break;
-        case Program::Negate:
-          planned = Prefix('-');
-          break;
-        case Program::Function:
-          planned = Prefix(static_cast<TokenKind>(operand));
-          break;
-        case Program::Malformed:
-          return false;
-        default: {
-          const std::size_t form = (code - Program::Add) % 3;
-          const auto infix = static_cast<Program::Code>(code - form);
-          if (form == 1) planned = PushNumber(program.constants[operand]);
-          if (form == 2) planned = PushVariable(operand);
-          planned = (form == 0 || planned) && Infix(infix);
-          break;
-        }
-      }
-      if (!planned) return false;
+    for (std::size_t i = 0; i < program.count; ++i) {
+      if (!Plan(program, program.At(i))) return false;
     }
     if (program.resultSlot == NoOperand) return PushNumber(0.0) && Finish(depth_ - 1);
     return program.resultSlot < depth_ && Finish(program.resultSlot);
   }
 
  private:
+  bool Plan(const RecordedProgram& program, const Operation& operation) noexcept {
+    switch (operation.kind) {
+      case OperationKind::PushConstant:
+        return PushNumber(program.constants[operation.index]);
+      case OperationKind::PushVariable:
+        return PushVariable(operation.index);
+      case OperationKind::Negate:
+        return Prefix('-');
+      case OperationKind::Function:
+        return Prefix(static_cast<TokenKind>(operation.index));
+      case OperationKind::Malformed:
+        return false;
+      case OperationKind::Infix:
+        break;
+    }
+    if (operation.right == RightOperand::Constant && !PushNumber(program.constants[operation.index])) return false;
+    if (operation.right == RightOperand::Variable && !PushVariable(operation.index)) return false;
+    return Infix(operation.op);
+  }
+
   bool Push(PlanOperand operand) noexcept {
     if (depth_ == MostDepth) return false;
     stack_[depth_++] = operand;
@@ -120,23 +113,19 @@ class Planner {
     return Emit(step);
   }
 
-  bool Infix(Program::Code code) noexcept {
+  bool Infix(Operator op) noexcept {
     if (depth_ < 2) return false;
     const PlanOperand b = stack_[--depth_];
     const PlanOperand a = stack_[--depth_];
-    static constexpr char Operators[] = {'+', '-', '*', '/', '%', '^'};
-    const std::size_t which = static_cast<std::size_t>(code - Program::Add) / 3;
     if (a.kind == PlanOperand::Number && b.kind == PlanOperand::Number) {
-      const Outcome outcome = ApplyInfix(NumberOf(a), Operators[which], NumberOf(b));
+      const Outcome outcome = ApplyInfix(NumberOf(a), SymbolOf(op), NumberOf(b));
       return outcome.code == Ok && PushNumber(outcome.value);
     }
     PlanStep step;
-    step.code = static_cast<PlanStep::Code>(which);
+    step.code = PlanStep::InfixOf(op);
     // A divisor that is one number for every row and counts as zero fails
     // in every row: that is left to the exact runner.
-    if (step.code == PlanStep::Divide && b.kind == PlanOperand::Number && std::fabs(NumberOf(b)) < ZeroThreshold) {
-      return false;
-    }
+    if (step.code == PlanStep::Divide && b.kind == PlanOperand::Number && CountsAsZero(NumberOf(b))) return false;
     step.a = a;
     step.b = b;
     plan_.checkNaN = plan_.checkNaN || step.code == PlanStep::Add || step.code == PlanStep::Multiply;
@@ -214,13 +203,12 @@ static_assert(ColumnPlan::MostBuffers <= 32, "the busy buffers are bits of one w
 
 }  // namespace
 
-bool MakeColumnPlan(const RecordedProgram& program, const VariableTable& table, const ColumnValues& values,
-                    ColumnPlan& plan) noexcept {
+bool MakeColumnPlan(const RecordedProgram& program, const ColumnValues& values, ColumnPlan& plan) noexcept {
   plan.stepCount = 0;
   plan.numberCount = 0;
   plan.bufferCount = 0;
   plan.checkNaN = false;
-  return Planner(table, values, plan).Run(program);
+  return Planner(program.table, values, plan).Run(program);
 }
 
 }  // namespace exprcalc

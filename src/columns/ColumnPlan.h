@@ -9,7 +9,8 @@
 #include <cstdint>
 
 #include "columns/Columns.h"
-#include "variables/VariableTable.h"
+#include "language/Arithmetic.h"
+#include "recorded/Recorded.h"
 
 namespace exprcalc {
 
@@ -22,7 +23,9 @@ struct PlanOperand {
 };
 
 struct PlanStep {
+  // The infix steps first, in the operators' order (see below), then the rest.
   enum Code : std::uint8_t { Add, Subtract, Multiply, Divide, Remainder, Power, Negate, Function, Copy };
+  static constexpr Code InfixOf(Operator op) noexcept { return static_cast<Code>(op); }
   Code code = Copy;
   std::uint8_t function = 0;  // a Function's kind
   std::uint8_t out = 0;       // the buffer written, or Results
@@ -44,19 +47,17 @@ struct ColumnPlan {
   bool checkNaN = false;        // a block whose values hold a NaN runs exactly (sums, products)
 };
 
-// The recorded operations of a program (see Program.h), as the plan reads them.
-struct RecordedProgram {
-  const std::uint32_t* operations;
-  std::size_t operationCount;
-  const double* constants;
-  std::size_t resultSlot;
-};
+static_assert(PlanStep::Add == static_cast<int>(Operator::Add) && PlanStep::Subtract == static_cast<int>(Operator::Subtract) &&
+                  PlanStep::Multiply == static_cast<int>(Operator::Multiply) &&
+                  PlanStep::Divide == static_cast<int>(Operator::Divide) &&
+                  PlanStep::Remainder == static_cast<int>(Operator::Remainder) &&
+                  PlanStep::Power == static_cast<int>(Operator::Power) && PlanStep::Negate == OperatorCount,
+              "an infix step's code is its operator's, and the infix steps come first");
 
 // Makes the plan; false when the program is better left to the exact runner:
 // an operation fails in every row, the text is malformed, or the plan would
 // need more steps, numbers or buffers than it holds.
-bool MakeColumnPlan(const RecordedProgram& program, const VariableTable& table, const ColumnValues& values,
-                    ColumnPlan& plan) noexcept;
+bool MakeColumnPlan(const RecordedProgram& program, const ColumnValues& values, ColumnPlan& plan) noexcept;
 
 // Runs the plan over rows start to start + n - 1 (n at most the buffers'
 // stride), writing the values to target, which overlaps no column. False
@@ -65,5 +66,9 @@ bool MakeColumnPlan(const RecordedProgram& program, const VariableTable& table, 
 // runs the block exactly.
 bool RunPlanBlock(const ColumnPlan& plan, const ColumnValues& values, std::size_t start, std::size_t n,
                   double* buffers, std::size_t stride, double* target) noexcept;
+
+// Whether RunPlanBlock takes the AVX2 code: where the processor has it,
+// unless EXPRCALC_COLUMNS=baseline is in the environment.
+bool ColumnsUseAvx2() noexcept;
 
 }  // namespace exprcalc

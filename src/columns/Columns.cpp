@@ -17,12 +17,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "language/Arithmetic.h"
-#include "language/BuiltIns.h"
 #include "columns/ColumnPlan.h"
 #include "evaluation/Evaluate.h"
-#include "language/Parse.h"
-#include "language/Reduce.h"
+#include "language/Arithmetic.h"
+#include "language/BuiltIns.h"
 
 namespace exprcalc {
 
@@ -34,128 +32,79 @@ inline constexpr std::size_t ResolvedOperations = 258;
 
 class ColumnRunner {
  public:
-  ColumnRunner(const Program& program, const VariableTable& table, const ColumnValues& values) noexcept
-      : program_(program), table_(table), values_(values) {}
-
-  // The deepest stack the program uses, or NotRunnable when an operation
-  // would take a number that is not there (the program then is not run).
-  static constexpr std::size_t NotRunnable = static_cast<std::size_t>(-1);
-  std::size_t DeepestStack() const noexcept {
-    std::size_t depth = 0;
-    std::size_t deepest = 0;
-    for (std::size_t i = 0; i < program_.operationCount_; ++i) {
-      const auto code = static_cast<Program::Code>(program_.operations_[i] & 0xFF);
-      if (code == Program::Malformed) break;
-      if (code == Program::PushConstant || code == Program::PushVariable) {
-        deepest = std::max(deepest, ++depth);
-      } else if (depth == 0 || (IsStackInfix(code) && depth-- < 2)) {
-        return NotRunnable;
-      }
-    }
-    const std::size_t slot = program_.resultSlot_;
-    return slot == NoOperand || slot < depth ? deepest : NotRunnable;
-  }
+  ColumnRunner(const RecordedProgram& program, const ColumnValues& values) noexcept
+      : program_(program), values_(values) {}
 
   // Runs rows begin to end - 1 on numbers, a scratch of ColumnScratchNumbers.
-  template <std::size_t Lanes>
+  template <std::size_t Width>
   ResultCode Run(std::size_t begin, std::size_t end, double* numbers, double* results, int* codes) noexcept;
 
-  bool Plan(ColumnPlan& plan) const noexcept {
-    const RecordedProgram recorded{program_.operations_, program_.operationCount_, program_.constants_,
-                                   program_.resultSlot_};
-    return MakeColumnPlan(recorded, table_, values_, plan);
-  }
+  bool Plan(ColumnPlan& plan) const noexcept { return MakeColumnPlan(program_, values_, plan); }
 
  private:
-  static bool IsStackInfix(Program::Code code) noexcept {
-    return code == Program::Add || code == Program::Subtract || code == Program::Multiply ||
-           code == Program::Divide || code == Program::Remainder || code == Program::Power;
-  }
+  // One block of n rows from start; failures receives each row's code.
+  template <std::size_t Width>
+  void RunBlock(std::size_t start, std::size_t n, double* scratch, int* failures) noexcept;
 
-  const Program& program_;
-  const VariableTable& table_;
+  const RecordedProgram& program_;
   const ColumnValues& values_;
+  // The column each operation's variable reads (null: its record), when the
+  // program is short enough to look them up once per call.
+  const double* resolved_[ResolvedOperations];
+  bool isResolved_ = false;
 };
 
 namespace {
 
-// The right operand of an infix operation: the stack's top entry or a
-// column (one number per lane), or one number for every lane.
-struct Lanewise {
-  const double* numbers;
-  double operator[](std::size_t lane) const noexcept { return numbers[lane]; }
-};
-struct Uniform {
-  double number;
-  double operator[](std::size_t) const noexcept { return number; }
-};
-
-// Sum and Product with their NaN pinned to the first operand's, as selects
-// rather than branches so that the loops stay vector code.
-inline double PinnedNaN(double a, double b, double result) noexcept {
-  const double pinned = a != a ? Quieted(a) : (b != b ? Quieted(b) : result);
-  return result != result ? pinned : result;
-}
-
-// Without a NaN operand a sum or product is its own pinned value (see
-// FirstNaN), so a block without one takes the plain loop.
-// The test is on the bits, in integer operations that vectorise: the
-// magnitude's bits exceed infinity's only for a NaN, and then the
-// difference below has its top bit set.
-inline std::uint64_t NaNProbe(double x) noexcept {
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, &x, sizeof bits);
-  return std::uint64_t{0x7FF0000000000000} - (bits & std::uint64_t{0x7FFFFFFFFFFFFFFF});
-}
 template <typename Right>
 [[gnu::always_inline]] inline bool AnyNaN(const double* a, Right b, std::size_t n) noexcept {
   std::uint64_t probe = 0;
   for (std::size_t j = 0; j < n; ++j) probe |= NaNProbe(a[j]) | NaNProbe(b[j]);
-  return (probe >> 63) != 0;
+  return ProbeFoundNaN(probe);
 }
 
 // A lane's first failure is the one it keeps.
 inline int KeepFirst(int code, bool failed, int failure) noexcept { return code == Ok && failed ? failure : code; }
 
 template <typename Right>
-[[gnu::always_inline]] inline void ApplyLanes(Program::Code code, double* __restrict a, Right b, int* __restrict failures,
+[[gnu::always_inline]] inline void ApplyLanes(Operator op, double* __restrict a, Right b, int* __restrict failures,
                                               std::size_t n) noexcept {
-  switch (code) {
-    case Program::Add:
+  switch (op) {
+    case Operator::Add:
       if (!AnyNaN(a, b, n)) {
         for (std::size_t j = 0; j < n; ++j) a[j] = a[j] + b[j];
       } else {
         for (std::size_t j = 0; j < n; ++j) a[j] = PinnedNaN(a[j], b[j], a[j] + b[j]);
       }
       return;
-    case Program::Subtract:
+    case Operator::Subtract:
       for (std::size_t j = 0; j < n; ++j) a[j] = a[j] - b[j];
       return;
-    case Program::Multiply:
+    case Operator::Multiply:
       if (!AnyNaN(a, b, n)) {
         for (std::size_t j = 0; j < n; ++j) a[j] = a[j] * b[j];
       } else {
         for (std::size_t j = 0; j < n; ++j) a[j] = PinnedNaN(a[j], b[j], a[j] * b[j]);
       }
       return;
-    case Program::Divide:
+    case Operator::Divide:
       // The quotient of a failed lane is never used: it divides by 1 instead of by ~0.
       for (std::size_t j = 0; j < n; ++j) {
-        const bool zero = std::fabs(b[j]) < ZeroThreshold;
+        const bool zero = CountsAsZero(b[j]);
         failures[j] = KeepFirst(failures[j], zero, DivisionByZero);
         a[j] = a[j] / (zero ? 1.0 : b[j]);
       }
       return;
-    case Program::Remainder:
+    case Operator::Remainder:
       for (std::size_t j = 0; j < n; ++j) {
         const Outcome outcome = Remainder(a[j], b[j]);
         failures[j] = KeepFirst(failures[j], outcome.code != Ok, outcome.code);
         a[j] = outcome.value;
       }
       return;
-    default:  // Power
+    case Operator::Power:
       for (std::size_t j = 0; j < n; ++j) {
-        const Outcome outcome = ApplyInfix(a[j], '^', b[j]);
+        const Outcome outcome = ApplyOperator<'^'>(a[j], b[j]);
         failures[j] = KeepFirst(failures[j], outcome.code != Ok, outcome.code);
         a[j] = outcome.value;
       }
@@ -165,93 +114,23 @@ template <typename Right>
 
 }  // namespace
 
-template <std::size_t Lanes>
+template <std::size_t Width>
 ResultCode ColumnRunner::Run(std::size_t begin, std::size_t end, double* scratch, double* results,
                              int* codes) noexcept {
-  // Entry k of the stack holds Lanes numbers.
-  auto numbers = [scratch](std::size_t k) { return scratch + k * Lanes; };
-  int failures[Lanes];
-  const std::uint32_t* const operations = program_.operations_;
-  const std::size_t count = program_.operationCount_;
-
-  // The column each operation's variable reads (null: its record), when the program is short enough.
-  const double* resolved[ResolvedOperations];
-  const bool isResolved = count <= ResolvedOperations;
-  auto columnOf = [&](std::size_t i) {
-    return values_.ColumnOf(static_cast<int>(operations[i] >> Program::OperandShift));
-  };
-  if (isResolved) {
-    for (std::size_t i = 0; i < count; ++i) resolved[i] = columnOf(i);
+  isResolved_ = program_.count <= ResolvedOperations;
+  for (std::size_t i = 0; isResolved_ && i < program_.count; ++i) {
+    resolved_[i] = values_.ColumnOf(static_cast<int>(program_.At(i).index));
   }
-
+  int failures[Width];
   ResultCode first = Ok;
-  for (std::size_t start = begin; start < end; start += Lanes) {
-    const std::size_t n = std::min(Lanes, end - start);
-    std::fill_n(failures, n, Ok);
-    std::size_t depth = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-      const std::uint32_t operand = operations[i] >> Program::OperandShift;
-      const auto code = static_cast<Program::Code>(operations[i] & 0xFF);
-      const double* column = nullptr;
-      if (code == Program::PushVariable || (code >= Program::Add && (code - Program::Add) % 3 == 2)) {
-        column = isResolved ? resolved[i] : columnOf(i);
-        if (column != nullptr) column += start;
-      }
-      double* top = numbers(depth == 0 ? 0 : depth - 1);
-      switch (code) {
-        case Program::PushConstant:
-          std::fill_n(numbers(depth++), n, program_.constants_[operand]);
-          continue;
-        case Program::PushVariable:
-          if (column != nullptr) {
-            std::memcpy(numbers(depth++), column, n * sizeof(double));
-          } else {
-            std::fill_n(numbers(depth++), n, table_.NumberAt(static_cast<int>(operand)));
-          }
-          continue;
-        case Program::Negate:
-          for (std::size_t j = 0; j < n; ++j) top[j] = top[j] * -1.0;
-          continue;
-        case Program::Function:
-          WithFunction(static_cast<TokenKind>(operand), [&](auto function) {
-            for (std::size_t j = 0; j < n; ++j) {
-              const ResultCode test = function.Test(top[j]);
-              failures[j] = KeepFirst(failures[j], test != Ok, test);
-              top[j] = function.Value(top[j]);
-            }
-          });
-          continue;
-        case Program::Malformed:
-          for (std::size_t j = 0; j < n; ++j) failures[j] = KeepFirst(failures[j], true, exprcalc::Malformed);
-          i = count;  // every row has its code: the rest is not run
-          continue;
-        default:
-          break;
-      }
-      // An infix operation: the right operand on the stack, a constant or a variable.
-      const auto base = static_cast<Program::Code>(code - (code - Program::Add) % 3);
-      switch ((code - Program::Add) % 3) {
-        case 0:
-          ApplyLanes(base, numbers(depth - 2), Lanewise{top}, failures, n);
-          --depth;
-          break;
-        case 1:
-          ApplyLanes(base, top, Uniform{program_.constants_[operand]}, failures, n);
-          break;
-        default:
-          if (column != nullptr) {
-            ApplyLanes(base, top, Lanewise{column}, failures, n);
-          } else {
-            ApplyLanes(base, top, Uniform{table_.NumberAt(static_cast<int>(operand))}, failures, n);
-          }
-          break;
-      }
-    }
-    const std::size_t slot = program_.resultSlot_;
+  for (std::size_t start = begin; start < end; start += Width) {
+    const std::size_t n = std::min(Width, end - start);
+    RunBlock<Width>(start, n, scratch, failures);
+    const std::size_t slot = program_.resultSlot;
     if (slot == NoOperand) {
       std::fill_n(results + start, n, 0.0);
     } else {
-      std::memcpy(results + start, numbers(slot), n * sizeof(double));
+      std::memcpy(results + start, scratch + slot * Width, n * sizeof(double));
     }
     int failed = Ok;
     for (std::size_t j = 0; j < n; ++j) failed |= failures[j];
@@ -263,6 +142,64 @@ ResultCode ColumnRunner::Run(std::size_t begin, std::size_t end, double* scratch
     if (codes != nullptr) std::memcpy(codes + start, failures, n * sizeof(int));
   }
   return first;
+}
+
+template <std::size_t Width>
+void ColumnRunner::RunBlock(std::size_t start, std::size_t n, double* scratch, int* failures) noexcept {
+  // Entry k of the stack holds Width numbers.
+  auto numbers = [scratch](std::size_t k) { return scratch + k * Width; };
+  std::fill_n(failures, n, Ok);
+  std::size_t depth = 0;
+  for (std::size_t i = 0; i < program_.count; ++i) {
+    const Operation operation = program_.At(i);
+    const double* column = nullptr;
+    if (operation.ReadsVariable()) {
+      column = isResolved_ ? resolved_[i] : values_.ColumnOf(static_cast<int>(operation.index));
+      if (column != nullptr) column += start;
+    }
+    const auto record = [&] { return program_.table.NumberAt(static_cast<int>(operation.index)); };
+    double* top = numbers(depth == 0 ? 0 : depth - 1);
+    switch (operation.kind) {
+      case OperationKind::PushConstant:
+        std::fill_n(numbers(depth++), n, program_.constants[operation.index]);
+        break;
+      case OperationKind::PushVariable:
+        if (column != nullptr) {
+          std::memcpy(numbers(depth++), column, n * sizeof(double));
+        } else {
+          std::fill_n(numbers(depth++), n, record());
+        }
+        break;
+      case OperationKind::Negate:
+        for (std::size_t j = 0; j < n; ++j) top[j] = Negated(top[j]);
+        break;
+      case OperationKind::Function:
+        WithFunction(static_cast<TokenKind>(operation.index), [&](auto function) {
+          for (std::size_t j = 0; j < n; ++j) {
+            const ResultCode test = function.Test(top[j]);
+            failures[j] = KeepFirst(failures[j], test != Ok, test);
+            top[j] = function.Value(top[j]);
+          }
+        });
+        break;
+      case OperationKind::Malformed:
+        // Every row has its code: the rest is not run.
+        for (std::size_t j = 0; j < n; ++j) failures[j] = KeepFirst(failures[j], true, exprcalc::Malformed);
+        return;
+      case OperationKind::Infix:
+        if (operation.right == RightOperand::Stack) {
+          ApplyLanes(operation.op, numbers(depth - 2), Lanes{top}, failures, n);
+          --depth;
+        } else if (operation.right == RightOperand::Constant) {
+          ApplyLanes(operation.op, top, Same{program_.constants[operation.index]}, failures, n);
+        } else if (column != nullptr) {
+          ApplyLanes(operation.op, top, Lanes{column}, failures, n);
+        } else {
+          ApplyLanes(operation.op, top, Same{record()}, failures, n);
+        }
+        break;
+    }
+  }
 }
 
 namespace {
@@ -323,16 +260,18 @@ using ExactRun = ResultCode (ColumnRunner::*)(std::size_t, std::size_t, double*,
 
 }  // namespace
 
-bool PlanColumns(const Program& program, const VariableTable& table, const ColumnValues& values,
-                 ColumnPlan& plan) noexcept {
-  const ColumnRunner runner(program, table, values);
-  return program.Current(table) && runner.DeepestStack() != ColumnRunner::NotRunnable && runner.Plan(plan);
+// Whether the rows run the recorded operations (else each evaluates the text).
+bool RunsRecorded(const ColumnProgram& program) noexcept { return program.current && program.recorded.shape.runnable; }
+
+bool PlanColumns(const ColumnProgram& program, const ColumnValues& values, ColumnPlan& plan) noexcept {
+  return RunsRecorded(program) && ColumnRunner(program.recorded, values).Plan(plan);
 }
 
-ResultCode EvaluateColumns(const Program& program, const VariableTable& table, const ColumnValues& values,
-                           std::size_t rows, double* results, int* codes) noexcept {
-  ColumnRunner runner(program, table, values);
-  const std::size_t deepest = program.Current(table) ? runner.DeepestStack() : ColumnRunner::NotRunnable;
+ResultCode EvaluateColumns(const ColumnProgram& program, const ColumnValues& values, std::size_t rows,
+                           double* results, int* codes) noexcept {
+  ColumnRunner runner(program.recorded, values);
+  constexpr std::size_t NotRunnable = static_cast<std::size_t>(-1);
+  const std::size_t deepest = RunsRecorded(program) ? program.recorded.shape.deepest : NotRunnable;
   // The wider the blocks, the less each operation's dispatch costs per row.
   if (deepest <= ColumnScratchNumbers / 128) {
     return RunBlocks(runner, &ColumnRunner::Run<128>, values, rows, results, codes);
@@ -349,9 +288,9 @@ ResultCode EvaluateColumns(const Program& program, const VariableTable& table, c
   // once the row is evaluated: results may be a column.
   ResultCode first = Ok;
   for (std::size_t row = 0; row < rows; ++row) {
-    const RowValues rowValues{values, row};
+    const RowValues rowValues(values, row);
     double value = 0.0;
-    const ResultCode code = Evaluate(program.Text(), table, value, &rowValues);
+    const ResultCode code = Evaluate(program.text, program.recorded.table, value, &rowValues);
     results[row] = value;
     if (codes != nullptr) codes[row] = code;
     if (first == Ok) first = code;

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
-#include "program/Program.h"
+#include "language/NumberSource.h"
 #include "language/ResultCode.h"
+#include "recorded/Recorded.h"
 #include "variables/VariableTable.h"
 
 namespace exprcalc {
@@ -29,28 +31,39 @@ struct ColumnValues {
 };
 
 // One row of the columns, as the tokenizer reads a number variable through it.
-struct RowValues {
-  const ColumnValues& values;
-  std::size_t row;
-
-  double Read(int index, double stored) const noexcept {
-    const double* column = values.ColumnOf(index);
-    return column == nullptr ? stored : column[row];
+class RowValues final : public NumberSource {
+ public:
+  RowValues(const ColumnValues& values, std::size_t row) noexcept : values_(values), row_(row) {}
+  double Read(int index, double stored) const noexcept override {
+    const double* column = values_.ColumnOf(index);
+    return column == nullptr ? stored : column[row_];
   }
+
+ private:
+  const ColumnValues& values_;
+  std::size_t row_;
+};
+
+// A prepared program as the columns run it: its recorded operations while
+// they hold under the table (current), and its text, which each row
+// evaluates otherwise.
+struct ColumnProgram {
+  RecordedProgram recorded;
+  bool current;
+  std::string_view text;
 };
 
 struct ColumnPlan;
 
 // Plans program over values (ColumnPlan.h); false when the blocks are left
 // to the exact runner. EvaluateColumns plans this way itself.
-bool PlanColumns(const Program& program, const VariableTable& table, const ColumnValues& values,
-                 ColumnPlan& plan) noexcept;
+bool PlanColumns(const ColumnProgram& program, const ColumnValues& values, ColumnPlan& plan) noexcept;
 
 // Evaluates program for rows 0 to rows-1: results[r] and codes[r] receive the
 // value and code that running it gives with row r's values stored, bit for
 // bit, also after a change of shape. Returns the first row's code that is not
 // Ok, or Ok. It needs no memory of its own beyond a bounded stack frame.
-ResultCode EvaluateColumns(const Program& program, const VariableTable& table, const ColumnValues& values,
-                           std::size_t rows, double* results, int* codes) noexcept;
+ResultCode EvaluateColumns(const ColumnProgram& program, const ColumnValues& values, std::size_t rows,
+                           double* results, int* codes) noexcept;
 
 }  // namespace exprcalc

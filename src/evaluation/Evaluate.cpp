@@ -1,7 +1,7 @@
 // Evaluation of one expression text, plain and with a diagnosis.
 #include "evaluation/Evaluate.h"
 
-#include "columns/Columns.h"
+#include "language/NumberSource.h"
 #include "evaluation/Explained.h"
 #include "language/Parse.h"
 #include "evaluation/PositionTracker.h"
@@ -10,10 +10,10 @@ namespace exprcalc {
 
 namespace {
 [[gnu::always_inline]] inline ResultCode EvaluateReading(std::string_view expression, const VariableTable& table,
-                                                         double& result, const RowValues* row) noexcept {
+                                                         double& result, const NumberSource* source) noexcept {
   result = 0.0;
   if (expression.empty()) return Ok;
-  TokenReader input(expression, table, row);
+  TokenReader input(expression, table, source);
   Silent silent;
   return Parse(expression, input, result, silent);
 }
@@ -24,8 +24,8 @@ ResultCode Evaluate(std::string_view expression, const VariableTable& table, dou
 }
 
 ResultCode Evaluate(std::string_view expression, const VariableTable& table, double& result,
-                    const RowValues* row) noexcept {
-  return EvaluateReading(expression, table, result, row);
+                    const NumberSource* source) noexcept {
+  return EvaluateReading(expression, table, result, source);
 }
 
 ResultCode Explain(std::string_view expression, const VariableTable& table, double& result,

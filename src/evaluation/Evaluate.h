@@ -11,14 +11,14 @@
 
 namespace exprcalc {
 
-struct RowValues;
+class NumberSource;
 
 // Returns the result code and writes the value to result (0.0 on every code
 // but Ok). Variables are read from table, which is never changed.
 ResultCode Evaluate(std::string_view expression, const VariableTable& table, double& result) noexcept;
-// As Evaluate, with the number variables that row gives reading its values.
+// As Evaluate, with the number variables reading the numbers that source gives.
 ResultCode Evaluate(std::string_view expression, const VariableTable& table, double& result,
-                    const RowValues* row) noexcept;
+                    const NumberSource* source) noexcept;
 
 // An offset that points nowhere: the place is not known, or there is none.
 inline constexpr std::size_t Nowhere = EXPRCALC_NOWHERE;

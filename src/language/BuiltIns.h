@@ -14,6 +14,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "language/Arithmetic.h"
 #include "language/ResultCode.h"
 #include "language/Token.h"
 
@@ -21,9 +22,6 @@ namespace exprcalc {
 
 inline constexpr double Pi = std::numbers::pi;
 static_assert(Pi == 3.141592653589793, "PAI and the degree conversions use the double nearest to pi");
-
-// A divisor or logarithm argument of smaller magnitude counts as zero.
-inline constexpr double ZeroThreshold = 5e-14;
 
 struct BuiltIn {
   std::string_view name;
@@ -34,14 +32,6 @@ struct BuiltIn {
 };
 
 namespace builtin {
-
-// The magnitude is tested before the sign, so a tiny negative operand is a
-// domain error, not a negative logarithm.
-inline ResultCode LogarithmDomain(double y) noexcept {
-  if (std::fabs(y) < ZeroThreshold) return DomainError;
-  return y < 0.0 ? NegativeLogarithm : Ok;
-}
-inline ResultCode UnitInterval(double y) noexcept { return std::fabs(y) > 1.0 ? DomainError : Ok; }
 
 // The maths of each function, named so that the prepared runners call them
 // directly. Each computation is written in the order that defines its rounding.
@@ -148,6 +138,18 @@ inline constexpr std::array<const BuiltIn*, 256> FunctionOfKind = [] {
   }
   return functions;
 }();
+
+// A sign or a built-in function (a function kind) applied to its operand y.
+inline Outcome ApplyPrefix(TokenKind k, double y) noexcept {
+  if (k == '-') return {Ok, Negated(y)};
+  if (k == '+') return {Ok, y};
+  const BuiltIn& function = *FunctionOfKind[k];
+  if (function.domain != nullptr) {
+    const ResultCode code = function.domain(y);
+    if (code != Ok) return {code, 0.0};
+  }
+  return {Ok, function.maths(y)};
+}
 
 // The same as a plain table of flags, for the priority tables built at
 // compile time (pointer comparisons are not constant under some sanitizers).

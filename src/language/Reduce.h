@@ -3,10 +3,7 @@
 // is inline: the parser runs it once for nearly every token.
 #pragma once
 
-#include <bit>
-#include <cmath>
 #include <cstddef>
-#include <cstdint>
 
 #include "language/Arithmetic.h"
 #include "language/BuiltIns.h"
@@ -31,7 +28,6 @@ struct EvalStack {
 
 // Where the value of the lowest "E" entry stands among the stack's numbers,
 // or NoOperand when there is none (the value is then 0.0).
-inline constexpr std::size_t NoOperand = static_cast<std::size_t>(-1);
 inline std::size_t LowestOperand(const EvalStack& stack) noexcept {
   std::size_t number = 0;
   for (std::size_t i = 0; i < stack.depth; ++i) {
@@ -46,67 +42,6 @@ constexpr bool IsInfixOperator(TokenKind k) noexcept {
 }
 
 constexpr bool IsPrefixKind(TokenKind k) noexcept { return k == '-' || k == '+' || IsFunctionKind(k); }
-
-// A sign or a built-in function applied to its operand y.
-inline Outcome ApplyPrefix(TokenKind k, double y) noexcept {
-  if (k == '-') return {Ok, y * -1.0};
-  if (k == '+') return {Ok, y};
-  const BuiltIn& function = *FunctionOfKind[k];
-  if (function.domain != nullptr) {
-    const ResultCode code = function.domain(y);
-    if (code != Ok) return {code, 0.0};
-  }
-  return {Ok, function.maths(y)};
-}
-
-// When both operands of + or * are NaN, the hardware gives the first one's
-// NaN, but a compiler may swap the operands of these two (they commute), so
-// one text could give NaNs of different sign or payload on different paths.
-// Sum and Product pin it to the first operand's NaN, quieted, everywhere.
-// (Quieted sets the quiet bit itself: a compiler may drop a * 1.0.)
-inline double Quieted(double nan) noexcept {
-  return std::bit_cast<double>(std::bit_cast<std::uint64_t>(nan) | std::uint64_t{0x0008000000000000});
-}
-inline double FirstNaN(double a, double b, double result) noexcept {
-  if (result == result) return result;
-  if (a != a) return Quieted(a);
-  return b != b ? Quieted(b) : result;
-}
-inline double Sum(double a, double b) noexcept { return FirstNaN(a, b, a + b); }
-inline double Product(double a, double b) noexcept { return FirstNaN(a, b, a * b); }
-
-// a op b for one infix operator known at compile time, with its test: the
-// prepared runners call it directly, so that it is inlined there.
-template <TokenKind Op>
-inline Outcome ApplyOperator(double a, double b) noexcept {
-  if constexpr (Op == '+') {
-    return {Ok, Sum(a, b)};
-  } else if constexpr (Op == '-') {
-    return {Ok, a - b};
-  } else if constexpr (Op == '*') {
-    return {Ok, Product(a, b)};
-  } else if constexpr (Op == '/') {
-    if (std::fabs(b) < ZeroThreshold) return {DivisionByZero, 0.0};
-    return {Ok, a / b};
-  } else if constexpr (Op == '%') {
-    return Remainder(a, b);
-  } else {
-    static_assert(Op == '^');
-    if (a == 0.0 && b < 0.0) return {DomainError, 0.0};  // zero to a negative power
-    return {Ok, std::pow(a, b)};
-  }
-}
-
-// a op b for the six infix operators. Plain comparisons rather than a
-// switch: a jump table's one indirect branch predicts worse.
-inline Outcome ApplyInfix(double a, TokenKind op, double b) noexcept {
-  if (op == '+') return ApplyOperator<'+'>(a, b);
-  if (op == '-') return ApplyOperator<'-'>(a, b);
-  if (op == '*') return ApplyOperator<'*'>(a, b);
-  if (op == '/') return ApplyOperator<'/'>(a, b);
-  if (op == '%') return ApplyOperator<'%'>(a, b);
-  return ApplyOperator<'^'>(a, b);
-}
 
 // The arithmetic of every evaluation. Preparing a program stands in for it
 // with a recorder of the operations, since the parse's course never depends

@@ -2,6 +2,7 @@
 // (an 8-bit character code) and the number it carries.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace exprcalc {
@@ -16,6 +17,9 @@ inline constexpr TokenKind Operand = 'E'; // an evaluated operand, written only 
 }  // namespace kind
 
 constexpr bool CarriesNumber(TokenKind k) noexcept { return k == kind::Number || k == kind::Operand; }
+
+// No number: where the value of an expression without one would stand.
+inline constexpr std::size_t NoOperand = static_cast<std::size_t>(-1);
 
 struct Token {
   TokenKind kind = kind::None;

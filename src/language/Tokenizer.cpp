@@ -8,7 +8,7 @@
 
 #include "base/Memory.h"
 #include "language/BuiltIns.h"
-#include "columns/Columns.h"
+#include "language/NumberSource.h"
 #include "variables/VariableRecord.h"
 #include "base/SingleByteText.h"
 
@@ -88,8 +88,8 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
   if (type != record::NumberType) {
     value = 0.0;  // a text variable reads as 0
     if (firstTextVariable_ > begin) firstTextVariable_ = begin;
-  } else if (row_ != nullptr) {
-    value = row_->Read(table_.IndexOfSlot(slot), value);  // a row's values go by index
+  } else if (source_ != nullptr) {
+    value = source_->Read(table_.IndexOfSlot(slot), value);  // a source goes by index
   }
   namePlace_ = begin;
   nameKind_ = type == record::NumberType ? Resolution::Kind::NumberRecord : Resolution::Kind::TextRecord;

@@ -17,7 +17,7 @@
 
 namespace exprcalc {
 
-struct RowValues;
+class NumberSource;
 
 // Why the tokenizer stopped reading a text. It never reports an error: a
 // stop only ends the token sequence early, and the reason is kept for the
@@ -88,9 +88,9 @@ struct Resolution {
 // and the table must outlive the reader; the table is only read.
 class TokenReader {
  public:
-  // With row, the number variables that it gives read its values instead of their records.
-  TokenReader(std::string_view text, const VariableTable& table, const RowValues* row = nullptr) noexcept
-      : text_(text), table_(table), row_(row) {}
+  // With source, the number variables read its numbers instead of their records.
+  TokenReader(std::string_view text, const VariableTable& table, const NumberSource* source = nullptr) noexcept
+      : text_(text), table_(table), source_(source) {}
   TokenReader(const TokenReader&) = delete;
   TokenReader& operator=(const TokenReader&) = delete;
 
@@ -212,7 +212,7 @@ class TokenReader {
 
   std::string_view text_;
   const VariableTable& table_;
-  const RowValues* row_;
+  const NumberSource* source_;
   std::size_t position_ = 0;
   std::size_t place_ = 0;                                    // where the last token given out began
   std::size_t namePlace_ = static_cast<std::size_t>(-1);  // where the last name read began

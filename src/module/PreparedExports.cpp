@@ -5,7 +5,7 @@
 #include "program/Program.h"
 #include "module/EvaluatorModule.h"
 #include "module/ExportArguments.h"
-#include "native/CodeSpace.h"
+#include "base/CodeSpace.h"
 
 using exprcalc::IsAddress;
 using exprcalc::Program;
@@ -62,7 +62,8 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate_columns(const exprcalc_expr* ex
     if (rows > 0 && !IsAddress(columns[k])) return -1;
   }
   const exprcalc::ColumnValues values{indexes, columns, count};
-  return exprcalc::EvaluateColumns(*expr, table, values, rows, results, IsAddress(codes) ? codes : nullptr);
+  const exprcalc::ColumnProgram program{expr->Recording(table), expr->Current(table), expr->Text()};
+  return exprcalc::EvaluateColumns(program, values, rows, results, IsAddress(codes) ? codes : nullptr);
 }
 
 EXPRCALC_API int EXPRCALC_CALL exprcalc_code_form(const exprcalc_expr* expr, int* why) {

@@ -15,16 +15,15 @@
 
 #include <math.h>
 
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 
+#include "language/Arithmetic.h"
 #include "language/BuiltIns.h"
-#include "native/CodeSpace.h"
-#include "language/Parse.h"
-#include "program/Program.h"
-#include "language/Reduce.h"
+#include "base/CodeSpace.h"
 #include "native/ValueNumbers.h"
 #include "native/X64Assembler.h"
 
@@ -32,17 +31,20 @@ namespace exprcalc {
 namespace {
 
 using x64::Assembler;
+using x64::Bitwise;
 using x64::Entry;
 using x64::Kind;
 using x64::Pool;
+using x64::Scalar;
+using Condition = x64::Assembler::Condition;
 
-Outcome RemainderOf(double a, double b) noexcept { return ApplyOperator<'%'>(a, b); }
+Outcome RemainderOf(double a, double b) noexcept { return Remainder(a, b); }
 
 // Whether the evaluator's sign flips a NaN's sign bit (a compiler may write
 // y * -1.0 as a flip of the sign bit) or multiplies it, which keeps it.
 bool SignFlipsNaN() noexcept {
   volatile double nan = std::numeric_limits<double>::quiet_NaN();
-  return std::signbit(ApplyPrefix('-', nan).value);
+  return std::signbit(Negated(nan));
 }
 
 // Upper bounds of the bytes written, for the block's size.
@@ -67,12 +69,13 @@ class NativeWriter {
         domainFailure_(exits.domainError),
         negativeLogarithm_(exits.negativeLogarithm) {}
 
-  void Infix(TokenKind op, const Entry& left, const Entry& right, std::size_t target) noexcept {
+  void Infix(Operator op, const Entry& left, const Entry& right, std::size_t target) noexcept {
     const bool leftHeld = Holds(left);
     const bool rightHeld = Holds(right);
     if (!leftHeld && !rightHeld) Flush();
     // + - * and a division by a constant read the right operand where it lies.
-    const bool direct = !rightHeld && (op == '+' || op == '-' || op == '*' || (op == '/' && right.kind == Kind::Constant));
+    const bool direct = !rightHeld && (op == Operator::Add || op == Operator::Subtract || op == Operator::Multiply ||
+                                       (op == Operator::Divide && right.kind == Kind::Constant));
     if (rightHeld) {
       code_.Move(1, 0);
       code_.Load(0, left);
@@ -80,39 +83,12 @@ class NativeWriter {
       if (!leftHeld) code_.Load(0, left);
       if (!direct) code_.Load(1, right);
     }
-    if (direct) {
-      if (op == '/' && std::fabs(constants_[right.index]) < ZeroThreshold) {
-        code_.Jump(divisionFailure_);
-      } else {
-        code_.Apply(op == '+' ? 0x58 : op == '-' ? 0x5C : op == '*' ? 0x59 : 0x5E, right);
-      }
-      Hold(target);
-      return;
-    }
-    switch (op) {
-      case '+': code_.Bytes({0xF2, 0x0F, 0x58, 0xC1}); break;
-      case '-': code_.Bytes({0xF2, 0x0F, 0x5C, 0xC1}); break;
-      case '*': code_.Bytes({0xF2, 0x0F, 0x59, 0xC1}); break;
-      case '/':
-        code_.Bytes({0x66, 0x0F, 0x28, 0xD1});  // movapd xmm2, xmm1
-        code_.Bytes({0x66, 0x0F, 0x54, 0x15});  // andpd xmm2, magnitude mask
-        code_.Relative(Pool::Magnitude);
-        code_.LoadPooled(3, Pool::Threshold);
-        code_.Bytes({0x66, 0x0F, 0x2E, 0xDA, 0x0F, 0x87});  // ucomisd xmm3, xmm2; ja
-        code_.Relative(divisionFailure_);
-        code_.Bytes({0xF2, 0x0F, 0x5E, 0xC1});
-        break;
-      case '%': code_.CallChecked(reinterpret_cast<const void*>(&RemainderOf), failure_); break;
-      default:
-        // Zero to a negative power fails; anything else is pow's.
-        code_.Bytes({0x66, 0x0F, 0x57, 0xD2});  // xorpd xmm2, xmm2
-        code_.Bytes({0x66, 0x0F, 0x2E, 0xC2});  // ucomisd xmm0, xmm2
-        code_.Bytes({0x75, 12, 0x7A, 10});      // jne, jp: past the test of b
-        code_.Bytes({0x66, 0x0F, 0x2E, 0xD1});  // ucomisd xmm2, xmm1
-        code_.Bytes({0x0F, 0x87});              // ja
-        code_.Relative(domainFailure_);
-        code_.Call(reinterpret_cast<const void*>(static_cast<double (*)(double, double)>(&::pow)));
-        break;
+    if (direct && op == Operator::Divide && CountsAsZero(constants_[right.index])) {
+      code_.Jump(divisionFailure_);
+    } else if (direct) {
+      code_.Apply(ScalarOf(op), right);
+    } else {
+      OnRegisters(op);
     }
     Hold(target);
   }
@@ -120,11 +96,9 @@ class NativeWriter {
   void Negate(const Entry& y, std::size_t target, bool flip) noexcept {
     Operand(y);
     if (flip) {
-      code_.Bytes({0x66, 0x0F, 0x57, 0x05});  // xorpd xmm0, sign bit
-      code_.Relative(Pool::SignBit);
+      code_.MaskPooled(Bitwise::Xor, 0, Pool::SignBit);
     } else {
-      code_.Bytes({0xF2, 0x0F, 0x59, 0x05});  // mulsd xmm0, -1
-      code_.Relative(Pool::MinusOne);
+      code_.ApplyPooled(Scalar::Multiply, 0, Pool::MinusOne);
     }
     Hold(target);
   }
@@ -135,23 +109,11 @@ class NativeWriter {
   void Function(TokenKind function, const Entry& y, std::size_t target) noexcept {
     Operand(y);
     if (function == 'Q') {
-      code_.Bytes({0xF2, 0x0F, 0x51, 0xC0});  // sqrtsd xmm0, xmm0
+      code_.ApplyRegister(Scalar::SquareRoot, 0, 0);
     } else if (function == 'A') {
-      code_.Bytes({0x66, 0x0F, 0x54, 0x05});  // andpd xmm0, magnitude mask
-      code_.Relative(Pool::Magnitude);
+      code_.MaskPooled(Bitwise::And, 0, Pool::Magnitude);
     } else {
-      if (function == 'L' || function == 'M') {
-        TestMagnitudeBelowThreshold();
-        code_.Bytes({0x66, 0x0F, 0x57, 0xD2, 0x66, 0x0F, 0x2E, 0xD0, 0x0F, 0x87});  // xorpd xmm2; ucomisd xmm2, xmm0; ja
-        code_.Relative(negativeLogarithm_);
-      } else if (function == 'X' || function == 'Y') {
-        code_.Bytes({0x66, 0x0F, 0x28, 0xD0, 0x66, 0x0F, 0x54, 0x15});  // movapd xmm2, xmm0; andpd xmm2, magnitude mask
-        code_.Relative(Pool::Magnitude);
-        code_.Bytes({0x66, 0x0F, 0x2E, 0x15});  // ucomisd xmm2, 1.0
-        code_.Relative(Pool::One);
-        code_.Bytes({0x0F, 0x87});  // ja
-        code_.Relative(domainFailure_);
-      }
+      TestDomain(function);
       if (const builtin::LibraryFunction library = builtin::LibraryFunctionOf(function)) {
         code_.Call(reinterpret_cast<const void*>(library));
       } else {
@@ -165,10 +127,8 @@ class NativeWriter {
   // bits of its own function.
   void SineAndCosine(const Entry& y, std::size_t sine, std::size_t cosine) noexcept {
     Operand(y);
-    code_.Bytes({0x48, 0x8D, 0xBC, 0x24});  // lea rdi, [rsp + 8 * sine]
-    code_.U32(static_cast<std::uint32_t>(sine * 8));
-    code_.Bytes({0x48, 0x8D, 0xB4, 0x24});  // lea rsi, [rsp + 8 * cosine]
-    code_.U32(static_cast<std::uint32_t>(cosine * 8));
+    code_.SlotAddress(x64::Pointer::Rdi, sine);
+    code_.SlotAddress(x64::Pointer::Rsi, cosine);
     code_.Call(reinterpret_cast<const void*>(&::sincos));
     held_ = false;
   }
@@ -185,19 +145,18 @@ class NativeWriter {
   }
 
   void Malformed() noexcept {
-    code_.Byte(0xB8);  // mov eax, code
-    code_.U32(static_cast<std::uint32_t>(exprcalc::Malformed));
+    code_.SetCode(static_cast<std::uint32_t>(exprcalc::Malformed));
     code_.Jump(failure_);
   }
 
   // The program's value stored, code 0, and back.
   void Return(const Entry* value) noexcept {
     if (value == nullptr) {
-      code_.Bytes({0x66, 0x0F, 0xEF, 0xC0});  // pxor xmm0, xmm0
+      code_.ClearValue();
     } else if (!Holds(*value)) {
       code_.Load(0, *value);
     }
-    code_.Bytes({0x31, 0xC0});  // xor eax, eax
+    code_.ClearCode();
     code_.StoreAndReturn();
   }
 
@@ -212,14 +171,69 @@ class NativeWriter {
     if (held_) code_.StoreSlot(slot_);
     held_ = false;
   }
-  // To the domain error when |xmm0| is below the zero threshold.
-  void TestMagnitudeBelowThreshold() noexcept {
-    code_.Bytes({0x66, 0x0F, 0x28, 0xD0, 0x66, 0x0F, 0x54, 0x15});  // movapd xmm2, xmm0; andpd xmm2, magnitude mask
-    code_.Relative(Pool::Magnitude);
-    code_.LoadPooled(3, Pool::Threshold);
-    code_.Bytes({0x66, 0x0F, 0x2E, 0xDA, 0x0F, 0x87});  // ucomisd xmm3, xmm2; ja
-    code_.Relative(domainFailure_);
+  static Scalar ScalarOf(Operator op) noexcept {
+    if (op == Operator::Add) return Scalar::Add;
+    if (op == Operator::Subtract) return Scalar::Subtract;
+    return op == Operator::Multiply ? Scalar::Multiply : Scalar::Divide;
   }
+
+  // left op right with left in xmm0 and right in xmm1.
+  void OnRegisters(Operator op) noexcept {
+    switch (op) {
+      case Operator::Add:
+      case Operator::Subtract:
+      case Operator::Multiply:
+        code_.ApplyRegister(ScalarOf(op), 0, 1);
+        return;
+      case Operator::Divide:
+        JumpIfCountsAsZero(1, divisionFailure_);
+        code_.ApplyRegister(Scalar::Divide, 0, 1);
+        return;
+      case Operator::Remainder:
+        code_.CallChecked(reinterpret_cast<const void*>(&RemainderOf), failure_);
+        return;
+      case Operator::Power: {
+        // Zero to a negative power fails (ZeroToNegativePower); anything else is pow's.
+        code_.ClearRegister(2);
+        code_.CompareRegisters(0, 2);
+        const std::size_t notZero = code_.SkipIf(Condition::NotEqual);
+        const std::size_t unordered = code_.SkipIf(Condition::Parity);
+        code_.CompareRegisters(2, 1);
+        code_.JumpIf(Condition::Above, domainFailure_);  // 0 > b
+        code_.Land(notZero);
+        code_.Land(unordered);
+        code_.Call(reinterpret_cast<const void*>(static_cast<double (*)(double, double)>(&::pow)));
+        return;
+      }
+    }
+  }
+
+  // To failure when xmm<reg> counts as zero (CountsAsZero): ZeroThreshold > |xmm<reg>|.
+  void JumpIfCountsAsZero(unsigned reg, std::size_t failure) noexcept {
+    code_.Move(2, reg);
+    code_.MaskPooled(Bitwise::And, 2, Pool::Magnitude);
+    code_.LoadPooled(3, Pool::Threshold);
+    code_.CompareRegisters(3, 2);
+    code_.JumpIf(Condition::Above, failure);
+  }
+
+  // The domain tests of the logarithms (LogarithmDomain: a magnitude that
+  // counts as zero, then a negative operand) and of the inverse sine and
+  // cosine (UnitInterval: |y| > UnitBound), on xmm0.
+  void TestDomain(TokenKind function) noexcept {
+    if (function == 'L' || function == 'M') {
+      JumpIfCountsAsZero(0, domainFailure_);
+      code_.ClearRegister(2);
+      code_.CompareRegisters(2, 0);
+      code_.JumpIf(Condition::Above, negativeLogarithm_);  // 0 > y
+    } else if (function == 'X' || function == 'Y') {
+      code_.Move(2, 0);
+      code_.MaskPooled(Bitwise::And, 2, Pool::Magnitude);
+      code_.ComparePooled(2, Pool::One);
+      code_.JumpIf(Condition::Above, domainFailure_);
+    }
+  }
+
   // y into xmm0, for a sign or a function.
   void Operand(const Entry& y) noexcept {
     if (Holds(y)) return;
@@ -237,83 +251,134 @@ class NativeWriter {
   std::size_t slot_ = 0;
 };
 
-constexpr TokenKind OperatorOf(unsigned infix) noexcept {
-  constexpr TokenKind Operators[] = {'+', '-', '*', '/', '%', '^'};
-  return Operators[(infix - Program::Add) / 3];
-}
-
-// What the compiler needs to know before it writes: the deepest stack, and
-// whether the program calls a function (a frame then holds its slots).
-struct Shape {
-  std::size_t deepest = 0;  // 0: the operations cannot be compiled (the steps then run)
-  bool calls = false;
-};
-
-Shape ShapeOf(const Recorded& recorded) noexcept {
-  std::size_t depth = 0;
-  Shape shape;
-  for (std::size_t i = 0; i < recorded.count; ++i) {
-    const std::uint32_t operand = recorded.operations[i] >> Program::OperandShift;
-    const auto code = static_cast<Program::Code>(recorded.operations[i] & 0xFF);
-    const unsigned form = code >= Program::Add ? (code - Program::Add) % 3 : 3;
-    const bool readsConstant = code == Program::PushConstant || form == 1;
-    const bool readsVariable = code == Program::PushVariable || form == 2;
-    if (readsConstant && operand >= recorded.constantCount) return {};
-    if (readsVariable && static_cast<int>(operand) >= recorded.table.GetCount()) return {};
-    if (code == Program::Malformed) break;
-    if (code == Program::Function) shape.calls = shape.calls || (operand != 'Q' && operand != 'A');
-    if (code >= Program::Remainder) shape.calls = true;  // "%" and "^"
-    if (code == Program::PushConstant || code == Program::PushVariable) {
-      if (++depth > shape.deepest) shape.deepest = depth;
-    } else if (depth == 0 || (form == 0 && depth-- < 2)) {
-      return {};
-    }
-  }
-  if (recorded.resultSlot != NoOperand && recorded.resultSlot >= depth) return {};
-  if (shape.deepest == 0) shape.deepest = 1;
-  return shape;
-}
-
 // The block's start: the pool of constants, then the failure exits, each of
-// which sets its code and jumps past the others' (mov eax is 5 bytes, jmp 2).
-NativeWriter::Exits WritePoolAndExits(Assembler& code, const Recorded& recorded) noexcept {
+// which sets its code and jumps past the others' to the common end.
+NativeWriter::Exits WritePoolAndExits(Assembler& code, const RecordedProgram& recorded) noexcept {
   code.U64(0x7FFFFFFFFFFFFFFF);
   code.U64(0x7FFFFFFFFFFFFFFF);
   code.U64(0x8000000000000000);
   code.U64(0);
   code.F64(ZeroThreshold);
-  code.F64(-1.0);
-  code.F64(1.0);
+  code.F64(SignFactor);
+  code.F64(UnitBound);
   for (std::size_t i = 0; i < recorded.constantCount; ++i) code.F64(recorded.constants[i]);
   code.Align(16);
-  const auto exitWith = [&](ResultCode failure, std::uint8_t skip) {
-    const std::size_t at = code.Size();
-    code.Byte(0xB8);  // mov eax, code
-    code.U32(static_cast<std::uint32_t>(failure));
-    if (skip != 0) code.Bytes({0xEB, skip});
-    return at;
-  };
   NativeWriter::Exits exits{};
-  exits.negativeLogarithm = exitWith(NegativeLogarithm, 7 + 5);
-  exits.domainError = exitWith(DomainError, 5);
-  exits.divisionByZero = exitWith(DivisionByZero, 0);
-  exits.failure = code.Size();           // eax holds the code
-  code.Bytes({0x66, 0x0F, 0xEF, 0xC0});  // pxor xmm0, xmm0
+  exits.negativeLogarithm = code.Size();
+  code.SetCode(NegativeLogarithm);
+  const std::size_t pastDomain = code.Skip();
+  exits.domainError = code.Size();
+  code.SetCode(DomainError);
+  const std::size_t pastDivision = code.Skip();
+  exits.divisionByZero = code.Size();
+  code.SetCode(DivisionByZero);
+  code.Land(pastDomain);
+  code.Land(pastDivision);
+  exits.failure = code.Size();  // eax holds the code
+  code.ClearValue();
   code.StoreAndReturn();
   code.Align(16);
   return exits;
 }
 
+// The symbolic run of the stack: each operation's operands are where the
+// stack's entries lie, and its value goes to the slot of the entry it leaves
+// (or to a slot of its own, when the value is kept for a repeat).
+class OperationWriter {
+ public:
+  OperationWriter(const RecordedProgram& recorded, ValueNumbers& values, NativeWriter& writer) noexcept
+      : recorded_(recorded), values_(values), writer_(writer),
+        nextKeptSlot_(static_cast<std::uint32_t>(recorded.shape.deepest)) {}
+
+  void Write() noexcept {
+    static const bool flip = SignFlipsNaN();
+    for (std::size_t i = 0; i < recorded_.count; ++i) {
+      const Operation operation = recorded_.At(i);
+      switch (operation.kind) {
+        case OperationKind::Malformed:
+          writer_.Malformed();
+          return Return();
+        case OperationKind::PushConstant:
+          stack_[depth_++] = {Kind::Constant, operation.index, nullptr};
+          continue;
+        case OperationKind::PushVariable:
+          stack_[depth_++] = {Kind::Variable, 0, recorded_.VariableBytes(operation.index)};
+          continue;
+        default:
+          Compute(i, operation, flip);
+          continue;
+      }
+    }
+    Return();
+  }
+
+ private:
+  void Return() noexcept {
+    writer_.Return(recorded_.resultSlot == NoOperand ? nullptr : &stack_[recorded_.resultSlot]);
+  }
+
+  // A sign, a function or an infix operation: its operands y, or left and right.
+  void Compute(std::size_t i, const Operation& operation, bool flip) noexcept {
+    const bool infix = operation.kind == OperationKind::Infix;
+    if (infix && operation.right == RightOperand::Stack) --depth_;
+    assert(depth_ > 0);
+    const std::size_t target = depth_ - 1;
+    const Entry left = stack_[target];
+    const Entry right = infix ? RightOf(operation) : Entry{Kind::Constant, 0, nullptr};
+    const std::uint32_t number = values_.Of(i);
+    std::uint32_t& keptSlot = values_.SlotOf(number);
+    if (keptSlot != ValueNumbers::NoSlot) {  // computed before
+      writer_.Consume(left);
+      if (infix) writer_.Consume(right);
+      stack_[target] = {Kind::Slot, keptSlot, nullptr};
+      return;
+    }
+    const std::uint32_t partner = values_.Partner(number);
+    if (partner != ValueNumbers::NoNumber) {
+      keptSlot = nextKeptSlot_++;
+      std::uint32_t& partnerSlot = values_.SlotOf(partner);
+      partnerSlot = nextKeptSlot_++;
+      const bool sine = operation.index == 'S';
+      writer_.SineAndCosine(left, sine ? keptSlot : partnerSlot, sine ? partnerSlot : keptSlot);
+      writer_.Fetch(keptSlot, target);
+    } else if (operation.kind == OperationKind::Negate) {
+      writer_.Negate(left, target, flip);
+    } else if (operation.kind == OperationKind::Function) {
+      writer_.Function(static_cast<TokenKind>(operation.index), left, target);
+    } else {
+      writer_.Infix(operation.op, left, right, target);
+    }
+    if (values_.Repeats(number) && keptSlot == ValueNumbers::NoSlot) {
+      keptSlot = nextKeptSlot_++;
+      writer_.Keep(keptSlot);
+    }
+    stack_[target] = {Kind::Slot, target, nullptr};
+  }
+
+  Entry RightOf(const Operation& operation) const noexcept {
+    if (operation.right == RightOperand::Stack) return stack_[depth_];
+    if (operation.right == RightOperand::Constant) return {Kind::Constant, operation.index, nullptr};
+    return {Kind::Variable, 0, recorded_.VariableBytes(operation.index)};
+  }
+
+  const RecordedProgram& recorded_;
+  ValueNumbers& values_;
+  NativeWriter& writer_;
+  Entry stack_[operation::MostNumbers];
+  std::size_t depth_ = 0;
+  std::uint32_t nextKeptSlot_;
+};
+
 }  // namespace
 
-NativeCode CompileNative(const Recorded& recorded, CodeSpace& space) noexcept {
+NativeCode CompileNative(const RecordedProgram& recorded, CodeSpace& space) noexcept {
   constexpr NativeCode TooLong{nullptr, nullptr, CodeDenial::TooLong};
   if (recorded.count > ValueNumbers::MostOperations || recorded.constantCount > recorded.count + 2) return TooLong;
-  const Shape shape = ShapeOf(recorded);
-  if (shape.deepest == 0 || shape.deepest > Program::MostNumbers) return TooLong;
+  if (!recorded.shape.runnable) return TooLong;
+  assert(recorded.shape.deepest <= operation::MostNumbers);
   ValueNumbers values;
-  if (!values.Number(recorded)) return TooLong;
-  const std::size_t slots = shape.deepest + values.KeptCount();
+  values.Number(recorded);
+  const std::size_t slots = recorded.shape.deepest + values.KeptCount();
   CodeWrite place;
   const CodeDenial why = space.Open(
       Pool::Constants + 8 * recorded.constantCount + MostFixedBytes + MostBytesPerOperation * recorded.count, place);
@@ -324,67 +389,12 @@ NativeCode CompileNative(const Recorded& recorded, CodeSpace& space) noexcept {
   // address; the stack stays 16-byte aligned for calls.
   const std::size_t words = slots + 1;
   code.SetFrame(static_cast<std::uint32_t>(words * 8 + (words % 2 == 0 ? 8 : 0)));
-  if (!shape.calls && slots <= 12) code.UseRegisters();
+  if (!recorded.shape.calls && slots <= 12) code.UseRegisters();
   const NativeWriter::Exits exits = WritePoolAndExits(code, recorded);
   const std::size_t entry = code.Size();
   code.Enter();
-
-  static const bool flip = SignFlipsNaN();
   NativeWriter writer(code, exits, recorded.constants);
-  Entry stack[Program::MostNumbers];
-  std::size_t depth = 0;
-  std::uint32_t nextKeptSlot = static_cast<std::uint32_t>(shape.deepest);
-  for (std::size_t i = 0; i < recorded.count; ++i) {
-    const std::uint32_t operand = recorded.operations[i] >> Program::OperandShift;
-    const auto op = static_cast<Program::Code>(recorded.operations[i] & 0xFF);
-    const auto variable = [&] { return recorded.table.NumberBytes(static_cast<int>(operand)); };
-    if (op == Program::Malformed) {
-      writer.Malformed();
-      break;
-    }
-    if (op == Program::PushConstant || op == Program::PushVariable) {
-      stack[depth++] = op == Program::PushConstant ? Entry{Kind::Constant, operand, nullptr}
-                                                   : Entry{Kind::Variable, 0, variable()};
-      continue;
-    }
-    // The operands: y, or left and right.
-    const unsigned form = op >= Program::Add ? (op - Program::Add) % 3 : 3;
-    if (form == 0) --depth;
-    const std::size_t target = depth - 1;
-    const Entry left = stack[target];
-    Entry right{Kind::Constant, 0, nullptr};  // a sign's or function's is none
-    if (form == 0) right = stack[depth];
-    if (form == 1) right = {Kind::Constant, operand, nullptr};
-    if (form == 2) right = {Kind::Variable, 0, variable()};
-    const std::uint32_t number = values.Of(i);
-    std::uint32_t& keptSlot = values.SlotOf(number);
-    if (keptSlot != ValueNumbers::NoSlot) {  // computed before
-      writer.Consume(left);
-      if (form != 3) writer.Consume(right);
-      stack[target] = {Kind::Slot, keptSlot, nullptr};
-      continue;
-    }
-    const std::uint32_t partner = values.Partner(number);
-    if (partner != ValueNumbers::NoNumber) {
-      keptSlot = nextKeptSlot++;
-      values.SlotOf(partner) = nextKeptSlot++;
-      const bool sine = operand == 'S';
-      writer.SineAndCosine(left, sine ? keptSlot : values.SlotOf(partner), sine ? values.SlotOf(partner) : keptSlot);
-      writer.Fetch(keptSlot, target);
-    } else if (op == Program::Negate) {
-      writer.Negate(left, target, flip);
-    } else if (op == Program::Function) {
-      writer.Function(static_cast<TokenKind>(operand), left, target);
-    } else {
-      writer.Infix(OperatorOf(op), left, right, target);
-    }
-    if (values.Repeats(number) && keptSlot == ValueNumbers::NoSlot) {
-      keptSlot = nextKeptSlot++;
-      writer.Keep(keptSlot);
-    }
-    stack[target] = {Kind::Slot, target, nullptr};
-  }
-  writer.Return(recorded.resultSlot == NoOperand ? nullptr : &stack[recorded.resultSlot]);
+  OperationWriter(recorded, values, writer).Write();
 
   NativeCode compiled;
   const unsigned char* start = place.executable + entry;
@@ -403,7 +413,7 @@ CodeDenial NativeDenial(std::size_t operations) noexcept {
 #else
 
 namespace exprcalc {
-NativeCode CompileNative(const Recorded&, CodeSpace&) noexcept { return {nullptr, nullptr, CodeDenial::Platform}; }
+NativeCode CompileNative(const RecordedProgram&, CodeSpace&) noexcept { return {nullptr, nullptr, CodeDenial::Platform}; }
 CodeDenial NativeDenial(std::size_t) noexcept { return CodeDenial::Platform; }
 }  // namespace exprcalc
 

@@ -8,12 +8,10 @@
 #include <cstddef>
 
 #include "language/ResultCode.h"
-#include "native/CodeSpace.h"
-#include "program/Steps.h"
+#include "base/CodeSpace.h"
+#include "recorded/Recorded.h"
 
 namespace exprcalc {
-
-using NativeFunction = ResultCode (*)(double* value) noexcept;
 
 struct NativeCode {
   NativeFunction run = nullptr;  // null: not compiled, for the reason why
@@ -21,8 +19,9 @@ struct NativeCode {
   CodeDenial why = CodeDenial::None;
 };
 
-// Compiles into space, which the calling thread may share with others.
-NativeCode CompileNative(const Recorded& recorded, CodeSpace& space) noexcept;
+// Compiles into space, which the calling thread may share with others; null
+// for a program whose shape is not runnable.
+NativeCode CompileNative(const RecordedProgram& recorded, CodeSpace& space) noexcept;
 
 // Why a program of this many operations can never become machine code
 // (another platform, the switch, too many operations: every text of up to

@@ -7,12 +7,12 @@
 // library's sincos gives both, with the bits of sin and cos.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-#include "program/Program.h"
-#include "program/Steps.h"
+#include "recorded/Recorded.h"
 
 namespace exprcalc {
 
@@ -21,41 +21,39 @@ class ValueNumbers {
   static constexpr std::size_t MostOperations = 258;  // a text of 256 bytes records at most 257
   static constexpr std::uint32_t NoSlot = static_cast<std::uint32_t>(-1);
 
-  // Numbers the values of the operations before the first malformed one;
-  // false when there are more than MostOperations or the stack runs dry.
-  bool Number(const Recorded& recorded) noexcept {
-    if (recorded.count > MostOperations) return false;
+  // Numbers the values of the operations before the first malformed one,
+  // of a runnable program of at most MostOperations.
+  void Number(const RecordedProgram& recorded) noexcept {
+    assert(recorded.shape.runnable && recorded.count <= MostOperations);
     std::uint32_t stack[MostOperations];
     std::size_t depth = 0;
     for (std::size_t i = 0; i < recorded.count; ++i) {
-      const std::uint32_t operand = recorded.operations[i] >> Program::OperandShift;
-      const auto code = static_cast<Program::Code>(recorded.operations[i] & 0xFF);
-      if (code == Program::Malformed) break;
-      if (code == Program::PushConstant || code == Program::PushVariable) {
-        stack[depth++] = Intern(Leaf(recorded, code, operand), false);
+      const Operation operation = recorded.At(i);
+      if (operation.kind == OperationKind::Malformed) break;
+      if (operation.kind == OperationKind::PushConstant || operation.kind == OperationKind::PushVariable) {
+        stack[depth++] = Intern(Leaf(recorded, operation.kind, operation.index), false);
         numberOf_[i] = stack[depth - 1];
         continue;
       }
-      if (depth == 0) return false;
+      assert(depth > 0);
       Key key{};
-      if (code == Program::Negate || code == Program::Function) {
-        key = {code == Program::Negate ? std::uint32_t{'~'} : 0x100 | operand, stack[depth - 1], 0};
+      if (operation.kind != OperationKind::Infix) {
+        const bool sign = operation.kind == OperationKind::Negate;
+        key = {sign ? std::uint32_t{'~'} : 0x100 | operation.index, stack[depth - 1], 0};
       } else {
-        const unsigned form = (code - Program::Add) % 3;
-        const std::uint32_t op = 0x200 | static_cast<std::uint32_t>(code - form);
-        if (form == 0) {
-          if (depth < 2) return false;
+        const std::uint32_t op = 0x200 | InfixCode(operation.op, RightOperand::Stack);
+        if (operation.right == RightOperand::Stack) {
           --depth;
           key = {op, stack[depth - 1], stack[depth]};
         } else {
-          const auto leaf = form == 1 ? Program::PushConstant : Program::PushVariable;
-          key = {op, stack[depth - 1], Intern(Leaf(recorded, leaf, operand), false)};
+          const bool constant = operation.right == RightOperand::Constant;
+          const OperationKind leaf = constant ? OperationKind::PushConstant : OperationKind::PushVariable;
+          key = {op, stack[depth - 1], Intern(Leaf(recorded, leaf, operation.index), false)};
         }
       }
       stack[depth - 1] = Intern(key, true);
       numberOf_[i] = stack[depth - 1];
     }
-    return true;
   }
 
   // The number of the value the i-th operation leaves on the stack.
@@ -93,8 +91,8 @@ class ValueNumbers {
   };
   static constexpr std::size_t MostValues = 2 * MostOperations + 2;
 
-  static Key Leaf(const Recorded& recorded, Program::Code push, std::uint32_t operand) noexcept {
-    if (push == Program::PushVariable) return {1, operand, 0};
+  static Key Leaf(const RecordedProgram& recorded, OperationKind push, std::uint32_t operand) noexcept {
+    if (push == OperationKind::PushVariable) return {1, operand, 0};
     std::uint64_t bits = 0;
     std::memcpy(&bits, recorded.constants + operand, sizeof bits);
     return {2, bits, 0};

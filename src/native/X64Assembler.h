@@ -1,8 +1,9 @@
-// The x86-64 instructions the native compiler writes, encoded by hand: SSE2
-// scalar double arithmetic, loads and stores of a frame's slots (or of
-// xmm4 to xmm15, for a program that calls nothing), loads of constants from
-// the block's pool by their distance from the instruction, calls by absolute
-// address, and the jumps to the block's failure exits.
+// The x86-64 instructions the native compiler writes, each by a named
+// emitter that encodes it: SSE2 scalar double arithmetic, loads and stores
+// of a frame's slots (or of xmm4 to xmm15, for a program that calls
+// nothing), the block's pool of constants read by their distance from the
+// instruction, calls by absolute address, and the jumps to the block's
+// failure exits.
 #pragma once
 
 #include <cstddef>
@@ -17,10 +18,17 @@ struct Pool {
   static constexpr std::size_t Magnitude = 0;   // 2 x 0x7FF..F, for andpd
   static constexpr std::size_t SignBit = 16;    // 0x800..0 and 0, for xorpd
   static constexpr std::size_t Threshold = 32;  // ZeroThreshold
-  static constexpr std::size_t MinusOne = 40;
-  static constexpr std::size_t One = 48;
+  static constexpr std::size_t MinusOne = 40;   // SignFactor
+  static constexpr std::size_t One = 48;        // UnitBound
   static constexpr std::size_t Constants = 56;  // the program's constants
 };
+
+// The scalar double operations of the form F2 0F op: xmm = xmm op source.
+enum class Scalar : unsigned { Add = 0x58, Multiply = 0x59, Subtract = 0x5C, Divide = 0x5E, SquareRoot = 0x51 };
+// The packed bitwise operations of the form 66 0F op, on a pooled mask.
+enum class Bitwise : unsigned { And = 0x54, Xor = 0x57 };
+// The general registers that take a call's pointer arguments.
+enum class Pointer : unsigned { Rsi = 6, Rdi = 7 };
 
 enum class Kind : std::uint8_t { Constant, Variable, Slot };
 struct Entry {
@@ -34,14 +42,6 @@ class Assembler {
   explicit Assembler(unsigned char* block) noexcept : block_(block) {}
   std::size_t Size() const noexcept { return size_; }
 
-  void Byte(unsigned value) noexcept { block_[size_++] = static_cast<unsigned char>(value); }
-  void Bytes(std::initializer_list<unsigned> values) noexcept {
-    for (unsigned value : values) Byte(value);
-  }
-  void U32(std::uint32_t value) noexcept {
-    std::memcpy(block_ + size_, &value, 4);
-    size_ += 4;
-  }
   void U64(std::uint64_t value) noexcept {
     std::memcpy(block_ + size_, &value, 8);
     size_ += 8;
@@ -51,11 +51,7 @@ class Assembler {
     size_ += 8;
   }
   void Align(std::size_t to) noexcept {
-    while (size_ % to != 0) Byte(0xCC);
-  }
-  // The displacement from the end of a 4-byte field that follows to offset.
-  void Relative(std::size_t offset) noexcept {
-    U32(static_cast<std::uint32_t>(static_cast<std::int64_t>(offset) - static_cast<std::int64_t>(size_ + 4)));
+    while (size_ % to != 0) Byte(0xCC);  // int3
   }
 
   // movsd xmm<reg>, [rip + pool offset]
@@ -63,11 +59,48 @@ class Assembler {
     Bytes({0xF2, 0x0F, 0x10, 0x05 | reg << 3});
     Relative(offset);
   }
+  // xmm<reg> op= [rip + pool offset], for op the scalar Multiply (a sign)
+  void ApplyPooled(Scalar op, unsigned reg, std::size_t offset) noexcept {
+    Bytes({0xF2, 0x0F, static_cast<unsigned>(op), 0x05 | reg << 3});
+    Relative(offset);
+  }
+  // andpd / xorpd xmm<reg>, [rip + pool offset]
+  void MaskPooled(Bitwise op, unsigned reg, std::size_t offset) noexcept {
+    Bytes({0x66, 0x0F, static_cast<unsigned>(op), 0x05 | reg << 3});
+    Relative(offset);
+  }
+  // xorpd xmm<reg>, xmm<reg>: +0.0
+  void ClearRegister(unsigned reg) noexcept { Bytes({0x66, 0x0F, 0x57, 0xC0 | reg << 3 | reg}); }
+  // pxor xmm0, xmm0: the value 0.0
+  void ClearValue() noexcept { Bytes({0x66, 0x0F, 0xEF, 0xC0}); }
+  // xmm<to> = xmm<to> op xmm<from>, for the scalar operations of xmm0 to xmm7
+  void ApplyRegister(Scalar op, unsigned to, unsigned from) noexcept {
+    Bytes({0xF2, 0x0F, static_cast<unsigned>(op), 0xC0 | to << 3 | from});
+  }
+  // ucomisd xmm<a>, xmm<b> (flags of a compared with b)
+  void CompareRegisters(unsigned a, unsigned b) noexcept { Bytes({0x66, 0x0F, 0x2E, 0xC0 | a << 3 | b}); }
+  // ucomisd xmm<reg>, [rip + pool offset]
+  void ComparePooled(unsigned reg, std::size_t offset) noexcept {
+    Bytes({0x66, 0x0F, 0x2E, 0x05 | reg << 3});
+    Relative(offset);
+  }
   // mov rax, address
   void LoadAddress(const void* address) noexcept {
     Bytes({0x48, 0xB8});
     U64(reinterpret_cast<std::uintptr_t>(address));
   }
+  // lea <reg>, [rsp + 8 * slot]: a slot's address, for a call that writes it
+  void SlotAddress(Pointer reg, std::size_t slot) noexcept {
+    Bytes({0x48, 0x8D, 0x84 | static_cast<unsigned>(reg) << 3, 0x24});
+    U32(static_cast<std::uint32_t>(slot * 8));
+  }
+  // mov eax, code, and xor eax, eax (the code Ok)
+  void SetCode(std::uint32_t code) noexcept {
+    Byte(0xB8);
+    U32(code);
+  }
+  void ClearCode() noexcept { Bytes({0x31, 0xC0}); }
+
   // A program that calls nothing keeps its slots in xmm4 to xmm15 and needs
   // no frame; any other keeps them in its frame, with the output's address.
   void UseRegisters() noexcept { registers_ = true; }
@@ -106,39 +139,58 @@ class Assembler {
       LoadSlot(reg, entry.index);
     }
   }
-  // xmm0 = xmm0 op entry, the scalar operation of opcode (0F opcode) reading
-  // the entry where it lies.
-  void Apply(unsigned opcode, const Entry& entry) noexcept {
+  // xmm0 = xmm0 op entry, reading the entry where it lies.
+  void Apply(Scalar op, const Entry& entry) noexcept {
+    const auto opcode = static_cast<unsigned>(op);
     if (entry.kind == Kind::Constant) {
-      Bytes({0xF2, 0x0F, opcode, 0x05});
-      Relative(Pool::Constants + 8 * entry.index);
+      ApplyPooled(op, 0, Pool::Constants + 8 * entry.index);
     } else if (entry.kind == Kind::Variable) {
       LoadAddress(entry.variable);
-      Bytes({0xF2, 0x0F, opcode, 0x00});
+      Bytes({0xF2, 0x0F, opcode, 0x00});  // op xmm0, [rax]
     } else if (registers_) {
       const auto reg = static_cast<unsigned>(4 + entry.index);
       Byte(0xF2);
       if (reg >= 8) Byte(0x41);
       Bytes({0x0F, opcode, 0xC0 | (reg & 7)});
     } else {
-      Bytes({0xF2, 0x0F, opcode, 0x84, 0x24});
+      Bytes({0xF2, 0x0F, opcode, 0x84, 0x24});  // op xmm0, [rsp + 8 * slot]
       U32(static_cast<std::uint32_t>(entry.index * 8));
     }
   }
   // call address (then to failure when eax is not 0)
   void Call(const void* address) noexcept {
     LoadAddress(address);
-    Bytes({0xFF, 0xD0});
+    Bytes({0xFF, 0xD0});  // call rax
   }
   void CallChecked(const void* address, std::size_t failure) noexcept {
     Call(address);
-    Bytes({0x85, 0xC0, 0x0F, 0x85});  // test eax, eax; jnz
-    Relative(failure);
+    Bytes({0x85, 0xC0});  // test eax, eax
+    JumpIf(Condition::NotZero, failure);
   }
   void Jump(std::size_t to) noexcept {
     Byte(0xE9);
     Relative(to);
   }
+  // The conditions of the jumps written: after ucomisd, Above is "greater,
+  // ordered"; NotEqual and Parity (unordered) skip a test.
+  enum class Condition : unsigned { NotZero = 0x5, NotEqual = 0x5, Above = 0x7, Parity = 0xA };
+  // jcc to an offset of the block (rel32)
+  void JumpIf(Condition condition, std::size_t to) noexcept {
+    Bytes({0x0F, 0x80 | static_cast<unsigned>(condition)});
+    Relative(to);
+  }
+  // A short jump forward (jcc rel8, or jmp rel8 without a condition) whose
+  // distance Land fills in once the code it skips is written.
+  std::size_t SkipIf(Condition condition) noexcept {
+    Bytes({0x70 | static_cast<unsigned>(condition), 0});
+    return size_ - 1;
+  }
+  std::size_t Skip() noexcept {
+    Bytes({0xEB, 0});
+    return size_ - 1;
+  }
+  void Land(std::size_t skip) noexcept { block_[skip] = static_cast<unsigned char>(size_ - (skip + 1)); }
+
   // The function's start: its frame, and the output's address kept in the
   // frame's last word while calls may replace rdi.
   void Enter() noexcept {
@@ -160,10 +212,23 @@ class Assembler {
       Bytes({0x48, 0x81, 0xC4});  // add rsp, frame
       U32(frame_);
     }
-    Byte(0xC3);
+    Byte(0xC3);  // ret
   }
 
  private:
+  void Byte(unsigned value) noexcept { block_[size_++] = static_cast<unsigned char>(value); }
+  void Bytes(std::initializer_list<unsigned> values) noexcept {
+    for (unsigned value : values) Byte(value);
+  }
+  void U32(std::uint32_t value) noexcept {
+    std::memcpy(block_ + size_, &value, 4);
+    size_ += 4;
+  }
+  // The displacement from the end of a 4-byte field that follows to offset.
+  void Relative(std::size_t offset) noexcept {
+    U32(static_cast<std::uint32_t>(static_cast<std::int64_t>(offset) - static_cast<std::int64_t>(size_ + 4)));
+  }
+
   unsigned char* block_;
   std::size_t size_ = 0;
   bool registers_ = false;

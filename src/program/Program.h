@@ -11,14 +11,13 @@
 #include <string_view>
 
 #include "exprcalc.h"
-#include "native/NativeCompiler.h"
 #include "language/ResultCode.h"
 #include "program/Steps.h"
+#include "recorded/Recorded.h"
 #include "variables/VariableTable.h"
 
 namespace exprcalc {
 class ProgramRecorder;
-class ColumnRunner;
 }  // namespace exprcalc
 
 // The handle that hosts hold (declared in exprcalc.h) is the program itself.
@@ -44,6 +43,10 @@ struct exprcalc_expr {
   }
 
   std::string_view Text() const noexcept { return {text_, length_}; }
+  // The recorded operations, as the back ends read them under table.
+  exprcalc::RecordedProgram Recording(const exprcalc::VariableTable& table) const noexcept {
+    return {operations_, operationCount_, constants_, constantCount_, resultSlot_, shape_, table};
+  }
 
   // The form it runs in now, the header's EXPRCALC_FORM_*, and why it is not
   // machine code (EXPRCALC_CODE_*) (ProgramRunner.cpp).
@@ -57,23 +60,8 @@ struct exprcalc_expr {
     return usable_ && table.Generation() == generation_;
   }
 
-  // Operation codes, in the low byte of each operation; the high 24 bits hold
-  // a constant's index, a record's index or a function's kind. An infix
-  // operation takes its right operand from the stack, or straight from a
-  // constant (C) or a variable (V) when that is all the right operand is.
-  enum Code : std::uint8_t {
-    PushConstant, PushVariable, Negate, Function, Malformed,
-    Add, AddC, AddV, Subtract, SubtractC, SubtractV, Multiply, MultiplyC, MultiplyV,
-    Divide, DivideC, DivideV, Remainder, RemainderC, RemainderV, Power, PowerC, PowerV,
-  };
-  // The recorder turns an infix operation into the form that reads its right
-  // operand itself by these steps (checked below for every infix operation).
-  static constexpr Code ConstantForm(Code infix) noexcept { return static_cast<Code>(infix + 1); }
-  static constexpr Code VariableForm(Code infix) noexcept { return static_cast<Code>(infix + 2); }
-  static constexpr unsigned OperandShift = 8;
-  static constexpr std::uint32_t LargestOperand = (std::uint32_t{1} << 24) - 1;
   // Deepest stack of numbers a program may use; a deeper one runs the text.
-  static constexpr std::size_t MostNumbers = 256;
+  static constexpr std::size_t MostNumbers = exprcalc::operation::MostNumbers;
   // Programs whose stack is no deeper run in a frame of this many numbers.
   static constexpr std::size_t SmallFrame = 16;
   // Steps run in segments of at most this many, each closed by an end step
@@ -82,7 +70,6 @@ struct exprcalc_expr {
 
  private:
   friend class exprcalc::ProgramRecorder;
-  friend class exprcalc::ColumnRunner;
   exprcalc_expr() = default;
   using ResultCode = exprcalc::ResultCode;
   using VariableTable = exprcalc::VariableTable;
@@ -109,6 +96,7 @@ struct exprcalc_expr {
   std::uint64_t quickGeneration_ = NeverQuick;
   bool usable_ = true;
   std::size_t resultSlot_ = 0;  // the numbers' index of the value, or NoOperand
+  exprcalc::ProgramShape shape_;  // measured once the operations are recorded
   std::size_t operationCount_ = 0;
   std::size_t constantCount_ = 0;
   double* constants_ = nullptr;
@@ -136,19 +124,4 @@ struct exprcalc_expr {
 
 namespace exprcalc {
 using Program = ::exprcalc_expr;
-
-static_assert([] {
-  constexpr Program::Code Infix[][3] = {
-      {Program::Add, Program::AddC, Program::AddV},
-      {Program::Subtract, Program::SubtractC, Program::SubtractV},
-      {Program::Multiply, Program::MultiplyC, Program::MultiplyV},
-      {Program::Divide, Program::DivideC, Program::DivideV},
-      {Program::Remainder, Program::RemainderC, Program::RemainderV},
-      {Program::Power, Program::PowerC, Program::PowerV},
-  };
-  for (const auto& forms : Infix) {
-    if (Program::ConstantForm(forms[0]) != forms[1] || Program::VariableForm(forms[0]) != forms[2]) return false;
-  }
-  return true;
-}(), "each infix operation is followed by its constant form, then its variable form");
 }  // namespace exprcalc

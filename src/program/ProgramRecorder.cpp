@@ -10,9 +10,9 @@
 #include <new>
 
 #include "base/Memory.h"
-#include "native/CodeSpace.h"
-#include "evaluation/Evaluate.h"
 #include "language/Parse.h"
+#include "base/CodeSpace.h"
+#include "native/NativeCompiler.h"
 
 namespace exprcalc {
 
@@ -28,7 +28,7 @@ class ProgramRecorder {
     if (token.kind != kind::Number) return;
     const Resolution name = input.Resolved();
     if (name.kind == Resolution::Kind::NumberRecord) {
-      Emit(Program::PushVariable, static_cast<std::uint32_t>(name.record), +1);
+      Emit(operation::PushVariable, static_cast<std::uint32_t>(name.record), +1);
     } else {
       PushConstant(token.value);
     }
@@ -36,7 +36,7 @@ class ProgramRecorder {
 
   Outcome Prefix(TokenKind k, double) noexcept {
     if (k == '+') return {Ok, 0.0};  // the operand as it is
-    if (LastIs(Program::PushConstant, 1)) {
+    if (LastIs(operation::PushConstant, 1)) {
       const Outcome folded = ApplyPrefix(k, program_.constants_[OperandOf(1)]);
       if (folded.code == Ok) {
         program_.constants_[OperandOf(1)] = folded.value;
@@ -44,15 +44,15 @@ class ProgramRecorder {
       }
     }
     if (k == '-') {
-      Emit(Program::Negate, 0, 0);
+      Emit(operation::Negate, 0, 0);
     } else {
-      Emit(Program::Function, k, 0);
+      Emit(operation::Function, k, 0);
     }
     return {Ok, 0.0};
   }
 
   Outcome Infix(double, TokenKind op, double) noexcept {
-    if (LastIs(Program::PushConstant, 1) && LastIs(Program::PushConstant, 2)) {
+    if (LastIs(operation::PushConstant, 1) && LastIs(operation::PushConstant, 2)) {
       const Outcome folded = ApplyInfix(program_.constants_[OperandOf(2)], op, program_.constants_[OperandOf(1)]);
       if (folded.code == Ok) {
         program_.constants_[OperandOf(2)] = folded.value;
@@ -63,59 +63,47 @@ class ProgramRecorder {
       }
     }
     // A right operand that is one constant or variable is read by the operation itself.
-    const Program::Code code = InfixCode(op);
-    if (LastIs(Program::PushConstant, 1) || LastIs(Program::PushVariable, 1)) {
-      const Program::Code form =
-          LastIs(Program::PushConstant, 1) ? Program::ConstantForm(code) : Program::VariableForm(code);
+    const Operator infix = OperatorOfSymbol(op);
+    if (LastIs(operation::PushConstant, 1) || LastIs(operation::PushVariable, 1)) {
+      const RightOperand right = LastIs(operation::PushConstant, 1) ? RightOperand::Constant : RightOperand::Variable;
       const std::uint32_t operand = OperandOf(1);
       --program_.operationCount_;
       --depth_;
-      Emit(form, operand, 0);
+      Emit(InfixCode(infix, right), operand, 0);
     } else {
-      Emit(code, 0, -1);
+      Emit(InfixCode(infix, RightOperand::Stack), 0, -1);
     }
     return {Ok, 0.0};
   }
 
   // Only a malformed stretch can fail here: the recorder's arithmetic never does.
-  void Failed(const Failure&) noexcept { Emit(Program::Malformed, 0, 0); }
+  void Failed(const Failure&) noexcept { Emit(operation::Malformed, 0, 0); }
 
   void Finished(const EvalStack& stack) noexcept { program_.resultSlot_ = LowestOperand(stack); }
 
  private:
-  static Program::Code InfixCode(TokenKind op) noexcept {
-    switch (op) {
-      case '+': return Program::Add;
-      case '-': return Program::Subtract;
-      case '*': return Program::Multiply;
-      case '/': return Program::Divide;
-      case '%': return Program::Remainder;
-      default: return Program::Power;
-    }
-  }
-
   void PushConstant(double value) noexcept {
     program_.constants_[program_.constantCount_] = value;
-    Emit(Program::PushConstant, static_cast<std::uint32_t>(program_.constantCount_++), +1);
+    Emit(operation::PushConstant, static_cast<std::uint32_t>(program_.constantCount_++), +1);
   }
 
   // An operand beyond 24 bits cannot be encoded: the program is then not
   // used, and running it evaluates the text.
-  void Emit(Program::Code code, std::uint32_t operand, int depthChange) noexcept {
-    if (operand > Program::LargestOperand) program_.usable_ = false;
-    program_.operations_[program_.operationCount_++] = (operand << Program::OperandShift) | code;
+  void Emit(operation::Code code, std::uint32_t operand, int depthChange) noexcept {
+    if (operand > operation::LargestOperand) program_.usable_ = false;
+    program_.operations_[program_.operationCount_++] = Encode(code, operand);
     depth_ = static_cast<std::size_t>(static_cast<long long>(depth_) + depthChange);
     if (depth_ > Program::MostNumbers) program_.usable_ = false;
   }
 
   // True when the back-th operation from the end is code: for a push, the
   // back-th number from the top is then that constant or variable.
-  bool LastIs(Program::Code code, std::size_t back) const noexcept {
+  bool LastIs(operation::Code code, std::size_t back) const noexcept {
     return program_.operationCount_ >= back &&
-           (program_.operations_[program_.operationCount_ - back] & 0xFF) == code;
+           CodeOf(program_.operations_[program_.operationCount_ - back]) == code;
   }
   std::uint32_t OperandOf(std::size_t back) const noexcept {
-    return program_.operations_[program_.operationCount_ - back] >> Program::OperandShift;
+    return Decode(program_.operations_[program_.operationCount_ - back]).index;
   }
 
   Program& program_;
@@ -153,6 +141,8 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
       Release(program);
       return nullptr;
     }
+    program->shape_ = MeasureShape(program->operations_, program->operationCount_, program->resultSlot_,
+                                   program->constantCount_, static_cast<std::size_t>(table.GetCount()));
     if (!program->Compile(table)) {
       Release(program);
       return nullptr;
@@ -160,6 +150,7 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
 
   } else {
     program->resultSlot_ = NoOperand;
+    program->shape_ = MeasureShape(nullptr, 0, NoOperand, 0, 0);
   }
   return program;
 }
@@ -181,8 +172,7 @@ bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
   if (!MultiplySize(most, sizeof(Step), bytes)) return false;
   Step* compiled = most <= StackSteps ? onStack : static_cast<Step*>(Allocate(bytes));
   if (compiled == nullptr) return false;
-  const Recorded recorded{operations_, operationCount_, resultSlot_, constants_, constantCount_, table};
-  stepCount_ = CompileSteps(recorded, compiled, slotCount_);
+  stepCount_ = CompileSteps(Recording(table), compiled, slotCount_);
   const std::size_t kept = stepCount_ == NotCompiled ? 0 : stepCount_;
   if (compiled == onStack) {
     steps_ = static_cast<Step*>(Allocate(kept * sizeof(Step)));

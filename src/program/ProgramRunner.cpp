@@ -2,10 +2,11 @@
 // (or for a program that could not be encoded), the steps, and the run that
 // compiles the machine code. The common case, machine code, is inline in
 // Program.h.
-#include "native/CodeSpace.h"
-#include "evaluation/Evaluate.h"
-#include "program/Program.h"
 #include "exprcalc.h"
+#include "evaluation/Evaluate.h"
+#include "base/CodeSpace.h"
+#include "native/NativeCompiler.h"
+#include "program/Program.h"
 
 exprcalc::ResultCode exprcalc_expr::RunOther(const VariableTable& table, double& value) const noexcept {
   value = 0.0;
@@ -17,8 +18,7 @@ exprcalc::ResultCode exprcalc_expr::RunOther(const VariableTable& table, double&
   if (const std::uint32_t left = pending.load(std::memory_order_relaxed); left != 0) [[unlikely]] {
     pending.store(left - 1, std::memory_order_relaxed);
     if (left == 1 && !std::atomic_ref<bool>(nativeTried_).exchange(true, std::memory_order_acq_rel)) {
-      const exprcalc::Recorded recorded{operations_, operationCount_, resultSlot_, constants_, constantCount_, table};
-      const exprcalc::NativeCode code = exprcalc::CompileNative(recorded, table.Code());
+      const exprcalc::NativeCode code = exprcalc::CompileNative(Recording(table), table.Code());
       std::atomic_ref<int>(nativeWhy_).store(static_cast<int>(code.why), std::memory_order_relaxed);
       if (code.run != nullptr) {
         nativeRegion_ = code.region;

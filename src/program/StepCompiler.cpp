@@ -6,12 +6,11 @@
 // at once: (a op b) op c, c op (a op b), function(a op b), and with the plain
 // step before it (a op b) op (c op d); a sign may follow a plain step too:
 // -(a op b). Each half keeps its own test, in its order.
-#include <algorithm>
+#include <cassert>
 
+#include "language/Arithmetic.h"
 #include "language/BuiltIns.h"
-#include "language/Parse.h"
 #include "program/Program.h"
-#include "language/Reduce.h"
 #include "program/StepKernels.h"
 #include "program/Steps.h"
 
@@ -76,17 +75,6 @@ void WithClosing(TokenKind op, Apply&& apply) noexcept {
     apply(std::integral_constant<TokenKind, steps::Negation>{});
   } else {
     WithFirstHalf(op, apply);
-  }
-}
-
-constexpr TokenKind OperatorOf(Program::Code infix) noexcept {
-  switch (infix) {
-    case Program::Add: return '+';
-    case Program::Subtract: return '-';
-    case Program::Multiply: return '*';
-    case Program::Divide: return '/';
-    case Program::Remainder: return '%';
-    default: return '^';
   }
 }
 
@@ -228,49 +216,51 @@ std::size_t CloseSegments(Step* steps, std::size_t count, const Step& finish) no
   return total;
 }
 
+// A leaf's operand: the bytes of its number.
+StepOperand LeafAt(const unsigned char* bytes) noexcept {
+  StepOperand operand{};
+  operand.leaf = bytes;
+  return operand;
+}
+
 }  // namespace
 
-std::size_t CompileSteps(const Recorded& recorded, Step* steps, std::size_t& slots) noexcept {
+std::size_t CompileSteps(const RecordedProgram& recorded, Step* steps, std::size_t& slots) noexcept {
+  if (!recorded.shape.runnable) return NotCompiled;
+  assert(recorded.shape.deepest <= Program::MostNumbers);
   Entry stack[Program::MostNumbers];
   std::size_t depth = 0;
-  std::size_t deepest = 0;
   StepWriter writer(steps);
   for (std::size_t i = 0; i < recorded.count; ++i) {
-    const std::uint32_t operand = recorded.operations[i] >> Program::OperandShift;
-    const auto code = static_cast<Program::Code>(recorded.operations[i] & 0xFF);
-    if (code == Program::PushConstant || code == Program::PushVariable) {
-      if (depth == Program::MostNumbers) return NotCompiled;
-      if (code == Program::PushVariable && static_cast<int>(operand) >= recorded.table.GetCount()) return NotCompiled;
-      const auto* leaf = code == Program::PushConstant
-                             ? reinterpret_cast<const unsigned char*>(recorded.constants + operand)
-                             : recorded.table.NumberBytes(static_cast<int>(operand));
-      stack[depth++] = {From::Leaf, {leaf}};
-      deepest = std::max(deepest, depth);
-      continue;
-    }
-    if (code == Program::Malformed) {
-      writer.Malformed();
-      continue;
-    }
-    if (depth == 0) return NotCompiled;
-    const std::size_t top = depth - 1;
-    if (code == Program::Negate) {
-      writer.Infix(steps::Negation, stack[top], {From::Leaf, {reinterpret_cast<const unsigned char*>(&Zero)}}, top);
-    } else if (code == Program::Function) {
-      writer.Function(static_cast<TokenKind>(operand), stack[top], top);
-    } else {
-      const auto form = (code - Program::Add) % 3;
-      const TokenKind op = OperatorOf(static_cast<Program::Code>(code - form));
-      if (form == 0) {
-        if (depth < 2) return NotCompiled;
-        --depth;
-        writer.Infix(op, stack[top - 1], stack[top], top - 1);
-      } else if (form == 1) {
-        writer.Infix(op, stack[top], {From::Leaf, {reinterpret_cast<const unsigned char*>(recorded.constants + operand)}},
-                     top);
-      } else {
-        if (static_cast<int>(operand) >= recorded.table.GetCount()) return NotCompiled;
-        writer.Infix(op, stack[top], {From::Leaf, {recorded.table.NumberBytes(static_cast<int>(operand))}}, top);
+    const Operation operation = recorded.At(i);
+    const auto leaf = [&](const void* bytes) { return Entry{From::Leaf, LeafAt(static_cast<const unsigned char*>(bytes))}; };
+    switch (operation.kind) {
+      case OperationKind::PushConstant:
+        stack[depth++] = leaf(recorded.constants + operation.index);
+        continue;
+      case OperationKind::PushVariable:
+        stack[depth++] = leaf(recorded.VariableBytes(operation.index));
+        continue;
+      case OperationKind::Malformed:
+        writer.Malformed();
+        continue;
+      case OperationKind::Negate:
+        writer.Infix(steps::Negation, stack[depth - 1], leaf(&Zero), depth - 1);
+        break;
+      case OperationKind::Function:
+        writer.Function(static_cast<TokenKind>(operation.index), stack[depth - 1], depth - 1);
+        break;
+      case OperationKind::Infix: {
+        const TokenKind op = SymbolOf(operation.op);
+        if (operation.right == RightOperand::Stack) {
+          --depth;
+          writer.Infix(op, stack[depth - 1], stack[depth], depth - 1);
+        } else if (operation.right == RightOperand::Constant) {
+          writer.Infix(op, stack[depth - 1], leaf(recorded.constants + operation.index), depth - 1);
+        } else {
+          writer.Infix(op, stack[depth - 1], leaf(recorded.VariableBytes(operation.index)), depth - 1);
+        }
+        break;
       }
     }
     StepOperand written{};
@@ -280,7 +270,7 @@ std::size_t CompileSteps(const Recorded& recorded, Step* steps, std::size_t& slo
   // The last step gives the value: a slot's, or a leaf's (none: 0.0).
   Step finish{steps::FinishWithLeaf, 0, {reinterpret_cast<const unsigned char*>(&Zero)}, {}, {}, {}};
   if (recorded.resultSlot != NoOperand) {
-    if (recorded.resultSlot >= depth) return NotCompiled;
+    assert(recorded.resultSlot < depth);
     const Entry& entry = stack[recorded.resultSlot];
     if (entry.from == From::Slot) {
       finish = {steps::Finish, entry.at.slot, {}, {}, {}, {}};
@@ -288,7 +278,7 @@ std::size_t CompileSteps(const Recorded& recorded, Step* steps, std::size_t& slo
       finish.a = entry.at;
     }
   }
-  slots = std::max<std::size_t>(deepest, 1);
+  slots = recorded.shape.deepest;
   return CloseSegments(steps, writer.Count(), finish);
 }
 

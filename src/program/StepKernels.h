@@ -9,8 +9,8 @@
 // and the steps after it are not run.
 #pragma once
 
+#include "language/Arithmetic.h"
 #include "language/BuiltIns.h"
-#include "language/Reduce.h"
 #include "program/Steps.h"
 
 namespace exprcalc::steps {
@@ -22,7 +22,7 @@ inline constexpr TokenKind Negation = '~';
 template <TokenKind Op>
 [[gnu::always_inline]] inline Outcome Operate(double a, double b) noexcept {
   if constexpr (Op == Negation) {
-    return {Ok, a * -1.0};
+    return {Ok, Negated(a)};
   } else {
     return ApplyOperator<Op>(a, b);
   }

@@ -14,7 +14,7 @@
 #include <cstring>
 
 #include "language/ResultCode.h"
-#include "variables/VariableTable.h"
+#include "recorded/Recorded.h"
 
 namespace exprcalc {
 
@@ -56,23 +56,12 @@ struct Step {
   StepOperand d;
 };
 
-// What the compiler reads: the recorded operations, as in Program.h, where
-// their value stands, and what their operands index.
-struct Recorded {
-  const std::uint32_t* operations;
-  std::size_t count;
-  std::size_t resultSlot;  // NoOperand when there is no value
-  const double* constants;
-  std::size_t constantCount;
-  const VariableTable& table;
-};
-
 // Turns the recorded operations into steps (at most one per operation, and
 // the segments' ends, the last of which gives the program's value) and
 // returns how many; slots receives the frame's size.
-// Returns NotCompiled for operations that do not form a program (the caller
+// Returns NotCompiled for a program whose shape is not runnable (the caller
 // then keeps evaluating the text).
 inline constexpr std::size_t NotCompiled = static_cast<std::size_t>(-1);
-std::size_t CompileSteps(const Recorded& recorded, Step* steps, std::size_t& slots) noexcept;
+std::size_t CompileSteps(const RecordedProgram& recorded, Step* steps, std::size_t& slots) noexcept;
 
 }  // namespace exprcalc

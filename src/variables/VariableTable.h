@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "native/CodeSpace.h"
+#include "base/CodeSpace.h"
 #include "variables/KeyIndex.h"
 #include "variables/NormaliseKey.h"
 #include "variables/RecordOrder.h"

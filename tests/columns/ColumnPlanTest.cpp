@@ -20,6 +20,10 @@ namespace {
 using exprcalc::ColumnPlan;
 using exprcalc::ColumnValues;
 
+exprcalc::ColumnProgram ColumnsOf(const exprcalc_expr& expr, const exprcalc::VariableTable& table) {
+  return {expr.Recording(table), expr.Current(table), expr.Text()};
+}
+
 constexpr std::size_t Rows = 256;
 
 struct Case {
@@ -70,7 +74,7 @@ TEST(ColumnPlan, FoldsSharesAndFlagsAsItShould) {
     const double* const columns[] = {xs.data(), ys.data()};
     const ColumnValues values{indexes, columns, 2};
     ColumnPlan plan;
-    const bool made = exprcalc::PlanColumns(*expr, table, values, plan);
+    const bool made = exprcalc::PlanColumns(ColumnsOf(*expr, table), values, plan);
     EXPECT_EQ(made ? plan.stepCount : 0, c.steps) << c.text;
     if (made) {
       EXPECT_EQ(plan.bufferCount, c.buffers) << c.text;
@@ -87,7 +91,7 @@ TEST(ColumnPlan, FoldsSharesAndFlagsAsItShould) {
   ASSERT_EQ(exprcalc_prepare(longText.c_str(), &expr), EXPRCALC_OK);
   const double* const columns[] = {&Cases[0].x, &Cases[0].y};
   ColumnPlan plan;
-  EXPECT_FALSE(exprcalc::PlanColumns(*expr, table, ColumnValues{indexes, columns, 2}, plan));
+  EXPECT_FALSE(exprcalc::PlanColumns(ColumnsOf(*expr, table), ColumnValues{indexes, columns, 2}, plan));
   exprcalc_release(expr);
   FreeVariable();
 }

@@ -76,6 +76,7 @@ void DefineVariables() {
   EnterVarDouble(LongName.c_str(), 0.125);
   EnterVarDouble("@RATE", 4.0);
   EnterVarDouble("@NAN", NaN);
+  EnterVarDouble("@NNAN", std::bit_cast<double>(std::uint64_t{0xFFF800000000BEEF}));  // a NaN of the other sign
   EnterVarDouble("@INF", Infinity);
   EnterVarDouble("@NINF", -Infinity);
   EnterVarDouble("@MIN", -2147483648.0);
@@ -112,6 +113,8 @@ std::string Hex(double value) {
   std::snprintf(hex, sizeof hex, "0x%016llX", static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(value)));
   return std::string(hex) + " (" + std::to_string(value) + ")";
 }
+
+bool SameBits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
 
 bool SameValue(double a, double b) {
   if (std::isnan(a) && std::isnan(b)) return true;
@@ -273,7 +276,7 @@ class Comparison {
     const bool starvedAgrees = ExplainedWithoutMemory(text, diagnosis);
     const std::string judgement =
         explainAgrees ? JudgementDisagrees(text, diagnosis, literal.unapplied) : std::string();
-    if (code == literal.code && SameValue(value, literal.value) && explainAgrees && placesAgree && starvedAgrees &&
+    if (code == literal.code && SameBits(value, literal.value) && explainAgrees && placesAgree && starvedAgrees &&
         judgement.empty()) {
       return;
     }
@@ -309,7 +312,7 @@ constexpr char Operators[] = {'+', '-', '*', '/', '%', '^'};
 
 std::vector<std::string> VariableNames() {
   return {"@A",   "@b",    "x",     "@T",      LongName, LongNameOtherTail, LongNameCut, LongNameTooShort,
-          "@NaN", "@INF",  "@NINF", "@MIN",    "@BIG",   "@TINY",           "@NEGZERO",  "X1",
+          "@NaN", "@NNAN", "@INF",  "@NINF", "@MIN",    "@BIG",   "@TINY",           "@NEGZERO",  "X1",
           "@",    "@NOPE", "e5",    "@RATE",   "pai",    "sin"};
 }
 

@@ -286,12 +286,22 @@ Outcome Remainder(double a, double b) {
   return {0, std::fmod(dividend, divisor)};
 }
 
+// A sum or product that is NaN is its first NaN operand's, quieted (the
+// instruction may give either operand's); else the instruction's own NaN.
+double FirstNaN(double a, double b, double result) {
+  constexpr std::uint64_t Quiet = 0x0008000000000000;
+  if (!std::isnan(result)) return result;
+  if (std::isnan(a)) return std::bit_cast<double>(std::bit_cast<std::uint64_t>(a) | Quiet);
+  if (std::isnan(b)) return std::bit_cast<double>(std::bit_cast<std::uint64_t>(b) | Quiet);
+  return result;
+}
+
 // The value of "E" op "E", or a failing code; code -1 when op is no operator.
 Outcome Infix(double a, unsigned char op, double b) {
   switch (op) {
-    case '+': return {0, a + b};
+    case '+': return {0, FirstNaN(a, b, a + b)};
     case '-': return {0, a - b};
-    case '*': return {0, a * b};
+    case '*': return {0, FirstNaN(a, b, a * b)};
     case '/':
       if (std::fabs(b) < ZeroThreshold) return {1, 0.0};
       return {0, a / b};

@@ -4,7 +4,7 @@
 // are gone: a child may still run the code it inherited from the same file
 // pages, so a region is only appended to, by its maker, and unmapped (never
 // cleared) when its last program goes.
-#include "native/CodeSpace.h"
+#include "base/CodeSpace.h"
 
 #include <cstdlib>
 #include <cstring>
