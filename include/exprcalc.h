@@ -74,6 +74,8 @@ extern "C" {
 #define EXPRCALC_DIVISION_BY_ZERO 1      /* "/" by less than 5e-14, "%" by less than 1 */
 #define EXPRCALC_DOMAIN_ERROR 2          /* LOG/LOG10 of ~0, ACOS/ASIN beyond 1, 0^negative */
 #define EXPRCALC_NEGATIVE_LOGARITHM 3    /* LOG/LOG10 of a negative number */
+#define EXPRCALC_FUNCTION_FAILED 4       /* a host's function returned a code other than 0-3
+                                            (exprcalc_table_define_function); never without one */
 #define EXPRCALC_OUT_OF_MEMORY 257       /* 0x101: a working buffer could not be had */
 #define EXPRCALC_MALFORMED 32768         /* 0x8000: malformed expression */
 
@@ -410,6 +412,8 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_prepare(const char *text, exprcalc_expr 
  * filter or security module that refuses executable memory, memory files
  * denied), past the budget of code memory, and elsewhere, the steps go on
  * running; exprcalc_code_form tells which form runs and why.
+ * A prepared expression reads the table it was prepared in (the process
+ * table for exprcalc_prepare, see exprcalc_table_prepare).
  * Threads: it never writes the table, and writes the handle once, atomically,
  * when it compiles it, so any number of threads may evaluate one handle at
  * the same time while no call writes the table. */
@@ -472,6 +476,137 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate_columns(const exprcalc_expr *ex
  * code, else EXPRCALC_FORM_STEPS and the reason. It asks the system what the
  * host allows (a few system calls); it only reads the handle and the table. */
 EXPRCALC_API int EXPRCALC_CALL exprcalc_code_form(const exprcalc_expr *expr, int *why);
+
+/* ------------------------------------------------------------------------
+ * Tables of the host's own. The fourteen classic functions, and the
+ * exprcalc_* functions above, work on the process table. A host may make
+ * further tables: each holds variables (and functions, below) of its own and
+ * behaves exactly as the process table does under the same calls (same
+ * results, records, names, limits, codes and value bits). Each function
+ * below is the table form of the one it names, with the table first.
+ *
+ * Threads: tables share no writable state. Different tables may be used
+ * from different threads at the same time with no lock; within one table the
+ * rules of the process table hold (the calls named there as reading only
+ * read it; the forms of the writing ones, and exprcalc_table_define_function,
+ * write it). A table argument that is null or below 65536 is the process
+ * table.
+ * ------------------------------------------------------------------------ */
+
+/* A table of variables; opaque. */
+typedef struct exprcalc_table exprcalc_table;
+
+/* Makes an empty table and stores it in *out. Returns 0, or 257 when memory
+ * ran out (*out is then null). Destroy it with exprcalc_table_destroy. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_create(exprcalc_table **out);
+
+/* Destroys a table made by exprcalc_table_create: the handle must not be
+ * used again. Prepared expressions made in it stay valid: the table's
+ * variables and functions stay as they are until the last of them is
+ * released (each evaluates as before, and releasing the last one frees the
+ * table), so no prepared expression ever reads freed memory. Null, values
+ * below 65536 and the process table are ignored. It writes the table. */
+EXPRCALC_API void EXPRCALC_CALL exprcalc_table_destroy(exprcalc_table *table);
+
+/* The process table: the one that the functions without a table use. */
+EXPRCALC_API exprcalc_table *EXPRCALC_CALL exprcalc_process_table(void);
+
+/* ParseString. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_evaluate(exprcalc_table *table, const char *expression,
+                                                       double *result);
+/* Substitution. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_substitute(exprcalc_table *table, const char *statement);
+/* EnterVarDouble. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_enter_double(exprcalc_table *table, const char *name, double value);
+/* EnterVarString. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_enter_string(exprcalc_table *table, const char *name,
+                                                           const char *text);
+/* GetIndexByKey. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_index_of(exprcalc_table *table, const char *name, int *type);
+/* LookupVarDouble. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_lookup_double(exprcalc_table *table, const char *name,
+                                                            double *value);
+/* LookupVarString. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_lookup_string(exprcalc_table *table, const char *name,
+                                                            char *buffer);
+/* RemoveVariable. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_remove(exprcalc_table *table, const char *name);
+/* RemoveVarIndex. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_remove_index(exprcalc_table *table, int index);
+/* VarDouble. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_double_at(exprcalc_table *table, int index, double *value);
+/* VarString. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_string_at(exprcalc_table *table, int index, char *buffer);
+/* GetVar. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_record(exprcalc_table *table, int index, void *record);
+/* GetVarCount. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_count(exprcalc_table *table);
+/* FreeVariable: removes every variable (its functions stay). */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_clear(exprcalc_table *table);
+/* exprcalc_set_double. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_set_double(exprcalc_table *table, int index, double value);
+/* exprcalc_explain. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_explain(exprcalc_table *table, const char *text,
+                                                      exprcalc_diagnosis *out);
+/* exprcalc_explain_statement. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_explain_statement(exprcalc_table *table, const char *statement,
+                                                                exprcalc_statement_diagnosis *out);
+/* exprcalc_judge. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_judge(exprcalc_table *table, const char *text,
+                                                    exprcalc_judgement *out);
+/* exprcalc_judge_statement. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_judge_statement(exprcalc_table *table, const char *statement,
+                                                              exprcalc_statement_judgement *out);
+/* exprcalc_substitute_whole. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_substitute_whole(exprcalc_table *table, const char *statement,
+                                                               exprcalc_statement_judgement *out);
+/* exprcalc_prepare in this table. The prepared expression belongs to the
+ * table: exprcalc_evaluate and exprcalc_evaluate_columns read this table,
+ * and the handle holds the table until exprcalc_release (see
+ * exprcalc_table_destroy). Preparing only reads the table. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_prepare(exprcalc_table *table, const char *text,
+                                                      exprcalc_expr **out);
+
+/* ------------------------------------------------------------------------
+ * Functions of the host's own: one-argument functions that read as the
+ * built-in ones do (HYPOT3(@X), TWICE 3, with the built-ins' priority and
+ * the same "(" rules), in every evaluation of the table they are defined in:
+ * one-shot, explained, judged (findings name them where they would name a
+ * built-in), prepared and over columns.
+ * ------------------------------------------------------------------------ */
+
+/* A host's function: computes *result from argument and returns 0, or 1, 2
+ * or 3 for the errors of the built-ins (EXPRCALC_DIVISION_BY_ZERO,
+ * EXPRCALC_DOMAIN_ERROR, EXPRCALC_NEGATIVE_LOGARITHM), which end the
+ * evaluation with that code, as a built-in's error does. Any other code ends
+ * it with EXPRCALC_FUNCTION_FAILED. On a code other than 0, *result is not
+ * used. user is the pointer given when the function was defined.
+ * Functions are taken to be pure: the same argument gives the same result and
+ * code, and calling one has no effect that the evaluation depends on. An
+ * evaluation calls the function once for each time the parse applies it (a
+ * repeated F(@X) is called twice); later releases may call it fewer times for
+ * a repeated argument, never more. It must not write the table it is called
+ * from (it may read it, and use other tables). It may be called from every
+ * thread that evaluates in its table, at the same time. */
+typedef int (EXPRCALC_CALL *exprcalc_function)(void *user, double argument, double *result);
+
+/* Results of exprcalc_table_define_function besides 0, EXPRCALC_NOT_FOUND
+ * (removing a function that is not defined) and EXPRCALC_OUT_OF_MEMORY (no
+ * room: memory ran out, or the table holds 128 functions already). */
+#define EXPRCALC_FUNCTION_NOT_A_NAME (-2) /* not a name as expressions read one: a letter, then letters and digits */
+#define EXPRCALC_FUNCTION_NAME_TAKEN (-3) /* a built-in's name, or the name of a variable stored in the table */
+
+/* Defines the function name in table as fn (called with user), replacing the
+ * function of that name; a null fn removes it. Names are matched as variable
+ * names are (upper-cased, the first 31 bytes significant). Returns 0 when
+ * done, or one of the codes above. While a function is defined, storing a
+ * variable under its name is refused: EnterVarDouble, EnterVarString and
+ * their table forms return -1 and store nothing. It writes the table:
+ * prepared expressions made before it evaluate their text until prepared
+ * again. With no function defined, every function of this library behaves
+ * as it did before functions existed. */
+EXPRCALC_API int EXPRCALC_CALL exprcalc_table_define_function(exprcalc_table *table, const char *name,
+                                                              exprcalc_function fn, void *user);
 
 #ifdef __cplusplus
 }

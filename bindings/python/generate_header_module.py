@@ -6,7 +6,8 @@ The build runs it and installs its output inside the exprcalc package, which imp
 it; run from the source tree, the package calls module_text() on the header
 itself. The mirror holds every constant EXPRCALC_<NAME> as <NAME>, a ctypes
 Structure for every typedef struct (CDiagnosis for exprcalc_diagnosis) and
-the ctypes signature of every prototype. The header keeps to the forms read
+the ctypes signature of every prototype; a function pointer type
+(exprcalc_function) becomes a ctypes CFUNCTYPE (CFunction). The header keeps to the forms read
 here; a define, member or parameter in any other form stops the generation.
 """
 
@@ -22,6 +23,7 @@ _SIZE_T_MINUS_ONE = "((size_t)-1)"
 _NOT_CONSTANTS = {"H", "API", "CALL"}  # the include guard and the calling-convention macros
 _STRUCT = re.compile(r"typedef\s+struct\s+(\w+)\s*\{(.*?)\}\s*(\w+)\s*;", re.S)
 _OPAQUE = re.compile(r"typedef\s+struct\s+(\w+)\s+(\w+)\s*;")
+_CALLBACK = re.compile(r"typedef\s+([\w\s*]+?)\s*\(\s*EXPRCALC_CALL\s*\*\s*(\w+)\s*\)\s*\(([^)]*)\)\s*;")
 _MEMBER = re.compile(r"^([\w\s*]*?)\s*\b(\w+)\s*(?:\[\s*EXPRCALC_(\w+)\s*\])?$")
 _PROTOTYPE = re.compile(r"EXPRCALC_API\s+([\w\s*]+?)\s*EXPRCALC_CALL\s+(\w+)\s*\(([^)]*)\)\s*;")
 _PARAMETER = re.compile(r"^([\w\s*]*?[\s*])\s*\w+$")
@@ -77,12 +79,26 @@ def ctype(declaration, structures):
     return result
 
 
+def parameter_types(name, parameters, structures):
+    """The ctypes expressions of a parameter list such as 'void *user, double x'."""
+    arguments = []
+    for parameter in filter(None, (" ".join(part.split()) for part in parameters.split(","))):
+        if parameter == "void":
+            continue
+        match = _PARAMETER.fullmatch(parameter)
+        if not match:
+            raise HeaderFormError(f"{name}: cannot read the parameter {parameter!r}")
+        arguments.append(ctype(match.group(1), structures))
+    return arguments
+
+
 def module_text(header):
     """The text of _exprcalc_header.py for the text of exprcalc.h."""
     text = _COMMENTS.sub(lambda comment: " " + "\n" * comment.group(0).count("\n"), header)
     found = constants(text)
     structures = {name: class_name(name) for name, _ in _OPAQUE.findall(text)}
     structures.update((name, class_name(name)) for name, _, _ in _STRUCT.findall(text))
+    callbacks = _CALLBACK.findall(text)
     lines = ['"""exprcalc.h for the Python binding, as generate_header_module.py writes it: do not edit."""',
              "", "import ctypes", ""]
     lines += [f"{name} = {value}" for name, value in found]
@@ -104,21 +120,21 @@ def module_text(header):
             fields.append(f"(\"{match.group(2)}\", {field})")
         lines += ["", f"class {class_name(name)}(ctypes.Structure):", f'    """{name}"""',
                   "    _fields_ = [" + ",\n                ".join(fields) + "]", ""]
-    lines += ["", "STRUCTURES = {" + ", ".join(f'"{name}": {cls}' for name, cls in structures.items()) + "}",
+    for restype, name, parameters in callbacks:
+        arguments = [ctype(restype, structures), *parameter_types(name, parameters, structures)]
+        lines += ["", f"{class_name(name)} = ctypes.CFUNCTYPE({', '.join(arguments)})",
+                  f'"""{name}, a function the host gives the library."""']
+    shown = dict(structures)
+    structures.update((name, class_name(name)) for _, name, _ in callbacks)
+    lines += ["", "STRUCTURES = {" + ", ".join(f'"{name}": {cls}' for name, cls in shown.items()) + "}",
               '"""The header\'s structures by their C names."""', "", "SIGNATURES = {"]
     for restype, name, parameters in _PROTOTYPE.findall(text):
-        arguments = []
-        for parameter in filter(None, (" ".join(part.split()) for part in parameters.split(","))):
-            if parameter == "void":
-                continue
-            match = _PARAMETER.fullmatch(parameter)
-            if not match:
-                raise HeaderFormError(f"{name}: cannot read the parameter {parameter!r}")
-            arguments.append(ctype(match.group(1), structures))
+        arguments = parameter_types(name, parameters, structures)
         arguments_text = f"{arguments[0]}," if len(arguments) == 1 else ", ".join(arguments)
         lines.append(f'    "{name}": ({ctype(restype, structures)}, ({arguments_text})),')
     lines += ["}", '"""Every prototype: name -> (return type, argument types)."""', "",
               "__all__ = [*HEADER_CONSTANTS, *(cls.__name__ for cls in STRUCTURES.values()),",
+              *(f'           "{class_name(name)}",' for _, name, _ in callbacks),
               '           "HEADER_CONSTANTS", "STRUCTURES", "SIGNATURES"]']
     return "\n".join(lines) + "\n"
 

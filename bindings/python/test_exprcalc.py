@@ -322,6 +322,25 @@ class ThreadTest(LibraryTestCase):
             "exprcalc_substitute_whole": (b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
             "exprcalc_evaluate_columns": (None, 0, 0, None, None, None, None),
             "exprcalc_code_form": (None, None),
+            # The table forms, on the process table (a null table is the process table).
+            "exprcalc_table_create": (None,), "exprcalc_table_destroy": (None,), "exprcalc_process_table": (),
+            "exprcalc_table_evaluate": (None, b"1+1", ctypes.byref(number)),
+            "exprcalc_table_substitute": (None, b"@Z = 3"), "exprcalc_table_enter_double": (None, b"@X", 1.0),
+            "exprcalc_table_enter_string": (None, b"@Y", b"y"),
+            "exprcalc_table_index_of": (None, b"@X", ctypes.byref(kind)),
+            "exprcalc_table_lookup_double": (None, b"@X", ctypes.byref(number)),
+            "exprcalc_table_lookup_string": (None, b"@Y", text), "exprcalc_table_remove": (None, b"@NONE"),
+            "exprcalc_table_remove_index": (None, 5), "exprcalc_table_double_at": (None, 0, ctypes.byref(number)),
+            "exprcalc_table_string_at": (None, 1, text), "exprcalc_table_record": (None, 0, record),
+            "exprcalc_table_count": (None,), "exprcalc_table_clear": (None,),
+            "exprcalc_table_set_double": (None, 99, 1.0),
+            "exprcalc_table_explain": (None, b"1+1", ctypes.byref(exprcalc.CDiagnosis())),
+            "exprcalc_table_explain_statement": (None, b"@W = 1", ctypes.byref(exprcalc.CStatementDiagnosis())),
+            "exprcalc_table_judge": (None, b"1+1", ctypes.byref(exprcalc.CJudgement())),
+            "exprcalc_table_judge_statement": (None, b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
+            "exprcalc_table_substitute_whole": (None, b"@W = 1", ctypes.byref(exprcalc.CStatementJudgement())),
+            "exprcalc_table_prepare": (None, b"1+1", None),
+            "exprcalc_table_define_function": (None, b"NONE", exprcalc.CFunction(), None),
         }
         self.assertEqual(set(arguments), set(exprcalc.SIGNATURES))
         for name, call_arguments in arguments.items():

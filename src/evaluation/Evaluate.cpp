@@ -15,6 +15,7 @@ namespace {
   if (expression.empty()) return Ok;
   TokenReader input(expression, table, source);
   Silent silent;
+  silent.functions = &table.Functions();
   return Parse(expression, input, result, silent);
 }
 }  // namespace
@@ -33,6 +34,7 @@ ResultCode Explain(std::string_view expression, const VariableTable& table, doub
   diagnosis = Diagnosis{};
   TokenReader input(expression, table);
   PositionTracker tracker(diagnosis);
+  tracker.functions = &table.Functions();
   return ExplainWith(expression, input, result, diagnosis, tracker);
 }
 

@@ -139,6 +139,7 @@ ResultCode Judge(std::string_view expression, const VariableTable& table, double
   FindingList& findings = judgement.findings;
   TokenReader input(expression, table);
   JudgingTracker tracker(d, findings);
+  tracker.functions = &table.Functions();
   const ResultCode code = ExplainWith(expression, input, result, d, tracker);
   if (code != Malformed) findings.RemoveClass(FindingClass::Malformed);
   if (StoppedEarly(expression, d)) findings.Add(EXPRCALC_FINDING_STOPPED, d.read, d.dropped);

@@ -15,6 +15,7 @@
 #include <type_traits>
 
 #include "language/Arithmetic.h"
+#include "language/HostKinds.h"
 #include "language/ResultCode.h"
 #include "language/Token.h"
 
@@ -153,9 +154,12 @@ inline Outcome ApplyPrefix(TokenKind k, double y) noexcept {
 
 // The same as a plain table of flags, for the priority tables built at
 // compile time (pointer comparisons are not constant under some sanitizers).
+// The kinds of the host's functions (HostKinds.h) count as function
+// kinds: the parse treats them as it treats the built-in ones.
 inline constexpr std::array<bool, 256> FunctionKinds = [] {
   std::array<bool, 256> kinds{};
   for (const BuiltIn& builtIn : BuiltIns) kinds[builtIn.kind] = builtIn.kind != kind::Number;
+  for (std::size_t k = FirstHostKind; k < kinds.size(); ++k) kinds[k] = true;
   return kinds;
 }();
 

@@ -7,6 +7,7 @@
 
 #include "language/Arithmetic.h"
 #include "language/BuiltIns.h"
+#include "language/HostKinds.h"
 #include "language/ResultCode.h"
 #include "language/Token.h"
 
@@ -45,9 +46,14 @@ constexpr bool IsPrefixKind(TokenKind k) noexcept { return k == '-' || k == '+' 
 
 // The arithmetic of every evaluation. Preparing a program stands in for it
 // with a recorder of the operations, since the parse's course never depends
-// on the values.
+// on the values. The host's functions are those of the table the text is
+// read in: the tokenizer gives their kinds only when it has some.
 struct Arithmetic {
-  static Outcome Prefix(TokenKind k, double y) noexcept { return ApplyPrefix(k, y); }
+  const HostFunctions* functions = nullptr;
+  Outcome Prefix(TokenKind k, double y) const noexcept {
+    if (IsHostKind(k)) [[unlikely]] return ApplyHost(*functions, k, y);
+    return ApplyPrefix(k, y);
+  }
   static Outcome Infix(double a, TokenKind op, double b) noexcept { return ApplyInfix(a, op, b); }
 };
 

@@ -10,6 +10,7 @@ enum ResultCode : int {
   DivisionByZero = EXPRCALC_DIVISION_BY_ZERO,
   DomainError = EXPRCALC_DOMAIN_ERROR,
   NegativeLogarithm = EXPRCALC_NEGATIVE_LOGARITHM,
+  FunctionFailed = EXPRCALC_FUNCTION_FAILED,
   OutOfMemory = EXPRCALC_OUT_OF_MEMORY,
   Malformed = EXPRCALC_MALFORMED,
 };

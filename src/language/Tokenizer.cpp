@@ -82,6 +82,15 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
   double value = 0.0;
   const std::int32_t slot = table_.FindVariable(name, type, value);
   if (slot < 0) {
+    // A function of the host's own reads as a built-in one does.
+    if (table_.Functions().Count() != 0) {
+      if (const TokenKind function = HostKind(table_.Functions(), NormaliseKey(name)); function != kind::None) {
+        token = {function, 0.0};
+        namePlace_ = begin;
+        nameKind_ = Resolution::Kind::BuiltIn;
+        return Scan::Token;
+      }
+    }
     position_ = begin;
     return StopHere(name.front() == '@' ? StopReason::UnknownVariable : StopReason::UnknownName, begin);
   }

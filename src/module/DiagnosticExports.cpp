@@ -7,11 +7,10 @@
 #include "module/ExportArguments.h"
 #include "module/Messages.h"
 #include "module/Published.h"
+#include "module/TableCalls.h"
 
 namespace {
 
-using exprcalc::Diagnosis;
-using exprcalc::Published;
 using exprcalc::StopReason;
 
 static_assert(static_cast<int>(StopReason::EndOfText) == EXPRCALC_STOP_END &&
@@ -40,20 +39,11 @@ EXPRCALC_API const char* EXPRCALC_CALL exprcalc_reason_message(int reason) {
 }
 
 EXPRCALC_API int EXPRCALC_CALL exprcalc_explain(const char* text, exprcalc_diagnosis* out) {
-  const std::string_view expression = exprcalc::TextArgument(text);
-  double value = 0.0;
-  Diagnosis diagnosis;
-  const int code = exprcalc::TheModule().Explain(expression, value, diagnosis);
-  exprcalc::Store(out, Published(code, value, diagnosis, expression.size()));
-  return code;
+  return exprcalc::calls::Explain(exprcalc::TheModule().Table(), text, out);
 }
 
 EXPRCALC_API int EXPRCALC_CALL exprcalc_explain_statement(const char* statement, exprcalc_statement_diagnosis* out) {
-  const std::string_view text = exprcalc::TextArgument(statement);
-  exprcalc::StatementDiagnosis why;
-  const int result = exprcalc::TheModule().Substitute(text, &why);
-  exprcalc::Store(out, Published(result, why));
-  return result;
+  return exprcalc::calls::ExplainStatement(exprcalc::TheModule().Table(), statement, out);
 }
 
 }  // extern "C"

@@ -1,11 +1,12 @@
-// The one module-wide object: it owns the process's variable table from the
-// moment the library is loaded until it is unloaded, and carries the
-// operations that the exports call.
+// The one module-wide object: it owns the process table from the moment the
+// library is loaded until it is unloaded, and carries the operations that the
+// exports call.
 #pragma once
 
 #include <string_view>
 
 #include "evaluation/Evaluate.h"
+#include "module/Table.h"
 #include "statements/Substitute.h"
 #include "variables/VariableTable.h"
 
@@ -19,19 +20,12 @@ class EvaluatorModule {
   // Unload: the table's own destructor releases its block, once.
   ~EvaluatorModule() = default;
 
-  VariableTable& Table() noexcept { return table_; }
-  ResultCode Evaluate(std::string_view expression, double& result) const noexcept {
-    return exprcalc::Evaluate(expression, table_, result);
-  }
-  SubstituteResult Substitute(std::string_view statement, StatementDiagnosis* why = nullptr) noexcept {
-    return exprcalc::Substitute(statement, table_, why);
-  }
-  ResultCode Explain(std::string_view expression, double& result, Diagnosis& diagnosis) const noexcept {
-    return exprcalc::Explain(expression, table_, result, diagnosis);
-  }
+  VariableTable& Table() noexcept { return process_.Variables(); }
+  // The process table as hosts hold it (exprcalc_process_table).
+  exprcalc_table& ProcessTable() noexcept { return process_; }
 
  private:
-  VariableTable table_;
+  exprcalc_table process_;
 };
 
 // The static instance. It is constant-initialised, so it exists with an empty

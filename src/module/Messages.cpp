@@ -15,6 +15,7 @@ const char* ResultMessage(int code) noexcept {
       return "argument outside the function's domain (LOG or LOG10 of about 0, ACOS or ASIN beyond 1, "
              "or 0 to a negative power)";
     case EXPRCALC_NEGATIVE_LOGARITHM: return "logarithm of a negative number";
+    case EXPRCALC_FUNCTION_FAILED: return "a function of the host's own failed (it returned a code other than 0 to 3)";
     case EXPRCALC_OUT_OF_MEMORY: return "out of memory";
     case EXPRCALC_MALFORMED:
       return "malformed expression (an operator, function or parenthesis without its operand, "

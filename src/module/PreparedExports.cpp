@@ -1,11 +1,12 @@
 // The exprcalc_* exports of prepared expressions: a handle is a Program of
-// the module's table, evaluated again and again.
+// the table it was prepared in, evaluated again and again.
 #include "exprcalc.h"
 #include "columns/Columns.h"
 #include "program/Program.h"
 #include "module/EvaluatorModule.h"
 #include "module/ExportArguments.h"
 #include "base/CodeSpace.h"
+#include "module/TableCalls.h"
 
 using exprcalc::IsAddress;
 using exprcalc::Program;
@@ -16,7 +17,7 @@ namespace {
 // No handle (the value is 0.0), or nowhere to store the value.
 [[gnu::noinline]] int EvaluateWithoutHandleOrOutput(const exprcalc_expr* expr, double* value) noexcept {
   double discarded = 0.0;
-  const int code = IsAddress(expr) ? expr->Run(TheModule().Table(), discarded) : EXPRCALC_OK;
+  const int code = IsAddress(expr) ? expr->Run(expr->Table(), discarded) : EXPRCALC_OK;
   exprcalc::Store(value, 0.0);
   return code;
 }
@@ -26,24 +27,18 @@ namespace {
 extern "C" {
 
 EXPRCALC_API int EXPRCALC_CALL exprcalc_prepare(const char* text, exprcalc_expr** out) {
-  Program* program = Program::Prepare(exprcalc::TextArgument(text), TheModule().Table());
-  if (!IsAddress(out)) {
-    Program::Release(program);  // nowhere to hand it over
-  } else {
-    *out = program;
-  }
-  return program == nullptr ? EXPRCALC_OUT_OF_MEMORY : EXPRCALC_OK;
+  return exprcalc::calls::Prepare(TheModule().ProcessTable(), text, out);
 }
 
 EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate(const exprcalc_expr* expr, double* value) {
   if (IsAddress(expr) && IsAddress(value)) [[likely]] {
-    return expr->Run(TheModule().Table(), *value);
+    return expr->Run(expr->Table(), *value);
   }
   return EvaluateWithoutHandleOrOutput(expr, value);
 }
 
 EXPRCALC_API void EXPRCALC_CALL exprcalc_release(exprcalc_expr* expr) {
-  if (IsAddress(expr)) Program::Release(expr);
+  if (IsAddress(expr)) exprcalc::calls::Release(expr);
 }
 
 EXPRCALC_API int EXPRCALC_CALL exprcalc_set_double(int index, double value) {
@@ -53,8 +48,8 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_set_double(int index, double value) {
 EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate_columns(const exprcalc_expr* expr, size_t rows, size_t count,
                                                          const int* indexes, const double* const* columns,
                                                          double* results, int* codes) {
-  const exprcalc::VariableTable& table = TheModule().Table();
   if (!IsAddress(expr) || (rows > 0 && !IsAddress(results))) return -1;
+  const exprcalc::VariableTable& table = expr->Table();
   if (count > 0 && (!IsAddress(indexes) || !IsAddress(columns))) return -1;
   for (std::size_t k = 0; k < count; ++k) {
     double ignored = 0.0;
@@ -70,7 +65,7 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_code_form(const exprcalc_expr* expr, int
   int reason = EXPRCALC_CODE_RUNS;
   int form = EXPRCALC_FORM_MACHINE_CODE;
   if (IsAddress(expr)) {
-    form = expr->Form(TheModule().Table(), reason);
+    form = expr->Form(expr->Table(), reason);
   } else {
     reason = static_cast<int>(exprcalc::CodeSpace::ProcessDenial());
     if (reason != EXPRCALC_CODE_RUNS) form = EXPRCALC_FORM_STEPS;

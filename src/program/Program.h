@@ -24,9 +24,15 @@ class ProgramRecorder;
 struct exprcalc_expr {
  public:
   // Prepares text under the table as it is now; null when memory ran out
-  // (ProgramRecorder.cpp).
-  static exprcalc_expr* Prepare(std::string_view text, const exprcalc::VariableTable& table) noexcept;
+  // (ProgramRecorder.cpp). The program belongs to table; owner is the table
+  // as the host holds it, if any, which the module holds for the program.
+  static exprcalc_expr* Prepare(std::string_view text, const exprcalc::VariableTable& table,
+                                exprcalc_table* owner = nullptr) noexcept;
   static void Release(exprcalc_expr* program) noexcept;
+
+  // The table the program was prepared in, which it reads when it runs.
+  const exprcalc::VariableTable& Table() const noexcept { return *table_; }
+  exprcalc_table* Owner() const noexcept { return owner_; }
 
   // The code and value that evaluating the text gives now, bit for bit.
   // Several threads may run one program at once. It runs its steps first;
@@ -90,6 +96,8 @@ struct exprcalc_expr {
   // and the run that compiles the machine code.
   ResultCode RunOther(const VariableTable& table, double& value) const noexcept;
 
+  const VariableTable* table_ = nullptr;
+  exprcalc_table* owner_ = nullptr;
   std::uint64_t generation_ = 0;
   // The generation under which the steps and the machine code hold, or one that never comes.
   static constexpr std::uint64_t NeverQuick = UINT64_MAX;

@@ -36,6 +36,12 @@ class ProgramRecorder {
 
   Outcome Prefix(TokenKind k, double) noexcept {
     if (k == '+') return {Ok, 0.0};  // the operand as it is
+    // A function of the host's own is called where the text is evaluated:
+    // such a program runs its text.
+    if (IsHostKind(k)) {
+      program_.usable_ = false;
+      return {Ok, 0.0};
+    }
     if (LastIs(operation::PushConstant, 1)) {
       const Outcome folded = ApplyPrefix(k, program_.constants_[OperandOf(1)]);
       if (folded.code == Ok) {
@@ -113,7 +119,8 @@ static_assert(ParseObserver<ProgramRecorder>);
 
 }  // namespace exprcalc
 
-exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable& table) noexcept {
+exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable& table,
+                                      exprcalc_table* owner) noexcept {
   using namespace exprcalc;
   // Every token takes a byte of text, so a text of n bytes gives at most n + 1
   // operations and as many constants (at most 13 bytes per byte of text).
@@ -132,6 +139,7 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
   if (!text.empty()) std::memcpy(program->text_, text.data(), text.size());
   program->length_ = text.size();
   program->generation_ = table.Generation();
+  program->table_ = &table;
 
   if (!text.empty()) {
     TokenReader input(text, table);
@@ -152,6 +160,7 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
     program->resultSlot_ = NoOperand;
     program->shape_ = MeasureShape(nullptr, 0, NoOperand, 0, 0);
   }
+  program->owner_ = owner;
   return program;
 }
 

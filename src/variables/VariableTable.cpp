@@ -71,6 +71,7 @@ int VariableTable::Store(std::string_view name, unsigned char type, unsigned cha
     record::WriteHeader(slot, type);
     return order_.IndexOf(found);
   }
+  if (functions_.Count() != 0 && functions_.Find(key) != HostFunctions::NotFound) return NoRoom;  // a function's name
   if (EnsureRoom() <= 0) return NoRoom;
   ++generation_;
   const std::int32_t fresh = order_.SlotAt(count_);  // the first free slot, all zero
@@ -103,6 +104,17 @@ int VariableTable::FreeBlock() noexcept {
   records_ = nullptr;
   capacity_ = 0;
   count_ = 0;
+  return 0;
+}
+
+int VariableTable::DefineFunction(const NormalisedKey& key, HostCallback call, void* user) noexcept {
+  if (call == nullptr) {
+    if (!functions_.Remove(key)) return FunctionNotFound;
+  } else {
+    if (FindSlot(key) >= 0) return FunctionNameTaken;
+    if (!functions_.Define(key, call, user)) return FunctionNoRoom;
+  }
+  ++generation_;
   return 0;
 }
 

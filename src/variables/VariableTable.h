@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "exprcalc.h"
 #include "base/CodeSpace.h"
+#include "variables/HostFunctions.h"
 #include "variables/KeyIndex.h"
 #include "variables/NormaliseKey.h"
 #include "variables/RecordOrder.h"
@@ -98,8 +100,20 @@ class VariableTable {
   int EnterDouble(std::string_view name, double value) noexcept;
   int EnterString(std::string_view name, std::string_view value) noexcept;
 
-  // Releases the block and leaves the table empty; returns 0.
+  // Releases the block and leaves the table empty; returns 0. The host's
+  // functions stay.
   int FreeBlock() noexcept;
+
+  // The host's functions. A function's name is never a stored variable's:
+  // defining one under a variable's name is refused (FunctionNameTaken), and
+  // so is storing a variable under a function's name (NoRoom).
+  const HostFunctions& Functions() const noexcept { return functions_; }
+  static constexpr int FunctionNotFound = EXPRCALC_NOT_FOUND;
+  static constexpr int FunctionNameTaken = EXPRCALC_FUNCTION_NAME_TAKEN;
+  static constexpr int FunctionNoRoom = EXPRCALC_OUT_OF_MEMORY;
+  // Defines (or with a null call removes) the function named key: 0, or one
+  // of the codes above. Either changes how texts read, so the shape changes.
+  int DefineFunction(const NormalisedKey& key, HostCallback call, void* user) noexcept;
   // Makes sure the slot at count lies in the block with head-room behind it.
   // Returns the capacity, or 0 when memory ran out (the table is unchanged).
   int EnsureRoom() noexcept;
@@ -123,6 +137,7 @@ class VariableTable {
   KeyIndex keys_;
   RecordOrder order_;
   mutable CodeSpace code_;
+  HostFunctions functions_;
 };
 
 }  // namespace exprcalc

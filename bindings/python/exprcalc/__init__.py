@@ -42,7 +42,7 @@ from collections.abc import Iterator, Mapping, MutableMapping
 from typing import Callable, NamedTuple, Optional, Union
 
 __all__ = [
-    "Library", "Variables", "VariableRecord", "ExprcalcError", "DivisionByZeroError",
+    "Library", "Table", "FunctionError", "Variables", "VariableRecord", "ExprcalcError", "DivisionByZeroError",
     "DomainError", "NegativeLogarithmError", "OutOfMemoryError", "MalformedExpressionError",
     "StatementError", "TableFullError", "find_library", "error_for_code", "LOCK",
     "Diagnosis", "StatementDiagnosis", "IncompleteExpressionError", "StatementWarning",
@@ -226,6 +226,14 @@ class MalformedExpressionError(ExprcalcError, ValueError):
     description = "malformed expression"
 
 
+class FunctionError(ExprcalcError):
+    """A function of the host's own (Table.define_function) failed: for a Python function, the exception
+    it raised is the cause (__cause__) and its type and message are the reason."""
+
+    code = FUNCTION_FAILED
+    description = "a function of the host's own failed"
+
+
 class IncompleteExpressionError(ExprcalcError, ValueError):
     """evaluate(text, strict=True) for a text whose value (code 0) is not what it says: the library's
     judgement finds it not whole (Judgement.whole). position and reason: the finding that says why
@@ -300,7 +308,8 @@ class TableFullError(MemoryError):
 
 
 _ERRORS_BY_CODE = {cls.code: cls for cls in (
-    DivisionByZeroError, DomainError, NegativeLogarithmError, OutOfMemoryError, MalformedExpressionError)}
+    DivisionByZeroError, DomainError, NegativeLogarithmError, OutOfMemoryError, MalformedExpressionError,
+    FunctionError)}
 
 
 def error_for_code(code: int, expression: Optional[str] = None, **details) -> ExprcalcError:
@@ -539,9 +548,9 @@ def find_library(path: Optional[str] = None, prefixes: Optional[list[str]] = Non
     raise OSError(f"exprcalc library not found: pass its path or set {LIBRARY_ENVIRONMENT_VARIABLE}")
 
 
-def _locked(function: Callable[..., int]) -> Callable[..., int]:
+def _locked(function: Callable[..., int], lock=LOCK) -> Callable[..., int]:
     def call(*arguments):
-        with LOCK:
+        with lock:
             return function(*arguments)
     call.__name__ = call.__qualname__ = function.__name__
     return call
@@ -555,14 +564,49 @@ class Functions:
     the same functions without the lock, for a caller that holds LOCK already
     (taking it again costs about a third of a short call)."""
 
-    def __init__(self, dll: ctypes.CDLL):
+    def __init__(self, dll: ctypes.CDLL, lock=LOCK):
         self.unlocked: dict[str, Callable[..., int]] = {}
         for name, (restype, argtypes) in SIGNATURES.items():
             function = getattr(dll, name)
             function.restype = restype
             function.argtypes = list(argtypes)
             self.unlocked[name] = function
-            setattr(self, name, _locked(function))
+            setattr(self, name, _locked(function, lock))
+
+
+# The exports that work on the process table, and the table form of each.
+_TABLE_FORMS = {
+    "ParseString": "exprcalc_table_evaluate", "Substitution": "exprcalc_table_substitute",
+    "EnterVarDouble": "exprcalc_table_enter_double", "EnterVarString": "exprcalc_table_enter_string",
+    "GetIndexByKey": "exprcalc_table_index_of", "LookupVarDouble": "exprcalc_table_lookup_double",
+    "LookupVarString": "exprcalc_table_lookup_string", "RemoveVariable": "exprcalc_table_remove",
+    "RemoveVarIndex": "exprcalc_table_remove_index", "VarDouble": "exprcalc_table_double_at",
+    "VarString": "exprcalc_table_string_at", "GetVar": "exprcalc_table_record", "GetVarCount": "exprcalc_table_count",
+    "FreeVariable": "exprcalc_table_clear", "exprcalc_set_double": "exprcalc_table_set_double",
+    "exprcalc_explain": "exprcalc_table_explain", "exprcalc_explain_statement": "exprcalc_table_explain_statement",
+    "exprcalc_judge": "exprcalc_table_judge", "exprcalc_judge_statement": "exprcalc_table_judge_statement",
+    "exprcalc_substitute_whole": "exprcalc_table_substitute_whole", "exprcalc_prepare": "exprcalc_table_prepare",
+}
+
+
+class TableFunctions(Functions):
+    """The bound exports for one table of the host's own: each export that works on the process table
+    is bound to its table form (functions.ParseString(...) calls exprcalc_table_evaluate(table, ...)),
+    every call made under the table's lock."""
+
+    def __init__(self, dll: ctypes.CDLL, lock, table) -> None:
+        super().__init__(dll, lock)
+        for name, form in _TABLE_FORMS.items():
+            bound = self._bound(self.unlocked[form], table)
+            self.unlocked[name] = bound
+            setattr(self, name, _locked(bound, lock))
+
+    @staticmethod
+    def _bound(function: Callable[..., int], table) -> Callable[..., int]:
+        def call(*arguments):
+            return function(table, *arguments)
+        call.__name__ = call.__qualname__ = function.__name__
+        return call
 
 
 def _integer(value: object, what: str) -> int:
@@ -608,8 +652,14 @@ class Library:
         self.encoding = encoding
         # The exports use the C calling convention on every platform, 32-bit Windows included.
         self._dll = ctypes.CDLL(self.path)
-        self.functions = Functions(self._dll)
+        self.functions = self._bind(self._dll)
         self.variables = Variables(self)
+
+    lock = LOCK
+    """Held around every call into the library: LOCK, the process table's, for a Library."""
+
+    def _bind(self, dll: ctypes.CDLL) -> Functions:
+        return Functions(dll, self.lock)
 
     def encode(self, text: Text, what: str = "a text") -> bytes:
         """The library's bytes for text (str or bytes); TypeError for other types, ValueError for a NUL."""
@@ -717,7 +767,7 @@ class Library:
         read, and with ExpressionWarning for the notes on its right part.
         The library keeps the first 222 bytes of a text given this way, which may
         end inside a character (see Variables)."""
-        with LOCK:
+        with self.lock:
             if strict:
                 judged = self.substitute_whole(statement)
             else:  # judged before it runs, so that the judgement sees the table the statement saw
@@ -779,8 +829,12 @@ class Library:
             position, reason = malformation.at, self.finding_message(malformation.kind)
         else:
             reason = self.message(diagnosis.code)
-        return error_for_code(diagnosis.code, text, position=position, reason=reason,
-                              diagnosis=diagnosis, encoding=self.encoding)
+        return self._function_error(error_for_code(diagnosis.code, text, position=position, reason=reason,
+                                                   diagnosis=diagnosis, encoding=self.encoding))
+
+    def _function_error(self, error: ExprcalcError) -> ExprcalcError:
+        """error, with the exception that a function of the host's own raised as its cause (Table)."""
+        return error
 
     def _incomplete_error(self, text: str, judgement: Judgement) -> IncompleteExpressionError:
         diagnosis = judgement.diagnosis
@@ -832,7 +886,7 @@ class Prepared:
     def __init__(self, library: Library, expression: Text):
         self._handle = None  # first, so that __del__ finds it whatever fails below
         self._data = library.encode(expression, "an expression")
-        self._library, self._functions = library, library.functions
+        self._library, self._functions, self._lock = library, library.functions, library.lock
         self._evaluate = library.functions.unlocked["exprcalc_evaluate"]
         self.text = library._shown(expression)
         # One output buffer per object, written and read under LOCK.
@@ -857,7 +911,7 @@ class Prepared:
 
     def evaluate(self) -> float:
         """The value of the text now, as Library.evaluate(text) gives it; ExprcalcError by code."""
-        with LOCK:
+        with self._lock:
             code = self._run()
             if code == OK:
                 return self._value.value
@@ -869,7 +923,7 @@ class Prepared:
 
     def evaluate_code(self) -> tuple[int, float]:
         """The result code and value of the text now, as Library.evaluate_code gives them."""
-        with LOCK:
+        with self._lock:
             return self._run(), self._value.value
 
     def evaluate_columns(self, columns: Mapping[Union[Text, int], object]) -> tuple:
@@ -903,7 +957,7 @@ class Prepared:
             values, codes = (ctypes.c_double * rows)(), (ctypes.c_int * rows)()
             results = (values, codes)
         variables = self._library.variables
-        with LOCK:
+        with self._lock:
             if self._handle is None:
                 raise ValueError(f"the prepared expression {self.text!r} is closed")
             indexes = [variables.index(k) if isinstance(k, (str, bytes)) else
@@ -919,7 +973,7 @@ class Prepared:
         """(form, why) as exprcalc_code_form gives them: FORM_TEXT, FORM_STEPS or FORM_MACHINE_CODE,
         and CODE_RUNS or the reason it does not run machine code (CODE_MDWE, CODE_BUDGET, ...)."""
         why = ctypes.c_int()
-        with LOCK:
+        with self._lock:
             if self._handle is None:
                 raise ValueError(f"the prepared expression {self.text!r} is closed")
             form = self._functions.exprcalc_code_form(self._handle, ctypes.byref(why))
@@ -927,7 +981,7 @@ class Prepared:
 
     def close(self) -> None:
         """Releases the library's handle; closing again does nothing."""
-        with LOCK:
+        with self._lock:
             handle, self._handle = self._handle, None
             if handle is not None:
                 self._functions.exprcalc_release(handle)
@@ -1026,6 +1080,7 @@ class Variables(MutableMapping):
     def __init__(self, library: Library):
         self._library = library
         self._functions = library.functions
+        self._lock = library.lock
 
     def _key(self, name: object) -> bytes:
         return self._library.encode(name, "a variable name")  # type: ignore[arg-type]
@@ -1053,7 +1108,7 @@ class Variables(MutableMapping):
         """The value of the variable name: a float, or a str for a text; KeyError when there is none."""
         key = self._key(name)
         type_code = ctypes.c_int()
-        with LOCK:
+        with self._lock:
             if self._functions.GetIndexByKey(key, ctypes.byref(type_code)) < 0:
                 raise KeyError(name)
             if type_code.value == TYPE_NUMBER:
@@ -1075,6 +1130,8 @@ class Variables(MutableMapping):
         else:
             result = self._functions.EnterVarDouble(key, _number(value, "a variable holds a number or a text"))
         if result < 0:
+            if key.strip().upper() in getattr(self._library, "_defined", {}):
+                raise ValueError(f"{name!r} is the name of a function defined in the table")
             raise TableFullError(f"no room for variable {name!r}")
 
     def __delitem__(self, name: Text) -> None:
@@ -1107,24 +1164,24 @@ class Variables(MutableMapping):
 
     # The mapping methods that read and then change the table do both under LOCK.
     def pop(self, name, *default):
-        """Removes the variable name and returns its value, or default when there is none; atomic under LOCK."""
-        with LOCK:
+        """Removes the variable name and returns its value, or default when there is none; atomic under the lock."""
+        with self._lock:
             return super().pop(name, *default)
 
     def popitem(self) -> tuple[str, Value]:
-        """Removes a variable and returns its name and value; KeyError for an empty table; atomic under LOCK."""
-        with LOCK:
+        """Removes a variable and returns its name and value; KeyError for an empty table; atomic under the lock."""
+        with self._lock:
             return super().popitem()
 
     def setdefault(self, name, default=None):
-        """The value of name, after storing default under it when there was none; atomic under LOCK."""
-        with LOCK:
+        """The value of name, after storing default under it when there was none; atomic under the lock."""
+        with self._lock:
             return super().setdefault(name, default)
 
     def record(self, index: int) -> VariableRecord:
         """The record at index (negative counts from the end); IndexError outside the table."""
         raw = ctypes.create_string_buffer(RECORD_SIZE)
-        with LOCK:
+        with self._lock:
             position = self._index(index)
             if self._functions.GetVar(position, raw) != 0:
                 raise IndexError(f"variable index {index} out of range")
@@ -1132,12 +1189,12 @@ class Variables(MutableMapping):
 
     def records(self) -> list[VariableRecord]:
         """Every record, in index order (one consistent snapshot)."""
-        with LOCK:
+        with self._lock:
             return [self.record(index) for index in range(len(self))]
 
     def value_at(self, index: int) -> Value:
         """The number or text at index (negative counts from the end), read through VarDouble or VarString."""
-        with LOCK:
+        with self._lock:
             position = self._index(index)
             number = ctypes.c_double()
             if self._functions.VarDouble(position, ctypes.byref(number)) == position:
@@ -1154,7 +1211,7 @@ class Variables(MutableMapping):
         variable that holds a text."""
         number = _number(value, "set_at stores a number")
         position = _integer(index, "set_at's index")  # TypeError for None, bools, floats, strings
-        with LOCK:
+        with self._lock:
             if not 0 <= position <= _INT_MAX:  # from the end, or beyond any table: _index decides
                 position = self._index(index)
             if self._functions.unlocked["exprcalc_set_double"](position, number) != position:
@@ -1163,10 +1220,109 @@ class Variables(MutableMapping):
 
     def remove_at(self, index: int) -> None:
         """Removes the record at index (negative counts from the end); later records move down by one."""
-        with LOCK:
+        with self._lock:
             if self._functions.RemoveVarIndex(self._index(index)) != 0:
                 raise IndexError(f"variable index {index} out of range")
 
     def __repr__(self) -> str:
-        with LOCK:
+        with self._lock:
             return f"Variables({dict(self.items())!r})"
+
+
+# What a Python function defined in a table raised, per thread, until the
+# evaluation that called it turns its code into an exception.
+_raised = threading.local()
+# The code a Python function's wrapper returns when it raised: the library
+# ends the evaluation with FUNCTION_FAILED.
+_PYTHON_RAISED = 1000
+
+
+class Table(Library):
+    """A variable table of its own (exprcalc_table_create), with functions of its own.
+
+    The same API as Library (variables, evaluate, execute, explain, judge, prepare and Prepared's
+    evaluate_columns), on this table only: two Tables hold different variables at once, and their
+    calls take each Table's own lock (Table.lock), not LOCK, so two threads may use two Tables at the
+    same time. A Library is the process table, which every Library shares.
+
+        first, second = exprcalc.Table(), exprcalc.Table()
+        first.variables["@X"], second.variables["@X"] = 1, 10
+        first.define_function("TWICE", lambda x: 2 * x)
+        first.evaluate("TWICE(@X)+1")   # 3.0
+        second.evaluate("@X*2+1")       # 21.0
+
+    The table is destroyed when the object is collected; its prepared expressions keep it alive."""
+
+    def __init__(self, path: Optional[str] = None, encoding: str = "utf-8"):
+        self._table = None  # first, so that __del__ finds it whatever fails below
+        self.lock = threading.RLock()
+        self._defined: dict[bytes, object] = {}  # the ctypes wrappers the library calls, kept alive
+        super().__init__(path, encoding)
+
+    def _bind(self, dll: ctypes.CDLL) -> Functions:
+        plain = Functions(dll, self.lock)
+        table = ctypes.POINTER(CTable)()
+        code = plain.exprcalc_table_create(ctypes.byref(table))
+        if code != OK:
+            raise OutOfMemoryError(reason="no memory for a table")
+        self._table, self._destroy = table, plain.unlocked["exprcalc_table_destroy"]
+        return TableFunctions(dll, self.lock, table)
+
+    def define_function(self, name: Text, function: Optional[Callable[[float], float]]) -> None:
+        """Defines name (a letter, then letters and digits) in this table as a one-argument function that
+        reads as a built-in one does (TWICE(@X), TWICE 3), in every evaluation of the table; function
+        None removes it. function(x) returns a number; an exception it raises ends the evaluation with
+        FunctionError, whose cause is that exception. Functions are taken to be pure (see exprcalc.h).
+
+        ValueError for a name that is not one, or that a built-in or a stored variable has; KeyError
+        when removing a function that is not defined; OutOfMemoryError when the table has no room."""
+        data = self.encode(name, "a function name")
+        wrapper = CFunction() if function is None else CFunction(self._wrapped(self._shown(name), function))  # null: removal
+        with self.lock:
+            code = self.functions.unlocked["exprcalc_table_define_function"](self._table, data, wrapper, None)
+            if code == OK:
+                self._defined[data.upper()] = wrapper
+                if function is None:
+                    del self._defined[data.upper()]
+        if code == NOT_FOUND:
+            raise KeyError(self._shown(name))
+        if code == FUNCTION_NOT_A_NAME:
+            raise ValueError(f"{self._shown(name)!r} is not a function name: a letter, then letters and digits")
+        if code == FUNCTION_NAME_TAKEN:
+            raise ValueError(f"{self._shown(name)!r} is a built-in's name or a stored variable's")
+        if code != OK:
+            raise OutOfMemoryError(reason="no room for another function")
+
+    @staticmethod
+    def _wrapped(name: str, function: Callable[[float], float]) -> Callable[..., int]:
+        def call(user, argument, result):
+            try:
+                result[0] = float(function(argument))
+                return OK
+            except BaseException as error:  # never into the library: it becomes FunctionError
+                _raised.error = (name, error)
+                return _PYTHON_RAISED
+        return call
+
+    def _function_error(self, error: ExprcalcError) -> ExprcalcError:
+        raised = getattr(_raised, "error", None)
+        _raised.error = None
+        if error.code != FUNCTION_FAILED or raised is None:
+            return error
+        name, cause = raised
+        wrapped = FunctionError(expression=error.expression, position=error.position,
+                                reason=f"the function {name} raised {type(cause).__name__}: {cause}",
+                                diagnosis=error.diagnosis, encoding=self.encoding)
+        wrapped.__cause__ = cause
+        return wrapped
+
+    def __del__(self) -> None:
+        if getattr(self, "_table", None) is not None:
+            try:
+                self._destroy(self._table)
+            except Exception:  # the library may be gone at interpreter exit
+                pass
+            self._table = None
+
+    def __repr__(self) -> str:
+        return f"<exprcalc.Table of {len(self.variables)} variables from {self.path!r}>"
