@@ -1,9 +1,18 @@
 #!/usr/bin/env python3
-"""Checks a screenshot of the calculator's SVG plot of SIN and COS over a
-period: a long black horizontal line (the zero line) and, right of the legend's
-samples, pixels of each of the first two series' colours on both sides of it
-and on it, so both curves cross the axis. Reads the PNG with the standard
-library only (8-bit RGB or RGBA, not interlaced, as browsers write them)."""
+"""Checks a screenshot of the calculator's SVG plot.
+
+plot_picture.py PNG: the plot of SIN and COS over a period: a long black
+horizontal line (the zero line) and, right of the legend's samples, pixels of
+each of the first two series' colours on both sides of it and on it, so both
+curves cross the axis.
+
+plot_picture.py PNG --readable LINES: any plot: nothing is drawn at the
+picture's edges (no label runs out of it), and below the plot frame the text
+lies in LINES separate lines (the x labels, the axis title, each legend line),
+so that none runs into another.
+
+Reads the PNG with the standard library only (8-bit RGB or RGBA, not
+interlaced, as browsers write them)."""
 import struct
 import sys
 import zlib
@@ -56,6 +65,31 @@ def read_png(path):
     return rows
 
 
+EDGE = 4            # pixels at each edge of the picture that must stay blank
+MOST_BLANK = 230    # channels above this make a pixel blank
+
+
+def readable(path, lines):
+    rows = read_png(path)
+    height, width = len(rows), len(rows[0])
+    blank = lambda pixel: min(pixel) > MOST_BLANK
+    inked = [x for y in range(height) for x in list(range(EDGE)) + list(range(width - EDGE, width))
+             if not blank(rows[y][x])]
+    if inked:
+        raise SystemExit(f"{len(inked)} pixels drawn at the left or right edge: a text runs out of the picture")
+    # The frame's bottom edge: the lowest row drawn without a break across the picture's middle half.
+    frame = max(y for y in range(height) if not any(blank(pixel) for pixel in rows[y][width // 4:3 * width // 4]))
+    bands, inside = 0, False
+    for y in range(frame + 6, height):  # past the frame line and its antialiasing
+        has_text = any(max(pixel) < 160 for pixel in rows[y][:width])
+        if has_text and not inside:
+            bands += 1
+        inside = has_text
+    print(f"{bands} lines of text below the plot frame (row {frame}); nothing at the edges")
+    if bands != lines:
+        raise SystemExit(f"expected {lines} separate lines of text below the plot, found {bands}: some run together")
+
+
 def main(path):
     rows = read_png(path)
     dark = [sum(1 for pixel in row if max(pixel) < MOST_DARK) for row in rows]
@@ -84,4 +118,7 @@ def main(path):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    if len(sys.argv) == 4 and sys.argv[2] == "--readable":
+        readable(sys.argv[1], int(sys.argv[3]))
+    else:
+        main(sys.argv[1])

@@ -317,6 +317,9 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_explain_statement(const char *statement,
 #define EXPRCALC_FINDING_SIGN_AFTER_OPERATOR 202 /* a sign right after an infix operator, a sign or a function name
                                                     (2^-1, 2*-3, SIN-1); at: the sign; other: the operator or
                                                     function */
+#define EXPRCALC_FINDING_OPERAND_BEFORE_OPERAND 203 /* a number, name or function right after an operand with no
+                                                       operator between (2PAI, 2SIN(1), 2@X, 1 000); at: the second
+                                                       operand; other: the first byte of the token before it */
 
 typedef struct exprcalc_finding {
   int kind;      /* EXPRCALC_FINDING_* */

@@ -40,7 +40,8 @@ class DiagnosticsTest(unittest.TestCase):
             ("1.5,3", None, incomplete, 3, stop(exprcalc.STOP_COMMA_IN_FRACTION)),
             ("(2+3", None, None, None, None),
             ("8 / (2-2)", exprcalc.DivisionByZeroError, exprcalc.DivisionByZeroError, 2, calc.message(1)),
-            ("2 3#", malformed, malformed, 2, calc.message(exprcalc.MALFORMED)),
+            ("2 3#", malformed, malformed, 2, calc.finding_message(exprcalc.FINDING_OPERAND_BEFORE_OPERAND)),
+            ("2*", malformed, malformed, 1, calc.message(exprcalc.MALFORMED)),
             ("3*@NOPE+1", malformed, malformed, 2, stop(exprcalc.STOP_UNKNOWN_VARIABLE)),
             ("1 +\n2", malformed, malformed, 3, stop(exprcalc.STOP_LINE_END)),
         ]

@@ -91,9 +91,9 @@ class PreparedTest(LibraryTestCase):
         kinds = [lambda c: c, lambda c: array.array("d", c)] + ([numpy.array] if numpy else [])
         for text, kind in itertools.product(TEXTS, kinds):
             with self.subTest(text=text, kind=kind), calc.prepare(text) as expression:
-                values, codes = expression.evaluate_columns({"@x": kind(xs), 1: kind(ys), "@X": kind(xs[::-1])})
+                values, codes = expression.evaluate_columns({"@x": kind(xs[::-1]), 1: kind(ys)})
                 expected = []
-                for x, y in zip(xs[::-1], ys):  # the last column of a variable counts
+                for x, y in zip(xs[::-1], ys):
                     variables.set_at(0, x)
                     variables.set_at(1, y)
                     expected.append(expression.evaluate_code())
@@ -107,6 +107,18 @@ class PreparedTest(LibraryTestCase):
             self.assertRaises(TypeError, expression.evaluate_columns, {True: [1.0]})
             self.assertRaises(ValueError, expression.evaluate_columns, {"@X": [1.0], "@Y": [1.0, 2.0]})
             self.assertEqual(expression.evaluate_columns({}), ([], []))
+            # Refusals that name what is wrong in a few words, whatever the caller passed.
+            for columns, error, text in [
+                ({"@X": [1.0], "@x": [2.0]}, ValueError, "columns '@X' and '@x' name the same variable"),
+                ({1: [1.0], "@Y": [2.0]}, ValueError, "columns 1 and '@Y' name the same variable"),
+                ({"@X": b"x" * 8000}, TypeError, "a column is a sequence of numbers, not bytes"),
+                ({"@X": "1" * 8000}, TypeError, "a column is a sequence of numbers, not str"),
+                ({"@" + "N" * 8000: [1.0]}, KeyError, "'@" + "N" * 55 + "..."),
+            ]:
+                with self.subTest(text=text):
+                    with self.assertRaises(error) as raised:
+                        expression.evaluate_columns(columns)
+                    self.assertEqual(raised.exception.args[0], text)
 
     def test_set_at(self):
         rows = [

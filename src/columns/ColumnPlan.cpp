@@ -6,6 +6,7 @@
 // takes a buffer from the step that computes it to its last reader.
 #include "columns/ColumnPlan.h"
 
+#include <cassert>
 #include <cmath>
 #include <cstring>
 
@@ -27,7 +28,8 @@ class Planner {
       if (!Plan(program, program.At(i))) return false;
     }
     if (program.resultSlot == NoOperand) return PushNumber(0.0) && Finish(depth_ - 1);
-    return program.resultSlot < depth_ && Finish(program.resultSlot);
+    assert(program.resultSlot < depth_);
+    return Finish(program.resultSlot);
   }
 
  private:
@@ -100,7 +102,7 @@ class Planner {
   }
 
   bool Prefix(TokenKind k) noexcept {
-    if (depth_ == 0) return false;
+    assert(depth_ > 0);
     const PlanOperand y = stack_[--depth_];
     if (y.kind == PlanOperand::Number) {
       const Outcome outcome = ApplyPrefix(k, NumberOf(y));
@@ -114,7 +116,7 @@ class Planner {
   }
 
   bool Infix(Operator op) noexcept {
-    if (depth_ < 2) return false;
+    assert(depth_ >= 2);
     const PlanOperand b = stack_[--depth_];
     const PlanOperand a = stack_[--depth_];
     if (a.kind == PlanOperand::Number && b.kind == PlanOperand::Number) {
@@ -156,25 +158,13 @@ class Planner {
     const std::size_t count = plan_.stepCount;
     std::uint8_t lastReader[ColumnPlan::MostSteps];
     std::uint8_t bufferOf[ColumnPlan::MostSteps];
-    for (std::size_t s = 0; s < count; ++s) {
-      lastReader[s] = static_cast<std::uint8_t>(s);
-      for (const PlanOperand* operand : {&plan_.steps[s].a, &plan_.steps[s].b}) {
-        if (operand->kind == PlanOperand::Buffer && Reads(plan_.steps[s], *operand)) {
-          lastReader[operand->index] = static_cast<std::uint8_t>(s);
-        }
-      }
-    }
+    FindLastReaders(lastReader);
     std::uint32_t busy = 0;
     for (std::size_t s = 0; s < count; ++s) {
       PlanStep& step = plan_.steps[s];
       if (s + 1 < count) {  // (the last step writes the results)
-        std::size_t free = 0;
-        while (free < ColumnPlan::MostBuffers && (busy >> free & 1U) != 0) ++free;
-        if (free == ColumnPlan::MostBuffers) return false;
-        busy |= 1U << free;
-        bufferOf[s] = static_cast<std::uint8_t>(free);
+        if (!TakeBuffer(busy, bufferOf[s])) return false;
         step.out = bufferOf[s];
-        if (free >= plan_.bufferCount) plan_.bufferCount = free + 1;
       }
       for (PlanOperand* operand : {&step.a, &step.b}) {
         if (operand->kind != PlanOperand::Buffer || !Reads(step, *operand)) continue;
@@ -184,6 +174,29 @@ class Planner {
       }
       if (lastReader[s] == s && s + 1 < count) busy &= ~(1U << bufferOf[s]);
     }
+    return true;
+  }
+
+  // The last step that reads each step's value (the step itself when none does).
+  void FindLastReaders(std::uint8_t* lastReader) const noexcept {
+    for (std::size_t s = 0; s < plan_.stepCount; ++s) {
+      lastReader[s] = static_cast<std::uint8_t>(s);
+      for (const PlanOperand* operand : {&plan_.steps[s].a, &plan_.steps[s].b}) {
+        if (operand->kind == PlanOperand::Buffer && Reads(plan_.steps[s], *operand)) {
+          lastReader[operand->index] = static_cast<std::uint8_t>(s);
+        }
+      }
+    }
+  }
+
+  // The lowest buffer not busy, now busy; false when every one is.
+  bool TakeBuffer(std::uint32_t& busy, std::uint8_t& buffer) noexcept {
+    std::size_t free = 0;
+    while (free < ColumnPlan::MostBuffers && (busy >> free & 1U) != 0) ++free;
+    if (free == ColumnPlan::MostBuffers) return false;
+    busy |= 1U << free;
+    buffer = static_cast<std::uint8_t>(free);
+    if (free >= plan_.bufferCount) plan_.bufferCount = free + 1;
     return true;
   }
 
@@ -208,7 +221,7 @@ bool MakeColumnPlan(const RecordedProgram& program, const ColumnValues& values, 
   plan.numberCount = 0;
   plan.bufferCount = 0;
   plan.checkNaN = false;
-  return Planner(program.table, values, plan).Run(program);
+  return program.shape.runnable && Planner(program.table, values, plan).Run(program);
 }
 
 }  // namespace exprcalc

@@ -45,6 +45,18 @@ class ColumnRunner {
   // One block of n rows from start; failures receives each row's code.
   template <std::size_t Width>
   void RunBlock(std::size_t start, std::size_t n, double* scratch, int* failures) noexcept;
+  // An infix operation whose right operand is a constant or a variable, on the stack's top entry.
+  void InfixOnTop(const Operation& operation, const double* column, double* top, int* failures,
+                  std::size_t n) const noexcept;
+  // The column that operation i reads in the block from start, or null (its record, or none).
+  const double* ColumnRead(std::size_t i, const Operation& operation, std::size_t start) const noexcept {
+    if (!operation.ReadsVariable()) return nullptr;
+    const double* column = isResolved_ ? resolved_[i] : values_.ColumnOf(static_cast<int>(operation.index));
+    return column == nullptr ? nullptr : column + start;
+  }
+  double Record(const Operation& operation) const noexcept {
+    return program_.table.NumberAt(static_cast<int>(operation.index));
+  }
 
   const RecordedProgram& program_;
   const ColumnValues& values_;
@@ -66,26 +78,51 @@ template <typename Right>
 // A lane's first failure is the one it keeps.
 inline int KeepFirst(int code, bool failed, int failure) noexcept { return code == Ok && failed ? failure : code; }
 
+// a = a op b in every lane, for a sum or a product: the plain loop unless a
+// lane holds a NaN, whose sum or product is then pinned as FirstNaN pins it.
+template <typename Right, typename Maths>
+[[gnu::always_inline]] inline void PinnedLanes(double* __restrict a, Right b, std::size_t n, Maths maths) noexcept {
+  if (!AnyNaN(a, b, n)) {
+    for (std::size_t j = 0; j < n; ++j) a[j] = maths(a[j], b[j]);
+  } else {
+    for (std::size_t j = 0; j < n; ++j) a[j] = PinnedNaN(a[j], b[j], maths(a[j], b[j]));
+  }
+}
+
+// a = a op b in every lane by the scalar operation, each lane keeping its first failure.
+template <typename Right, typename Apply>
+[[gnu::always_inline]] inline void ScalarLanes(double* __restrict a, Right b, int* __restrict failures, std::size_t n,
+                                               Apply apply) noexcept {
+  for (std::size_t j = 0; j < n; ++j) {
+    const Outcome outcome = apply(a[j], b[j]);
+    failures[j] = KeepFirst(failures[j], outcome.code != Ok, outcome.code);
+    a[j] = outcome.value;
+  }
+}
+
+// A built-in in every lane, each lane keeping its first failure.
+inline void FunctionLanes(TokenKind kind, double* top, int* failures, std::size_t n) noexcept {
+  WithFunction(kind, [&](auto function) {
+    for (std::size_t j = 0; j < n; ++j) {
+      const ResultCode test = function.Test(top[j]);
+      failures[j] = KeepFirst(failures[j], test != Ok, test);
+      top[j] = function.Value(top[j]);
+    }
+  });
+}
+
 template <typename Right>
 [[gnu::always_inline]] inline void ApplyLanes(Operator op, double* __restrict a, Right b, int* __restrict failures,
                                               std::size_t n) noexcept {
   switch (op) {
     case Operator::Add:
-      if (!AnyNaN(a, b, n)) {
-        for (std::size_t j = 0; j < n; ++j) a[j] = a[j] + b[j];
-      } else {
-        for (std::size_t j = 0; j < n; ++j) a[j] = PinnedNaN(a[j], b[j], a[j] + b[j]);
-      }
+      PinnedLanes(a, b, n, [](double x, double y) { return x + y; });
       return;
     case Operator::Subtract:
       for (std::size_t j = 0; j < n; ++j) a[j] = a[j] - b[j];
       return;
     case Operator::Multiply:
-      if (!AnyNaN(a, b, n)) {
-        for (std::size_t j = 0; j < n; ++j) a[j] = a[j] * b[j];
-      } else {
-        for (std::size_t j = 0; j < n; ++j) a[j] = PinnedNaN(a[j], b[j], a[j] * b[j]);
-      }
+      PinnedLanes(a, b, n, [](double x, double y) { return x * y; });
       return;
     case Operator::Divide:
       // The quotient of a failed lane is never used: it divides by 1 instead of by ~0.
@@ -96,18 +133,10 @@ template <typename Right>
       }
       return;
     case Operator::Remainder:
-      for (std::size_t j = 0; j < n; ++j) {
-        const Outcome outcome = Remainder(a[j], b[j]);
-        failures[j] = KeepFirst(failures[j], outcome.code != Ok, outcome.code);
-        a[j] = outcome.value;
-      }
+      ScalarLanes(a, b, failures, n, [](double x, double y) { return Remainder(x, y); });
       return;
     case Operator::Power:
-      for (std::size_t j = 0; j < n; ++j) {
-        const Outcome outcome = ApplyOperator<'^'>(a[j], b[j]);
-        failures[j] = KeepFirst(failures[j], outcome.code != Ok, outcome.code);
-        a[j] = outcome.value;
-      }
+      ScalarLanes(a, b, failures, n, [](double x, double y) { return ApplyOperator<'^'>(x, y); });
       return;
   }
 }
@@ -152,12 +181,7 @@ void ColumnRunner::RunBlock(std::size_t start, std::size_t n, double* scratch, i
   std::size_t depth = 0;
   for (std::size_t i = 0; i < program_.count; ++i) {
     const Operation operation = program_.At(i);
-    const double* column = nullptr;
-    if (operation.ReadsVariable()) {
-      column = isResolved_ ? resolved_[i] : values_.ColumnOf(static_cast<int>(operation.index));
-      if (column != nullptr) column += start;
-    }
-    const auto record = [&] { return program_.table.NumberAt(static_cast<int>(operation.index)); };
+    const double* column = ColumnRead(i, operation, start);
     double* top = numbers(depth == 0 ? 0 : depth - 1);
     switch (operation.kind) {
       case OperationKind::PushConstant:
@@ -167,20 +191,14 @@ void ColumnRunner::RunBlock(std::size_t start, std::size_t n, double* scratch, i
         if (column != nullptr) {
           std::memcpy(numbers(depth++), column, n * sizeof(double));
         } else {
-          std::fill_n(numbers(depth++), n, record());
+          std::fill_n(numbers(depth++), n, Record(operation));
         }
         break;
       case OperationKind::Negate:
         for (std::size_t j = 0; j < n; ++j) top[j] = Negated(top[j]);
         break;
       case OperationKind::Function:
-        WithFunction(static_cast<TokenKind>(operation.index), [&](auto function) {
-          for (std::size_t j = 0; j < n; ++j) {
-            const ResultCode test = function.Test(top[j]);
-            failures[j] = KeepFirst(failures[j], test != Ok, test);
-            top[j] = function.Value(top[j]);
-          }
-        });
+        FunctionLanes(static_cast<TokenKind>(operation.index), top, failures, n);
         break;
       case OperationKind::Malformed:
         // Every row has its code: the rest is not run.
@@ -190,15 +208,22 @@ void ColumnRunner::RunBlock(std::size_t start, std::size_t n, double* scratch, i
         if (operation.right == RightOperand::Stack) {
           ApplyLanes(operation.op, numbers(depth - 2), Lanes{top}, failures, n);
           --depth;
-        } else if (operation.right == RightOperand::Constant) {
-          ApplyLanes(operation.op, top, Same{program_.constants[operation.index]}, failures, n);
-        } else if (column != nullptr) {
-          ApplyLanes(operation.op, top, Lanes{column}, failures, n);
         } else {
-          ApplyLanes(operation.op, top, Same{record()}, failures, n);
+          InfixOnTop(operation, column, top, failures, n);
         }
         break;
     }
+  }
+}
+
+void ColumnRunner::InfixOnTop(const Operation& operation, const double* column, double* top, int* failures,
+                              std::size_t n) const noexcept {
+  if (operation.right == RightOperand::Constant) {
+    ApplyLanes(operation.op, top, Same{program_.constants[operation.index]}, failures, n);
+  } else if (column != nullptr) {
+    ApplyLanes(operation.op, top, Lanes{column}, failures, n);
+  } else {
+    ApplyLanes(operation.op, top, Same{Record(operation)}, failures, n);
   }
 }
 

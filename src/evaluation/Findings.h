@@ -45,6 +45,8 @@ inline constexpr FindingKind FindingKinds[] = {
     {EXPRCALC_FINDING_REPEATED_OPERATOR, FindingClass::Malformed, "an operator right after another operator"},
     {EXPRCALC_FINDING_SIGN_AFTER_OPERATOR, FindingClass::Malformed,
      "a sign right after an operator or a function: the signed operand needs parentheses"},
+    {EXPRCALC_FINDING_OPERAND_BEFORE_OPERAND, FindingClass::Malformed,
+     "an operand right after another operand, with no operator between"},
 };
 
 constexpr const FindingKind* FindFindingKind(int kind) noexcept {

@@ -16,12 +16,13 @@ constexpr std::size_t DigitsPerGroup = 3;
 constexpr bool IsSign(TokenKind k) noexcept { return k == '+' || k == '-'; }
 
 // The first comma of a literal whose integer digits it does not group by
-// three (a first group of one to three digits, then groups of three), or npos.
+// three (a first group of one to three digits not led by a 0, then groups of
+// three), or npos. A group led by 0 is never thousands: 0,500 is no 500.
 std::size_t BadGroupingComma(std::string_view numeral) noexcept {
   const std::string_view integer = numeral.substr(0, numeral.find_first_of(".:"));
   const std::size_t first = integer.find(',');
   if (first == std::string_view::npos) return first;
-  if (first > DigitsPerGroup) return first;
+  if (first > DigitsPerGroup || integer.front() == '0') return first;
   for (std::size_t groupStart = first + 1;;) {
     const std::size_t next = integer.find(',', groupStart);
     const std::size_t groupEnd = next == std::string_view::npos ? integer.size() : next;
@@ -101,6 +102,8 @@ class JudgingTracker : public PositionTracker {
       findings_.Add(EXPRCALC_FINDING_REPEATED_OPERATOR, at, previousAt_);
     } else if (IsSign(k) && (IsInfixOperator(previous_) || IsFunctionKind(previous_))) {
       findings_.Add(EXPRCALC_FINDING_SIGN_AFTER_OPERATOR, at, previousAt_);
+    } else if ((k == kind::Number || IsFunctionKind(k)) && (previous_ == kind::Number || previous_ == ')')) {
+      findings_.Add(EXPRCALC_FINDING_OPERAND_BEFORE_OPERAND, at, previousAt_);
     }
   }
 

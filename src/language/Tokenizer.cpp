@@ -110,64 +110,66 @@ TokenReader::Scan TokenReader::ReadName(Token& token) noexcept {
 TokenReader::Scan TokenReader::ReadNumber(Token& token) noexcept {
   const std::size_t begin = position_;
   const unsigned char first = At(position_++);
-  double numberValue = 0.0;
-  double placeFactor = 1.0;
-  double colonPart = 0.0;
-  bool inFraction = false;
-  bool grouped = false;
-  int colonCount = 0;
-  std::size_t fractionStart = position_;  // first fraction digit, once inFraction is set
+  NumberScan scan;
+  scan.fractionStart = position_;
   if (IsDigit(first)) {
-    numberValue = first - '0';
+    scan.value = first - '0';
   } else if (first == '.') {
-    inFraction = true;
+    scan.inFraction = true;
   } else {  // ':'
-    placeFactor = MinutesFactor;
-    colonCount = 1;
+    scan.placeFactor = MinutesFactor;
+    scan.colonCount = 1;
   }
 
   for (;; ++position_) {
     const unsigned char d = At(position_);  // 0 at the end of the text
     if (IsDigit(d)) {
       const int k = d - '0';
-      if (colonCount > 0) {
-        colonPart = colonPart * 10 + k * placeFactor;
-      } else if (!inFraction) {
-        numberValue = numberValue * 10 + k;
+      if (scan.colonCount > 0) {
+        scan.colonPart = scan.colonPart * 10 + k * scan.placeFactor;
+      } else if (!scan.inFraction) {
+        scan.value = scan.value * 10 + k;
       }
       // Fraction digits count digit by digit only if a colon follows; see AddFractionDigits.
-    } else if (d == ',') {
-      if (inFraction || colonCount > 0) return StopHere(StopReason::CommaInFraction, begin);
-      grouped = true;
-    } else if (d == '.') {
-      if (inFraction) return StopHere(StopReason::SecondPoint, begin);
-      if (colonCount > 0) return StopHere(StopReason::PointAfterColon, begin);
-      inFraction = true;
-      fractionStart = position_ + 1;
-    } else if (d == ':') {
-      if (colonCount == 2) return StopHere(StopReason::ThirdColon, begin);
-      if (colonCount == 0) {
-        if (inFraction) numberValue = AddFractionDigits(numberValue, fractionStart, position_);
-        placeFactor = MinutesFactor;
-      } else {
-        numberValue = numberValue + colonPart;
-        placeFactor = placeFactor / 60;
-      }
-      ++colonCount;
-      colonPart = 0.0;
+    } else if (d == ',' || d == '.' || d == ':') {
+      if (const std::optional<StopReason> why = TakeSeparator(d, scan)) return StopHere(*why, begin);
     } else {
       break;  // the number is finished; this byte is not consumed
     }
   }
 
-  if (colonCount > 0) {
-    numberValue = numberValue + colonPart;
-  } else if (inFraction) {
-    numberValue = ConvertFraction(begin, position_, grouped);
+  if (scan.colonCount > 0) {
+    scan.value = scan.value + scan.colonPart;
+  } else if (scan.inFraction) {
+    scan.value = ConvertFraction(begin, position_, scan.grouped);
     if (stop_ == StopReason::OutOfMemory) return StopHere(StopReason::OutOfMemory, begin);
   }
-  token = {kind::Number, numberValue};
+  token = {kind::Number, scan.value};
   return Scan::Token;
+}
+
+std::optional<StopReason> TokenReader::TakeSeparator(unsigned char separator, NumberScan& scan) const noexcept {
+  if (separator == ',') {
+    if (scan.inFraction || scan.colonCount > 0) return StopReason::CommaInFraction;
+    scan.grouped = true;
+  } else if (separator == '.') {
+    if (scan.inFraction) return StopReason::SecondPoint;
+    if (scan.colonCount > 0) return StopReason::PointAfterColon;
+    scan.inFraction = true;
+    scan.fractionStart = position_ + 1;
+  } else {  // ':'
+    if (scan.colonCount == 2) return StopReason::ThirdColon;
+    if (scan.colonCount == 0) {
+      if (scan.inFraction) scan.value = AddFractionDigits(scan.value, scan.fractionStart, position_);
+      scan.placeFactor = MinutesFactor;
+    } else {
+      scan.value = scan.value + scan.colonPart;
+      scan.placeFactor = scan.placeFactor / 60;
+    }
+    ++scan.colonCount;
+    scan.colonPart = 0.0;
+  }
+  return std::nullopt;
 }
 
 // The degrees field of a d:m:s number keeps its fraction as read digit by

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "base/SingleByteText.h"
@@ -193,6 +194,20 @@ class TokenReader {
   }
   Scan ReadName(Token& token) noexcept;
   Scan ReadNumber(Token& token) noexcept;
+  // A number being read: its value so far, the d:m:s field being read (its
+  // digits' weight and value), and where its fraction began.
+  struct NumberScan {
+    double value = 0.0;
+    double placeFactor = 1.0;
+    double colonPart = 0.0;
+    bool inFraction = false;
+    bool grouped = false;
+    int colonCount = 0;
+    std::size_t fractionStart = 0;  // the first fraction digit, once inFraction is set
+  };
+  // Takes the separator at the current position (',' '.' or ':') into scan;
+  // the reason reading stops there instead, if it does.
+  std::optional<StopReason> TakeSeparator(unsigned char separator, NumberScan& scan) const noexcept;
   double ConvertFraction(std::size_t begin, std::size_t end, bool grouped) noexcept;
   double AddFractionDigits(double value, std::size_t first, std::size_t end) const noexcept;
   // Ends the scan: the end marker follows the last token unless it is one.

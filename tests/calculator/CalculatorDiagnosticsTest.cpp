@@ -73,6 +73,10 @@ TEST(CalculatorDiagnostics, TrapsOfTheLanguageAreErrorsWithTheirPlaceAndAHint) {
        Warned("argument 3, column 2", digitGroups, "0,5",
               {"the decimal point is \".\""}),
        Success},
+      {"a first group of 0 is never thousands", {"0,500", "00,500"}, "", "500\n500\n",
+       Warned("argument 1, column 2", digitGroups, "0,500", {"the decimal point is \".\""}) +
+           Warned("argument 2, column 3", digitGroups, "00,500", {"the decimal point is \".\""}),
+       Success},
       {"a group of three after a first group of four", {"1000,500"}, "", "1000500\n",
        Warned("argument 1, column 5", digitGroups, "1000,500",
               {"the decimal point is \".\""}),
@@ -221,10 +225,48 @@ TEST(CalculatorDiagnostics, TheManualPageListsTheLibrarysMessages) {
   for (int kind : {EXPRCALC_FINDING_CONTENTS_DROPPED, EXPRCALC_FINDING_TEXT_CUT, EXPRCALC_FINDING_TEXT_VARIABLE,
                    EXPRCALC_FINDING_DIGIT_GROUPS, EXPRCALC_FINDING_POWER_OF_ARGUMENT,
                    EXPRCALC_FINDING_NUMBER_WITHOUT_DIGITS, EXPRCALC_FINDING_OPERAND_BEFORE_PARENTHESIS,
-                   EXPRCALC_FINDING_REPEATED_OPERATOR, EXPRCALC_FINDING_SIGN_AFTER_OPERATOR}) {
+                   EXPRCALC_FINDING_REPEATED_OPERATOR, EXPRCALC_FINDING_SIGN_AFTER_OPERATOR,
+                   EXPRCALC_FINDING_OPERAND_BEFORE_OPERAND}) {
     messages.push_back(exprcalc_finding_message(kind));
   }
   for (const std::string& message : messages) EXPECT_NE(page.find(message), std::string::npos) << message;
+}
+
+// What people write from other calculators or from print: a product
+// without its "*", digits grouped by a blank, a superscript power, a
+// percentage. The library says where and why; the hint says what to write.
+TEST(CalculatorDiagnostics, MissingOperatorsAndLookAlikesGetAHint) {
+  const std::string twoOperands = exprcalc_finding_message(EXPRCALC_FINDING_OPERAND_BEFORE_OPERAND);
+  const std::string malformed = Code(EXPRCALC_MALFORMED);
+  const std::string unreadable = Stop(EXPRCALC_STOP_UNREADABLE_BYTE);
+  const std::string percent = "% is the integer remainder (10 % 3); for a percentage write ";
+  struct Case {
+    std::string line;
+    std::size_t column;
+    std::string message;
+    std::string hint;
+  };
+  const std::vector<Case> cases{
+      {"2PAI", 2, twoOperands, "to multiply, write 2*PAI"},
+      {"2SIN(1)", 2, twoOperands, "to multiply, write 2*SIN(1)"},
+      {"3 @X", 3, twoOperands, "to multiply, write 3*@X"},
+      {"(1+2)PAI", 6, twoOperands, "to multiply, write (1+2)*PAI"},
+      {"2@NOPE", 2, Stop(EXPRCALC_STOP_UNKNOWN_VARIABLE), "to multiply, write 2*@NOPE"},
+      {"1 000", 3, twoOperands, "numbers hold no blanks: write 1000"},
+      {"1 000 000+2", 3, twoOperands, "numbers hold no blanks: write 1000000+2"},
+      {"2 3", 3, twoOperands, "to multiply, write 2*3"},
+      {"2\u00B2", 2, unreadable, "the character here is a superscript two (U+00B2); write ^2 to raise to a power"},
+      {"2\u00B3", 2, unreadable, "the character here is a superscript three (U+00B3); write ^3 to raise to a power"},
+      {"5%", 2, malformed, percent + "5/100"},
+      {"20 % ", 4, malformed, percent + "20/100"},
+  };
+  std::vector<calculatortest::Run> runs;
+  for (const Case& c : cases) {
+    runs.push_back({c.line.c_str(), {"@X = 4", c.line}, "", "",
+                    Reported("argument 2, column " + std::to_string(c.column), c.message, c.line, {c.hint}),
+                    LineFailed});
+  }
+  ExpectRuns(runs);
 }
 
 }  // namespace

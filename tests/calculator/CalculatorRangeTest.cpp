@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -29,6 +30,8 @@ std::vector<std::string> Split(const std::string& text, char separator) {
   for (std::string part; std::getline(stream, part, separator);) parts.push_back(part);
   return parts;
 }
+
+std::size_t CodePoints(const std::string& line);
 
 double ReadBack(const std::string& text) {
   if (text == "nan") return NAN;
@@ -108,6 +111,130 @@ TEST(CalculatorRange, PrintsTablesAndReportsTheirArguments) {
   });
 }
 
+// Ranges at the edges of the doubles: rows counted without overflow, one row
+// where FROM is TO, and a refusal that says how many rows there would be.
+TEST(CalculatorRange, CountsRowsOfAnyRangeAndRefusesTooManyForTheRealReason) {
+  const std::string e308 = "1" + std::string(308, '0') + ".0";
+  const auto tooMany = [](const std::string& rows, const std::string& limit) {
+    return Reported("--table STEP, column 1", "STEP is too small: the table would have " + rows +
+                                                  " rows, more than the limit of " + limit + " (--rows N raises it)",
+                    "1");
+  };
+  ExpectRuns({
+      {"a span beyond the largest double", {"--table", "@X", "0-10^308", "10^308", "10^308", "@X"}, "",
+       "@X\t@X\n-" + e308 + "\t-" + e308 + "\n0\t0\n" + e308 + "\t" + e308 + "\n", "", Success},
+      {"FROM is TO, with a STEP of 0", {"--table", "@X", "1", "1", "0", "@X"}, "", "@X\t@X\n1\t1\n", "", Success},
+      {"FROM is TO, with a STEP away", {"--table", "@X", "2", "2", "0-1", "@X"}, "", "@X\t@X\n2\t2\n", "", Success},
+      {"a table that cannot finish", {"--table", "@X", "0", "10^15", "1", "@X"}, "", "",
+       tooMany("1000000000000001", "10000000"), Failed},
+      {"beyond 10^18 rows", {"--table", "@X", "0", "10^300", "1", "@X"}, "", "", tooMany("more than 10^18", "10000000"),
+       Failed},
+      {"a limit given", {"--rows", "3", "--table", "@X", "1", "4", "1", "@X"}, "", "", tooMany("4", "3"), Failed},
+      {"a limit that fits", {"--table", "@X", "1", "3", "1", "--rows=3", "@X"}, "", "@X\t@X\n1\t1\n2\t2\n3\t3\n", "",
+       Success},
+      {"a limit of 0", {"--rows", "0", "--table", "@X", "1", "4", "1", "@X"}, "", "",
+       "exprcalc: option --rows takes a whole number of rows from 1 to 9007199254740992, not '0'\n"
+       "Try 'exprcalc --help' for more information.\n",
+       UsageError},
+      {"a limit for a plot", {"--rows", "9", "--plot", "@X", "1", "4", "@X"}, "", "",
+       "exprcalc: option --rows goes with --table\nTry 'exprcalc --help' for more information.\n", UsageError},
+  });
+}
+
+bool HasNonNumberCoordinate(const std::string& svg) {
+  for (const std::string attribute : {" x=\"", " y=\"", " x1=\"", " y1=\"", " x2=\"", " y2=\"", " cx=\"", " cy=\"",
+                                      " points=\"", " height=\""}) {
+    for (std::size_t at = svg.find(attribute); at != std::string::npos; at = svg.find(attribute, at + 1)) {
+      const std::size_t begin = at + attribute.size();
+      if (svg.substr(begin, svg.find('"', begin) - begin).find_first_not_of("0123456789.,- %") != std::string::npos) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// Each range that once crashed the calculator or drew what could not be
+// read: a plot on the terminal within its 80 columns, an SVG picture whose
+// every coordinate is a number and whose tick labels stay short.
+TEST(CalculatorRange, PlotsEveryFiniteAndInfiniteValue) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> range;  // FROM TO EXPR...
+    std::string tickLabel;           // one the value or x axis must show
+  };
+  const std::vector<Case> cases{
+      {"values whose round axis overflows", {"0", "1", "1.7*10^308*@X"}, "1.5e308"},
+      {"values up to the largest double and beyond", {"0", "1", "@X*10^300", "10^308*@X*10"}, "1e308"},
+      {"a range of 10^-300", {"0", "10^(0-300)", "@X"}, "2e-301"},
+      {"a range below the smallest normal double", {"0", "10^(0-320)", "@X"}, "1e-320"},
+      {"a span beyond the largest double", {"0-10^308", "10^308", "@X"}, "-5e307"},
+      {"a constant at the largest double", {"0", "1", "1.7976931348623157*10^308"}, "1.75e308"},
+      {"nothing finite", {"0", "1", "1/0*@X", "LOG(0-1-@X)"}, "-1"},
+      {"a few units in the last place", {"1", "1+10^(0-15)", "@X"}, "1"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments{"--plot", "@X"};
+    arguments.insert(arguments.end(), c.range.begin(), c.range.end());
+    const Outcome terminal = RunCalculator(arguments);
+    EXPECT_EQ(terminal.exitStatus, Success) << c.name << ": " << terminal.errors;
+    for (const std::string& line : Split(terminal.output, '\n')) EXPECT_LE(CodePoints(line), 80u) << c.name;
+    EXPECT_NE(terminal.output.find(c.tickLabel), std::string::npos) << c.name << ":\n" << terminal.output;
+    arguments.insert(arguments.end(), {"-o", "-"});
+    const Outcome picture = RunCalculator(arguments);
+    EXPECT_EQ(picture.exitStatus, Success) << c.name << ": " << picture.errors;
+    EXPECT_EQ(picture.output.find("<?xml"), 0u) << c.name;
+    EXPECT_FALSE(HasNonNumberCoordinate(picture.output)) << c.name << ":\n" << picture.output;
+    EXPECT_EQ(picture.output.find(">" + std::string(40, '0')), std::string::npos) << c.name << ": a long label";
+  }
+}
+
+// The picture goes where -o says, and only as what its name promises.
+TEST(CalculatorRange, WritesPicturesOnlyToSvgNamesOrStandardOutput) {
+  const std::string refused =
+      "exprcalc: option -o writes an SVG picture: give a FILE ending in .svg, or - for standard output\n"
+      "Try 'exprcalc --help' for more information.\n";
+  for (const char* name : {"plot.png", "plot", ".svg", "plot.svg.txt"}) {
+    const Outcome outcome = RunCalculator({"--plot", "@X", "0", "1", "@X", "-o", ScratchDirectory() + "/" + name});
+    EXPECT_EQ(outcome.exitStatus, UsageError) << name;
+    EXPECT_EQ(outcome.errors, refused) << name;
+    EXPECT_FALSE(std::filesystem::exists(ScratchDirectory() + "/" + name)) << name;
+  }
+  const Outcome upper = RunCalculator({"--plot", "@X", "0", "1", "@X", "-o", ScratchDirectory() + "/PLOT.SVG"});
+  EXPECT_EQ(upper.exitStatus, Success) << upper.errors;
+  const Outcome standard = RunCalculator({"--plot", "@X", "0", "1", "@X", "--output=-"});
+  EXPECT_EQ(standard.exitStatus, Success) << standard.errors;
+  EXPECT_EQ(standard.output.substr(standard.output.size() - 7), "</svg>\n");
+  EXPECT_FALSE(std::filesystem::exists("-"));
+}
+
+// A long legend: each line cut with "..." to the picture's width, the gap's
+// reason on a line of its own, and the legend below the axis title.
+TEST(CalculatorRange, KeepsALongLegendInsideThePicture) {
+  std::string expression = "1/@X";
+  for (int i = 0; i < 60; ++i) expression += "+@X";
+  const Outcome outcome = RunCalculator({"--plot", "@X", "0-1", "1", expression, "1/@X", "-o", "-"});
+  ASSERT_EQ(outcome.exitStatus, Success) << outcome.errors;
+  const std::string& svg = outcome.output;
+  double axisTitle = 0;
+  std::vector<double> legend;
+  for (std::size_t at = svg.find("<text x=\""); at != std::string::npos; at = svg.find("<text x=\"", at + 1)) {
+    const double x = std::atof(svg.c_str() + at + 9);
+    const double y = std::atof(svg.c_str() + svg.find(" y=\"", at) + 4);
+    const std::string text = svg.substr(svg.find('>', at) + 1, svg.find("</text>", at) - svg.find('>', at) - 1);
+    if (text == "@X") axisTitle = y;
+    if (svg.compare(svg.find("text-anchor", at), 19, "text-anchor=\"start\"") == 0) {
+      legend.push_back(y);
+      EXPECT_LE(text.size(), 100u) << text;
+      EXPECT_GE(x, 80.0) << text;
+    }
+  }
+  // The sum cut short and why it has a gap on a line of its own; 1/@X with its gap on one line.
+  ASSERT_EQ(legend.size(), 3u) << svg;
+  EXPECT_GE(legend.front() - axisTitle, 20.0) << "the legend runs into the axis title";
+  EXPECT_NE(svg.find("...</text>"), std::string::npos) << svg;
+}
+
 TEST(CalculatorRange, StreamsAMillionRowsInLittleMemory) {
   SKIP_UNDER_ADDRESS_SANITIZER();
   // Holding the rows would take more than the whole address space given.
@@ -185,7 +312,7 @@ TEST(CalculatorRange, WritesAnSvgPictureWithALineBrokenAtEachGap) {
   EXPECT_NE(text.find("(1 of 701 not drawn: " + Code(EXPRCALC_DIVISION_BY_ZERO) + ")"), std::string::npos);
   EXPECT_EQ(text.substr(text.size() - 7), "</svg>\n");
 
-  const Outcome unwritable = RunCalculator({"--plot", "@X", "0", "1", "@X", "-o", ScratchDirectory()});
+  const Outcome unwritable = RunCalculator({"--plot", "@X", "0", "1", "@X", "-o", ScratchDirectory() + "/none/plot.svg"});
   EXPECT_EQ(unwritable.exitStatus, Failed);
   EXPECT_EQ(unwritable.errors.find("exprcalc: cannot write '"), 0u) << unwritable.errors;
 }

@@ -4,6 +4,10 @@
 #    of the export list (EXPORTS_FILE, "name ordinal" a line, generated), each
 #    with the version that introduced it: 1.0.0 for the fourteen classic
 #    names, from 1.1.0 to the header's version for the exprcalc_* functions;
+#  - the README and docs/*.md name the header's version wherever they name a
+#    file by it (a package such as libexprcalc1_1.2.0-1_amd64.deb, or
+#    libexprcalc.so.1.2.0), so that no command they show names a file the
+#    build does not make;
 #  - cmake/HeaderVersion.cmake takes a header whose version macros agree and
 #    refuses, naming the fault, one whose macros disagree or are missing.
 # Run with cmake -P -DSOURCE_DIR=... -DEXPORTS_FILE=... -DVERSION=... -DWORK_DIR=...;
@@ -90,6 +94,21 @@ function(ExpectVersion case outcome macros expected)
   endif()
   message(STATUS "${case}: ${outcome}")
 endfunction()
+file(GLOB documents "${SOURCE_DIR}/README.md" "${SOURCE_DIR}/docs/*.md")
+foreach(document IN LISTS documents)
+  file(READ "${document}" text)
+  string(REGEX MATCHALL "libexprcalc[a-z0-9-]*_[0-9]+\\.[0-9]+\\.[0-9]+|libexprcalc\\.so\\.[0-9]+\\.[0-9]+\\.[0-9]+"
+         named "${text}")
+  foreach(file_name IN LISTS named)
+    string(REGEX MATCH "[0-9]+\\.[0-9]+\\.[0-9]+$" named_version "${file_name}")
+    if(NOT named_version STREQUAL VERSION)
+      message(FATAL_ERROR "${document} names ${file_name}, but the build makes version ${VERSION}: "
+                          "name the file without its version, or take the version from debian/changelog")
+    endif()
+  endforeach()
+endforeach()
+message(STATUS "files named by version in the documents: ${VERSION}")
+
 file(REMOVE_RECURSE "${WORK_DIR}")
 ExpectVersion(Agree accepted "#define EXPRCALC_VERSION_NUMBER 12003004\n#define EXPRCALC_VERSION \"12.3.4\"\n"
   "version 12.3.4")

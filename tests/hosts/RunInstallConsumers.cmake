@@ -92,7 +92,9 @@ else()
       list(APPEND exports_defined "${name}")
     elseif(NOT name MATCHES "exprcalc::" AND NOT qualified MATCHES "^exprcalc_[A-Za-z0-9_]*::"
            AND NOT name MATCHES "^(DW\\.ref\\.__gxx_personality_v0|__odr_asan\\..*)$"  # made by the compiler
-           AND NOT (kind MATCHES "^[WV]$" AND (qualified MATCHES "^(std|__gnu_cxx)::" OR name MATCHES "^operator (new|delete)")))
+           AND NOT (kind MATCHES "^[WV]$" AND (qualified MATCHES "^(std|__gnu_cxx)::" OR name MATCHES "^operator (new|delete)"
+                                               # (an operator's own name ends in its symbol, which the line above drops)
+                                               OR name MATCHES "^(std|__gnu_cxx)::operator")))
       list(APPEND strays "${kind} ${name}")
     endif()
   endforeach()

@@ -3,6 +3,9 @@
 // an expression, so that negative values need no "--".
 #include "CommandLine.h"
 
+#include <charconv>
+
+#include "RangeGrid.h"
 #include "exprcalc.h"
 
 namespace calculator {
@@ -12,6 +15,8 @@ constexpr std::string_view FileOption = "--file";
 constexpr std::string_view StandardInputName = "-";
 
 constexpr std::string_view OutputOption = "--output";
+constexpr std::string_view RowsOption = "--rows";
+constexpr std::string_view PictureSuffix = ".svg";
 
 bool TakesFileName(std::string_view argument) { return argument == "-f" || argument == FileOption; }
 bool TakesOutputName(std::string_view argument) { return argument == "-o" || argument == OutputOption; }
@@ -35,10 +40,38 @@ std::optional<std::string> TakeRange(const std::vector<std::string_view>& argume
   return std::nullopt;
 }
 
+// The picture is SVG whatever its name says: a name that promises another
+// format is refused rather than filled with SVG. Case does not matter (.SVG).
+bool NamesAPicture(std::string_view name) {
+  if (name == StandardInputName) return true;
+  if (const std::size_t slash = name.rfind('/'); slash != std::string_view::npos) name.remove_prefix(slash + 1);
+  if (name.size() <= PictureSuffix.size()) return false;
+  const std::string_view suffix = name.substr(name.size() - PictureSuffix.size());
+  for (std::size_t i = 0; i < suffix.size(); ++i) {
+    const char c = suffix[i] >= 'A' && suffix[i] <= 'Z' ? static_cast<char>(suffix[i] - 'A' + 'a') : suffix[i];
+    if (c != PictureSuffix[i]) return false;
+  }
+  return true;
+}
+
+// "--rows N": a whole number of rows from 1 to the largest limit.
+std::optional<std::uint64_t> RowLimit(std::string_view text) {
+  std::uint64_t rows = 0;
+  const auto read = std::from_chars(text.data(), text.data() + text.size(), rows);
+  if (read.ec != std::errc() || read.ptr != text.data() + text.size() || rows == 0 || rows > LargestMostRows) {
+    return std::nullopt;
+  }
+  return rows;
+}
+
 std::optional<std::string> RangeRuleBroken(const Options& options) {
+  if (!options.plotFile.empty() && !NamesAPicture(options.plotFile)) {
+    return "option -o writes an SVG picture: give a FILE ending in .svg, or - for standard output";
+  }
   if (!options.range) {
     if (options.csv) return "option --csv goes with --table";
     if (!options.plotFile.empty()) return "option -o goes with --plot";
+    if (options.mostRows) return "option --rows goes with --table";
     return std::nullopt;
   }
   const bool table = options.range->kind == RangeOptions::Kind::Table;
@@ -46,6 +79,7 @@ std::optional<std::string> RangeRuleBroken(const Options& options) {
   if (!options.files.empty() || options.interactive) return "options --table and --plot take no -f and no -i";
   if (options.csv && !table) return "option --csv goes with --table";
   if (!options.plotFile.empty() && table) return "option -o goes with --plot";
+  if (options.mostRows && !table) return "option --rows goes with --table";
   return std::nullopt;
 }
 
@@ -87,6 +121,24 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
       }
     } else if (argument == "--csv") {
       options.csv = true;
+    } else if (argument == RowsOption || (argument.starts_with(RowsOption) && argument.size() > RowsOption.size() &&
+                                          argument[RowsOption.size()] == '=')) {
+      std::string_view count;
+      if (argument == RowsOption) {
+        if (i + 1 == arguments.size()) {
+          result.usageError = "option --rows needs a number of rows";
+          return result;
+        }
+        count = arguments[++i];
+      } else {
+        count = argument.substr(RowsOption.size() + 1);
+      }
+      options.mostRows = RowLimit(count);
+      if (!options.mostRows) {
+        result.usageError = "option --rows takes a whole number of rows from 1 to " + std::to_string(LargestMostRows) +
+                            ", not '" + std::string(count) + "'";
+        return result;
+      }
     } else if (TakesOutputName(argument)) {
       if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
         result.usageError = "option " + std::string(argument) + " needs a file name";
@@ -123,7 +175,7 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
 
 std::string_view HelpText() {
   return R"(Usage: exprcalc [OPTION]... [--] [EXPR]...
-  or:  exprcalc --table NAME FROM TO STEP [--csv] EXPR...
+  or:  exprcalc --table NAME FROM TO STEP [--csv] [--rows N] EXPR...
   or:  exprcalc --plot NAME FROM TO [-o FILE.svg] EXPR...
 Evaluate arithmetic expressions and assignment statements.
 
@@ -150,18 +202,22 @@ Options:
                      tab-separated values; a cell whose evaluation fails
                      holds its error in words and the status is 1
       --csv          the table as comma-separated values (RFC 4180)
+      --rows N       let the table have up to N rows (10000000 unless given);
+                     a range with more is refused before any row is written
       --plot NAME FROM TO
                      plot each EXPR for NAME from FROM to TO in the
                      terminal's size (80x24 off a terminal): braille dots in
                      a UTF-8 locale, else characters; colours on a terminal
                      unless NO_COLOR is set; the legend says which points
                      were not drawn and why
-  -o, --output FILE  with --plot, write the plot to FILE as an SVG picture
+  -o, --output FILE  with --plot, write the plot to FILE as an SVG picture;
+                     FILE ends in .svg, or is - for standard output
   -h, --help         print this help and exit
   -V, --version      print the version and exit
       --             end of options: every later argument is an EXPR
 
 FROM, TO and STEP are expressions, reported on as any other (2*PAI, 0-1).
+A table with FROM equal to TO has one row, whatever STEP.
 NAME is created for the run when it is missing and left as it was after it.
 
 An argument that begins with a single "-" and is no option above is an EXPR

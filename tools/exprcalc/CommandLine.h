@@ -2,6 +2,7 @@
 // text. Parsing never prints; the caller reports a usage error and exits 2.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,7 +29,8 @@ struct Options {
   bool version = false;
   std::optional<RangeOptions> range;  // the EXPRs are then run over it
   bool csv = false;                   // --csv: the table as comma-separated values
-  std::string plotFile;               // -o FILE: the plot as an SVG picture
+  std::string plotFile;               // -o FILE: the plot as an SVG picture; "-" is standard output
+  std::optional<std::uint64_t> mostRows;  // --rows N: the most rows a table may have
 };
 
 struct CommandLine {

@@ -106,6 +106,9 @@ std::optional<Report> ExpressionError(std::string_view line, const exprcalc_diag
       return Report{Report::Kind::Error, malformation->at, exprcalc_finding_message(malformation->kind),
                     NoteHints(line, *malformation)};
     }
+    if (d.code == EXPRCALC_MALFORMED) {
+      return Report{Report::Kind::Error, d.at, exprcalc_message(d.code), MalformedHints(line, d.at)};
+    }
     return Report{Report::Kind::Error, d.at, exprcalc_message(d.code), {}};
   }
   if (whole) return std::nullopt;

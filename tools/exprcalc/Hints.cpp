@@ -199,6 +199,65 @@ std::vector<std::string> SignAfterOperatorHints(std::string_view line, const exp
   return {"write " + Shown(rewritten)};
 }
 
+// Three digits and no more, as a group of thousands is written after a blank.
+bool IsThousandsGroup(std::string_view rest) {
+  std::size_t digits = 0;
+  while (digits < rest.size() && IsDigit(rest[digits])) ++digits;
+  return digits == 3;
+}
+
+// The line with every run of blanks between two digits taken out: 1000000 for 1 000 000.
+std::string WithoutBlanksInDigits(std::string_view line) {
+  std::string joined;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == ' ' && !joined.empty() && IsDigit(joined.back())) {
+      std::size_t next = i;
+      while (next < line.size() && line[next] == ' ') ++next;
+      if (next < line.size() && IsDigit(line[next])) {
+        i = next - 1;
+        continue;
+      }
+    }
+    joined += line[i];
+  }
+  return joined;
+}
+
+// "2PAI", "2SIN(1)": a multiplication written without its "*"; "1 000":
+// digits grouped by a blank, which no number holds.
+std::vector<std::string> OperandBeforeOperandHints(std::string_view line, const exprcalc_finding& finding) {
+  std::size_t gap = finding.at;
+  while (gap > 0 && static_cast<unsigned char>(line[gap - 1]) <= ' ') --gap;
+  if (gap < finding.at && gap > 0 && IsNumeralByte(line[gap - 1]) && IsThousandsGroup(line.substr(finding.at))) {
+    const auto rewritten = Rewritten(WithoutBlanksInDigits(line), 0, "");
+    return {rewritten && line.size() <= MaxEchoedLineBytes ? "numbers hold no blanks: write " + *rewritten
+                                                           : "numbers hold no blanks: write 1000 for 1 000"};
+  }
+  if (const auto rewritten = Rewritten(line, gap, "*", finding.at - gap)) return {"to multiply, write " + *rewritten};
+  return {"to multiply, write the operator: 2*PAI, not 2PAI"};
+}
+
+// "5%": "%" is the remainder, which takes a right operand; a percentage is a division.
+std::optional<std::string> TrailingPercentHint(std::string_view line, std::size_t at) {
+  std::size_t end = line.size();
+  while (end > 0 && static_cast<unsigned char>(line[end - 1]) <= ' ') --end;
+  if (end == 0 || line[end - 1] != '%' || at + 1 < end - 1) return std::nullopt;
+  std::size_t percent = end - 1;
+  while (percent > 0 && static_cast<unsigned char>(line[percent - 1]) <= ' ') --percent;
+  const auto rewritten = Rewritten(line, percent, "/100", line.size() - percent);
+  return "% is the integer remainder (10 % 3); for a percentage write " +
+         (rewritten ? *rewritten : std::string("5/100 for 5%"));
+}
+
+// "2@X" where no @X is stored: had it been, the "*" would still be missing.
+std::optional<std::string> MultiplyBeforeHint(std::string_view line, std::size_t at) {
+  std::size_t gap = at;
+  while (gap > 0 && static_cast<unsigned char>(line[gap - 1]) <= ' ') --gap;
+  if (gap == 0 || !(IsNumeralByte(line[gap - 1]) || line[gap - 1] == ')')) return std::nullopt;
+  if (const auto rewritten = Rewritten(line, gap, "*", at - gap)) return "to multiply, write " + *rewritten;
+  return std::nullopt;
+}
+
 std::vector<std::string> PowerOfArgumentHints(std::string_view line, const exprcalc_finding& finding) {
   if (finding.other >= finding.at || finding.at - finding.other > MaxEchoedNameBytes) return {};
   std::size_t end = finding.at + 1;
@@ -217,6 +276,7 @@ std::vector<std::string> StopHints(std::string_view line, const exprcalc_diagnos
       return UnknownNameHints(line, at);
     case EXPRCALC_STOP_UNKNOWN_VARIABLE:
       if (auto hint = StrayByteHint(line, at)) return {*hint};
+      if (auto hint = MultiplyBeforeHint(line, at)) return {*hint};
       return {};
     case EXPRCALC_STOP_UNREADABLE_BYTE:
       if (auto hint = CharacterHint(line.substr(at))) return {*hint};
@@ -240,9 +300,16 @@ std::vector<std::string> NoteHints(std::string_view line, const exprcalc_finding
       return RepeatedOperatorHints(line, finding);
     case EXPRCALC_FINDING_SIGN_AFTER_OPERATOR:
       return SignAfterOperatorHints(line, finding);
+    case EXPRCALC_FINDING_OPERAND_BEFORE_OPERAND:
+      return OperandBeforeOperandHints(line, finding);
     default:
       return {};
   }
+}
+
+std::vector<std::string> MalformedHints(std::string_view line, std::size_t at) {
+  if (auto hint = TrailingPercentHint(line, at)) return {*hint};
+  return {};
 }
 
 std::string UnreadNameHint(std::string_view name, std::size_t readLength) {

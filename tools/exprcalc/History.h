@@ -2,6 +2,8 @@
 // $EXPRCALC_HISTORY when it is set (no file at all when it is set to the empty
 // text), else $XDG_STATE_HOME/exprcalc/history, else
 // ~/.local/state/exprcalc/history. The file keeps the last MostHistoryLines.
+// A history that is a link, not a regular file, another user's, or readable
+// by others is not kept, with a warning; /dev/null keeps none in silence.
 #pragma once
 
 #include <cstddef>
@@ -21,7 +23,7 @@ std::optional<std::filesystem::path> HistoryFile();
 class History {
  public:
   // file: nothing keeps no history. problems: where a file that cannot be
-  // written is reported, once.
+  // used or written is reported, once (no more lines are kept after that).
   History(std::optional<std::filesystem::path> file, std::ostream& problems);
   ~History();
   History(const History&) = delete;
@@ -36,12 +38,12 @@ class History {
 
  private:
   void Trim();
+  void Refuse(const std::string& reason);
 
   std::optional<std::filesystem::path> file_;
   std::ostream& problems_;
   std::vector<std::string> earlier_;
   std::size_t lines_ = 0;  // in the file
-  bool reported_ = false;
 };
 
 }  // namespace calculator

@@ -6,6 +6,7 @@
 
 #include "Findings.h"
 #include "NumberFormat.h"
+#include "ShownText.h"
 #include "exprcalc.h"
 
 namespace calculator {
@@ -67,6 +68,12 @@ bool LineRunner::RunStatement(const std::string& line, const LineOrigin& origin)
   exprcalc_substitute_whole(line.c_str(), &judgement);
   if (const auto error = StatementError(line, judgement)) return Fail(line, origin, *error);
   for (const Report& note : Notes(line, FindingsOf(judgement), &judgement.statement)) Tell(line, origin, note);
+  const exprcalc_statement_diagnosis& d = judgement.statement;
+  if (nameRemovals_ && d.reason == EXPRCALC_REASON_REMOVED && d.name_at <= line.size() &&
+      d.name_length <= line.size() - d.name_at) {
+    output_ << ShownShort(std::string_view(line).substr(d.name_at, d.name_length), MaxEchoedNameBytes)
+            << " removed\n";
+  }
   return true;
 }
 

@@ -40,6 +40,10 @@ class LineRunner {
   // (a division by zero may depend on the values of its variables).
   bool CheckReading(const std::string& line, const LineOrigin& origin);
 
+  // Whether a statement that removes a variable says so on output ("@A
+  // removed"): at a terminal, where "@A =" would otherwise pass in silence.
+  void NameRemovals(bool named) { nameRemovals_ = named; }
+
  private:
   bool RunExpression(const std::string& line, const LineOrigin& origin);
   bool RunStatement(const std::string& line, const LineOrigin& origin);
@@ -49,6 +53,7 @@ class LineRunner {
   ValueStyle style_;
   std::ostream& output_;
   std::ostream& errors_;
+  bool nameRemovals_ = false;
 };
 
 }  // namespace calculator

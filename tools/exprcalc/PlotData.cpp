@@ -4,9 +4,12 @@
 #include "PlotData.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cfloat>
 #include <cmath>
 #include <map>
 
+#include "NumberFormat.h"
 
 namespace calculator {
 namespace {
@@ -14,6 +17,22 @@ namespace {
 // A sanity bound on tick loops whatever rounding does to the range.
 constexpr int MostTickSteps = 64;
 constexpr int LargestExactPowerOfTen = 22;
+constexpr double MostCountedSteps = 9007199254740992.0;  // 2^53
+constexpr double SmallestRoundRange = 1e-302;
+// A label longer than this is written in scientific form: 2e-301, 1.5e20.
+constexpr std::size_t MostPlainLabelBytes = 10;
+constexpr int MostLabelPrecision = 16;
+
+// "1.5e+20" as 1.5e20, "2e-05" as 2e-5.
+std::string ShortExponent(std::string text) {
+  const std::size_t e = text.find('e');
+  if (e == std::string::npos) return text;
+  std::size_t digits = e + 1;
+  if (digits < text.size() && text[digits] == '+') text.erase(digits, 1);
+  if (digits < text.size() && text[digits] == '-') ++digits;
+  while (digits + 1 < text.size() && text[digits] == '0') text.erase(digits, 1);
+  return text;
+}
 
 double Tick(double multiple, double mantissa, int exponent) {
   if (exponent >= 0) return multiple * mantissa * std::pow(10.0, exponent);
@@ -45,21 +64,29 @@ bool Drawn(const PlotSeries& series, std::size_t i) {
   return series.codes[i] == EXPRCALC_OK && std::isfinite(series.values[i]);
 }
 
-// Halved first, so that a range from -1e308 to 1e308 does not overflow. An
-// axis from a higher low to a lower high runs backwards (a plot from 1 to 0).
+// Direct where the span is a double, else halved first, so that a range from
+// -1e308 to 1e308 does not overflow. An axis from a higher low to a lower
+// high runs backwards (a plot from 1 to 0).
 double Axis::Fraction(double value) const {
+  const double span = high - low;
+  if (std::isfinite(span)) return span != 0 ? (value - low) / span : 0.5;
   const double width = high / 2 - low / 2;
   return width != 0 ? (value / 2 - low / 2) / width : 0.5;
 }
 
 Axis RoundAxis(double low, double high, int mostTicks, bool fitTicks) {
-  Axis axis{low, high, {}};
-  const double range = high - low;
-  if (!(range > 0) || !std::isfinite(range) || mostTicks < 1) {
+  Axis axis{low, high, {}, 0};
+  const double halfRange = high / 2 - low / 2;
+  // A range below the smallest normal double has no round step worth the name.
+  if (!(halfRange > 0) || !std::isfinite(halfRange) || mostTicks < 1 || halfRange < SmallestRoundRange) {
     axis.ticks = {low, high};
     return axis;
   }
-  const double rough = range / mostTicks;
+  const double rough = halfRange / mostTicks * 2;
+  if (!std::isfinite(rough)) {
+    axis.ticks = {low, high};
+    return axis;
+  }
   int exponent = static_cast<int>(std::floor(std::log10(rough)));
   const double fraction = rough / std::pow(10.0, exponent);
   double mantissa = fraction <= 1 ? 1 : fraction <= 2 ? 2 : fraction <= 5 ? 5 : 10;
@@ -68,20 +95,53 @@ Axis RoundAxis(double low, double high, int mostTicks, bool fitTicks) {
     ++exponent;
   }
   const double step = Tick(1, mantissa, exponent);
-  const double first = std::ceil(low / step);
-  const double last = std::floor(high / step);
-  if (!(step > 0) || !std::isfinite(first) || last - first > MostTickSteps) {
+  double first = std::ceil(low / step);
+  double last = std::floor(high / step);
+  // Beyond 2^53 steps from 0 the multiples no longer count one by one.
+  if (!(step > 0) || !std::isfinite(step) || !(std::fabs(first) < MostCountedSteps) ||
+      !(std::fabs(last) < MostCountedSteps) || last - first > MostTickSteps) {
     axis.ticks = {low, high};
     return axis;
   }
   if (fitTicks) {
-    axis.low = Tick(std::floor(low / step), mantissa, exponent);
-    axis.high = Tick(std::ceil(high / step), mantissa, exponent);
+    // The axis widens to the ticks around the range where they are doubles.
+    const double below = std::floor(low / step);
+    const double above = std::ceil(high / step);
+    const double lowTick = Tick(below, mantissa, exponent);
+    const double highTick = Tick(above, mantissa, exponent);
+    if (std::isfinite(lowTick)) {
+      axis.low = lowTick;
+      first = below;
+    }
+    if (std::isfinite(highTick)) {
+      axis.high = highTick;
+      last = above;
+    }
   }
-  for (double k = fitTicks ? std::floor(low / step) : first; k <= (fitTicks ? std::ceil(high / step) : last); ++k) {
-    axis.ticks.push_back(Tick(k, mantissa, exponent));
+  axis.step = step;
+  for (double k = first; k <= last; ++k) {
+    const double tick = Tick(k, mantissa, exponent);
+    if (std::isfinite(tick)) axis.ticks.push_back(tick);
   }
   return axis;
+}
+
+std::string TickLabel(const Axis& axis, double tick) {
+  std::string plain = FormatNumber(tick);
+  if (plain.size() <= MostPlainLabelBytes) return plain;
+  // The fewest significant digits that tell this tick from its neighbours.
+  const double tolerance = axis.step > 0 ? axis.step / 1000 : 0;
+  char buffer[64];
+  for (int precision = 0; precision <= MostLabelPrecision; ++precision) {
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, tick, std::chars_format::scientific, precision);
+    if (written.ec != std::errc()) break;
+    double readBack = 0;
+    std::from_chars(buffer, written.ptr, readBack);
+    if (precision == MostLabelPrecision || std::fabs(readBack - tick) <= tolerance || readBack == tick) {
+      return ShortExponent(std::string(buffer, written.ptr));
+    }
+  }
+  return plain;
 }
 
 Axis ValueAxis(const PlotData& data, int mostTicks) {
@@ -97,7 +157,7 @@ Axis ValueAxis(const PlotData& data, int mostTicks) {
   if (low > high) return RoundAxis(-1, 1, mostTicks, true);
   if (low == high) {
     const double margin = std::max(1.0, std::fabs(low) / 10);
-    return RoundAxis(low - margin, high + margin, mostTicks, true);
+    return RoundAxis(std::max(low - margin, -DBL_MAX), std::min(high + margin, DBL_MAX), mostTicks, true);
   }
   return RoundAxis(low, high, mostTicks, true);
 }

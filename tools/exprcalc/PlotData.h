@@ -35,15 +35,21 @@ bool Drawn(const PlotSeries& series, std::size_t i);
 struct Axis {
   double low = 0;
   double high = 1;
-  std::vector<double> ticks;  // round numbers from low to high
+  std::vector<double> ticks;  // round numbers from low to high, all finite
+  double step = 0;            // between ticks; 0 when the ticks are only the ends
 
   // Where value lies between low (0) and high (1).
   double Fraction(double value) const;
 };
 
 // Ticks at multiples of 1, 2 or 5 times a power of ten, at most about
-// mostTicks of them. fitTicks widens the axis to the ticks around the range.
+// mostTicks of them, or only low and high where no round step fits. fitTicks
+// widens the axis to the ticks around the range where those are finite.
 Axis RoundAxis(double low, double high, int mostTicks, bool fitTicks);
+
+// A tick's label: as values print where that is short, else in scientific
+// form with the fewest digits that tell the ticks apart (2e-301, 1.5e20).
+std::string TickLabel(const Axis& axis, double tick);
 
 // The axis of the values drawn (from -1 to 1 when nothing is drawn).
 Axis ValueAxis(const PlotData& data, int mostTicks);

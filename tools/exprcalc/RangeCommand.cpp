@@ -22,6 +22,7 @@ namespace {
 constexpr int Succeeded = 0;
 constexpr int Failed = 1;
 constexpr std::size_t FirstLabelWidthGuess = 6;
+constexpr const char* StandardOutputName = "-";
 
 // The range variable for the length of a run.
 class RangeVariable {
@@ -166,10 +167,14 @@ int RunPlot(const Options& options, const RangeValues& values, const RangeVariab
     output << DrawTerminalPlot(*data, look);
     return Succeeded;
   }
-  std::ofstream file(options.plotFile, std::ios::binary | std::ios::trunc);
   std::string title;
   for (const std::string& expression : options.expressions) title += (title.empty() ? "" : ", ") + expression;
   title += " for " + range.name + " from " + range.from + " to " + range.to;
+  if (options.plotFile == StandardOutputName) {
+    output << DrawSvgPlot(*data, title);  // a failed write is reported as every output's is
+    return Succeeded;
+  }
+  std::ofstream file(options.plotFile, std::ios::binary | std::ios::trunc);
   if (file) file << DrawSvgPlot(*data, title);
   if (file) file.close();
   if (!file) {
@@ -203,7 +208,8 @@ int RunRange(const Options& options, std::ostream& output, std::ostream& errors)
   }
   if (range.kind == RangeOptions::Kind::Plot) return RunPlot(options, *values, variable, prepared, output, errors);
 
-  const auto grid = GridOrReport(StepGrid(values->from, values->to, values->step), range, errors);
+  const auto grid = GridOrReport(StepGrid(values->from, values->to, values->step,
+                                                       options.mostRows.value_or(DefaultMostRows)), range, errors);
   if (!grid) return Failed;
   const TableColumns columns{range.name, variable.Index(), options.expressions, prepared.Handles()};
   const TableOutcome outcome = WriteTable(*grid, columns, options.csv ? TableFormat::Csv : TableFormat::Tabs,

@@ -3,6 +3,7 @@
 // evenly spaced samples from FROM to TO for a plot.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,8 +21,15 @@ struct RangeGrid {
 
   double At(std::uint64_t row) const {
     if (endsOnTo && row + 1 == rows) return to;
-    if (sampled) return from + (to - from) * (static_cast<double>(row) / static_cast<double>(rows - 1));
-    return from + static_cast<double>(row) * step;
+    if (sampled) {
+      const double fraction = static_cast<double>(row) / static_cast<double>(rows - 1);
+      // A span wider than the largest double is taken from both ends instead.
+      if (!std::isfinite(to - from)) return from * (1 - fraction) + to * fraction;
+      return from + (to - from) * fraction;
+    }
+    const double offset = static_cast<double>(row) * step;
+    if (!std::isfinite(offset)) return (from / 2 + static_cast<double>(row) * (step / 2)) * 2;
+    return from + offset;
   }
 };
 
@@ -32,9 +40,16 @@ struct RangeRefusal {
   std::string message;
 };
 
+// The rows a table runs unless told otherwise (--rows), and the most it can
+// be told: from 2^53 on a row number no longer converts exactly to a double.
+inline constexpr std::uint64_t DefaultMostRows = 10'000'000;
+inline constexpr std::uint64_t LargestMostRows = std::uint64_t{1} << 53;
+
 // The rows FROM, FROM+STEP, ... up to TO; the last one is TO when TO lies on
-// the grid (to within rounding: 0 to 0.3 by 0.1 ends on 0.3).
-std::variant<RangeGrid, RangeRefusal> StepGrid(double from, double to, double step);
+// the grid (to within rounding: 0 to 0.3 by 0.1 ends on 0.3). FROM = TO is
+// one row, whatever STEP. More than mostRows rows are refused.
+std::variant<RangeGrid, RangeRefusal> StepGrid(double from, double to, double step,
+                                               std::uint64_t mostRows = DefaultMostRows);
 
 // samples (at least 2) values from FROM to TO, both ends included.
 std::variant<RangeGrid, RangeRefusal> SampleGrid(double from, double to, std::uint64_t samples);

@@ -96,6 +96,7 @@ bool RunCommand(std::string_view command, const SessionSettings& settings, std::
 void RunSession(TerminalInput& input, const SessionSettings& settings, std::ostream& output, std::ostream& errors) {
   LineRunner runner(settings.style, output, errors);
   const bool prompting = !settings.prompt.empty();
+  runner.NameRemovals(prompting);
   std::string line;
   while (output) {
     const Typed typed = input.ReadLine(settings.prompt, line);

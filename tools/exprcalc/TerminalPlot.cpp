@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "NumberFormat.h"
 #include "ShownText.h"
 
 namespace calculator {
@@ -28,6 +27,7 @@ constexpr int LinesPerValueTick = 3;
 constexpr int ColumnsPerXTick = 12;
 constexpr std::size_t MostLegendLabelBytes = 50;
 constexpr std::size_t LegendIndent = 4;  // two blanks and the two-column mark
+constexpr std::size_t FewestLegendBytes = 8;
 constexpr char32_t BrailleBlank = 0x2800;
 // The braille dot of each position in a cell, by column then by line.
 constexpr unsigned char BrailleDots[2][4] = {{0x01, 0x02, 0x04, 0x40}, {0x08, 0x10, 0x20, 0x80}};
@@ -45,7 +45,14 @@ struct Layout {
   Axis values;
 };
 
-std::vector<struct LegendLine> LegendOf(const PlotData& data, const TerminalLook& look);
+// Each expression's line: its mark, its label and, on the same line where
+// there is room or else on the next, why samples were not drawn.
+struct LegendLine {
+  int series;  // -1 for a line that continues the one before
+  std::string text;
+};
+
+std::vector<LegendLine> LegendOf(const PlotData& data, const TerminalLook& look);
 
 int PlotLines(const TerminalLook& look, const PlotData& data) {
   const std::size_t lines = LegendOf(data, look).size();
@@ -82,10 +89,12 @@ void AppendCodePoint(std::string& text, char32_t c) {
   }
 }
 
-// A dot position from 0 (top or left) to dots - 1 for a fraction of an axis.
+// A dot position from 0 (top or left) to dots - 1 for a fraction of an axis;
+// a fraction that is not a number (which no drawn value gives) is the middle.
 int DotAt(double fraction, int dots) {
-  const double position = std::round(fraction * (dots - 1));
-  return static_cast<int>(std::clamp(position, 0.0, static_cast<double>(dots - 1)));
+  if (std::isnan(fraction)) fraction = 0.5;
+  const double position = std::round(std::clamp(fraction, 0.0, 1.0) * (dots - 1));
+  return std::clamp(static_cast<int>(position), 0, dots - 1);
 }
 
 struct Cell {
@@ -152,7 +161,7 @@ std::vector<std::string> ValueLabels(const Layout& layout) {
   for (const double tick : layout.values.ticks) {
     const int line = DotAt(1 - layout.values.Fraction(tick), down) / layout.dotsDown;
     std::string& label = labels[static_cast<std::size_t>(line)];
-    if (label.empty()) label = FormatNumber(tick);
+    if (label.empty()) label = TickLabel(layout.values, tick);
   }
   return labels;
 }
@@ -175,7 +184,7 @@ void AppendHorizontalAxis(std::string& text, const Layout& layout, const PlotDat
   for (const double tick : axis.ticks) {
     const int column = DotAt(direction.Fraction(tick), across) / layout.dotsAcross;
     ticked[static_cast<std::size_t>(column)] = true;
-    const std::string label = FormatNumber(tick);
+    const std::string label = TickLabel(axis, tick);
     const std::size_t centre = layout.labelWidth + 1 + static_cast<std::size_t>(column);
     std::size_t start = centre >= label.size() / 2 ? centre - label.size() / 2 : 0;
     if (start + label.size() > labelsWidth) start = labelsWidth >= label.size() ? labelsWidth - label.size() : 0;
@@ -197,18 +206,14 @@ void AppendHorizontalAxis(std::string& text, const Layout& layout, const PlotDat
   text += labels + '\n';
 }
 
-// Each expression's line: its mark, its label and, on the same line where
-// there is room or else on the next, why samples were not drawn.
-struct LegendLine {
-  int series;  // -1 for a line that continues the one before
-  std::string text;
-};
-
 std::vector<LegendLine> LegendOf(const PlotData& data, const TerminalLook& look) {
-  const std::size_t width = static_cast<std::size_t>(look.columns);
+  // Lines are cut with "..." to the terminal's width, however narrow it is.
+  const std::size_t width = std::max<std::size_t>(static_cast<std::size_t>(std::max(look.columns, 0)),
+                                                  LegendIndent + FewestLegendBytes + 4);
+  const std::size_t labelBytes = std::min(MostLegendLabelBytes, width - LegendIndent - 4);
   std::vector<LegendLine> legend;
   for (std::size_t s = 0; s < data.series.size(); ++s) {
-    std::string text = ' ' + ShownShort(data.series[s].label, MostLegendLabelBytes);
+    std::string text = ' ' + ShownShort(data.series[s].label, labelBytes);
     const std::string note = "(" + GapNote(data.series[s]) + ")";
     const bool noted = note.size() > 2;
     if (noted && LegendIndent + text.size() + 2 + note.size() <= width) {
@@ -260,7 +265,8 @@ std::size_t TerminalSamples(const TerminalLook& look, std::size_t labelWidth) {
 
 std::size_t ValueLabelWidth(const TerminalLook& look, const PlotData& data) {
   std::size_t width = 1;
-  for (const double tick : ValueAxisFor(look, data).ticks) width = std::max(width, FormatNumber(tick).size());
+  const Axis axis = ValueAxisFor(look, data);
+  for (const double tick : axis.ticks) width = std::max(width, TickLabel(axis, tick).size());
   return width;
 }
 

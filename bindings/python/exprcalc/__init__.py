@@ -936,7 +936,8 @@ class Prepared:
         codes are NumPy arrays (float64, C int) and each column that already is a contiguous
         float64 array is read where it lies; otherwise they are lists. KeyError for a name not
         stored, TypeError for one that is not a number variable or a value that is not a number,
-        ValueError for columns of different lengths."""
+        ValueError for columns of different lengths and for two keys that name one variable (as
+        the library finds names: "@X" and "@x" are one)."""
         numpy = sys.modules.get("numpy")  # used only when the caller uses it
         as_arrays = numpy is not None and any(isinstance(c, numpy.ndarray) for c in columns.values())
         if as_arrays:
@@ -960,13 +961,19 @@ class Prepared:
         with self._lock:
             if self._handle is None:
                 raise ValueError(f"the prepared expression {self.text!r} is closed")
-            indexes = [variables.index(k) if isinstance(k, (str, bytes)) else
-                       variables._index(_integer(k, "a column's index")) for k in columns]
+            indexes = [_column_index(variables, k) for k in columns]
+            # The library says which keys name one variable (@X and @x, an index and its name):
+            # two columns for it would leave one of them unread.
+            seen: dict = {}
+            for key, index in zip(columns, indexes):
+                if index in seen:
+                    raise ValueError(f"columns {_brief(seen[index])} and {_brief(key)} name the same variable")
+                seen[index] = key
             first = self._functions.unlocked["exprcalc_evaluate_columns"](
                 self._handle, rows, len(indexes), (ctypes.c_int * len(indexes))(*indexes),
                 (_DOUBLE_P * len(pointers))(*pointers), *results)
         if first == -1:
-            raise TypeError(f"not every column names a number variable: {list(columns)!r}")
+            raise TypeError(f"not every column names a number variable: {_brief(list(columns))}")
         return (values, codes) if as_arrays else (list(values), list(codes))
 
     def code_form(self) -> tuple[int, int]:
@@ -1018,9 +1025,33 @@ class Prepared:
 _DOUBLE_P = ctypes.POINTER(ctypes.c_double)
 
 
+# The most characters of a caller's value that an error message echoes.
+_MOST_ECHOED = 60
+
+
+def _brief(value: object) -> str:
+    """repr(value), cut with "..." beyond _MOST_ECHOED characters."""
+    text = repr(value)
+    return text if len(text) <= _MOST_ECHOED else text[:_MOST_ECHOED - 3] + "..."
+
+
+def _column_index(variables: "Variables", key: object) -> int:
+    """The table index of a column's key (a name or an index); call with LOCK held. The KeyError
+    for a name not stored holds the name, or its brief repr when that is long."""
+    if not isinstance(key, (str, bytes)):
+        return variables._index(_integer(key, "a column's index"))
+    try:
+        return variables.index(key)
+    except KeyError:
+        raise KeyError(key if len(repr(key)) <= _MOST_ECHOED else _brief(key)) from None
+
+
 def _double_buffer(column: object) -> ctypes.Array:
     """column as a ctypes array of doubles: where it lies when it is a writable contiguous buffer of
-    doubles, a copy otherwise (TypeError for a value that is not a number)."""
+    doubles, a copy otherwise (TypeError for a value that is not a number, and for a text or bytes,
+    whose items are characters or bytes rather than numbers)."""
+    if isinstance(column, (str, bytes, bytearray)):
+        raise TypeError(f"a column is a sequence of numbers, not {type(column).__name__}")
     try:
         view = memoryview(column)  # type: ignore[arg-type]
         if view.format == "d" and view.ndim == 1 and view.c_contiguous and not view.readonly:
