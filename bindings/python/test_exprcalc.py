@@ -451,16 +451,20 @@ class LoadingTest(unittest.TestCase):
 
     def test_installed_module_looks_beside_its_recorded_library_folder_first(self):
         built = os.environ[exprcalc.LIBRARY_ENVIRONMENT_VARIABLE]
-        module_dir = os.path.dirname(os.path.abspath(exprcalc.__file__))
-        with tempfile.TemporaryDirectory() as libdir, \
+        # The package as if in an empty folder: nothing beside it (pip puts the library there).
+        with tempfile.TemporaryDirectory() as libdir, tempfile.TemporaryDirectory() as module_dir, \
+                mock.patch.object(exprcalc, "_module_dir", return_value=module_dir), \
                 mock.patch.dict(os.environ, {exprcalc.LIBRARY_ENVIRONMENT_VARIABLE: ""}), \
                 mock.patch.object(exprcalc.ctypes.util, "find_library", return_value="/elsewhere/libexprcalc.so.1"):
             installed = os.path.join(libdir, "libexprcalc.so.1")
             shutil.copyfile(built, installed)
             with mock.patch.object(exprcalc, "_INSTALLED_LIBRARY_DIR", os.path.relpath(libdir, module_dir)):
                 self.assertEqual(exprcalc.find_library(), installed)
-            with mock.patch.object(exprcalc, "_source_tree_build_dir", return_value=""):
+            with mock.patch.object(exprcalc, "_INSTALLED_LIBRARY_DIR", None):
                 self.assertEqual(exprcalc.find_library(), "/elsewhere/libexprcalc.so.1")
+            shutil.copyfile(built, os.path.join(module_dir, "libexprcalc.so.1"))
+            with mock.patch.object(exprcalc, "_INSTALLED_LIBRARY_DIR", None):
+                self.assertEqual(exprcalc.find_library(), os.path.join(module_dir, "libexprcalc.so.1"))
 
     def test_module_in_a_source_tree_finds_the_library_in_its_build(self):
         built = os.environ[exprcalc.LIBRARY_ENVIRONMENT_VARIABLE]

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs the examples of Markdown pages as a reader would, in order, in one tree.
 
-    check_examples.py [--root DIR] [--python PYTHON] [--system] [--list] PAGE.md...
+    check_examples.py [--root DIR] [--python PYTHON] [--system] [--exclude REGEX] [--list] PAGE.md...
 
 Every fenced block of a page is an example, by its language:
   sh       commands, run by bash -euo pipefail in the tree; they must succeed.
@@ -209,6 +209,8 @@ class Runner:
                   "runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS | doctest.NORMALIZE_WHITESPACE)\n"
                   "runner.run(test)\n"
                   "sys.exit(1 if runner.failures or not runner.tries else 0)\n")
+        if not os.path.isfile(self.python):
+            raise ExampleError(f"{page}: no interpreter {self.python} for its Python examples")
         result = subprocess.run([self.python, "-c", driver, page], input=session.encode(), cwd=self.home,
                                 env=self.environment, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         if result.returncode != 0:
@@ -226,6 +228,8 @@ def main(arguments: List[str]) -> int:
     parser.add_argument("--python", default=sys.executable, help="the interpreter of the Python examples")
     parser.add_argument("--system", action="store_true", help="also run the examples that change the machine")
     parser.add_argument("--list", action="store_true", help="list the examples and what would be done")
+    parser.add_argument("--exclude", help="leave out the blocks whose text matches this regular expression "
+                                          "(for trying pages out: CI runs every block)")
     options = parser.parse_args(arguments)
     try:
         pages = [(page, blocks_of(page)) for page in options.pages]
@@ -241,6 +245,9 @@ def main(arguments: List[str]) -> int:
     try:
         for page, blocks in pages:
             for block in blocks:
+                if options.exclude and re.search(options.exclude, block.text):
+                    runner.skipped.append(f"{block.where}: left out by --exclude")
+                    continue
                 print(f"examples: {block.where} ({block.language}{', ' + block.marker if block.marker else ''})",
                       flush=True)
                 runner.run(block)

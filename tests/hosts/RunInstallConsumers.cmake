@@ -113,6 +113,13 @@ else()
   endif()
 endif()
 
+# The C API's manual pages, with a page for every function that sends man to its family's.
+foreach(page IN ITEMS exprcalc exprcalc_explain exprcalc_judge exprcalc_prepare ParseString exprcalc_evaluate_columns)
+  if(NOT EXISTS "${prefix}/${MANDIR}/man3/${page}.3")
+    message(FATAL_ERROR "not installed: ${MANDIR}/man3/${page}.3")
+  endif()
+endforeach()
+
 # The calculator and its manual page, when this build has them.
 if(MAN_PAGE AND NOT EXISTS "${prefix}/${MANDIR}/man1/exprcalc.1")
   message(FATAL_ERROR "not installed: ${MANDIR}/man1/exprcalc.1")

@@ -30,7 +30,9 @@ set(python_dir "${prefix}/lib/python3/dist-packages")
 set(run_environment "LD_LIBRARY_PATH=${libdir}")
 foreach(file IN ITEMS "${libdir}/libexprcalc.so.${VERSION}" "${libdir}/libexprcalc.a" "${prefix}/include/exprcalc.h"
                       "${libdir}/cmake/exprcalc/exprcalcConfig.cmake" "${libdir}/pkgconfig/exprcalc.pc"
-                      "${prefix}/bin/exprcalc" "${prefix}/share/man/man1/exprcalc.1.gz" "${python_dir}/exprcalc/__init__.py"
+                      "${prefix}/bin/exprcalc" "${prefix}/share/man/man1/exprcalc.1.gz" "${prefix}/share/man/man3/exprcalc.3.gz"
+                      "${prefix}/share/man/man3/exprcalc_prepare.3.gz" "${prefix}/share/man/man3/ParseString.3.gz"
+                      "${python_dir}/exprcalc/__init__.py"
                       "${python_dir}/exprcalc/_exprcalc_header.py" "${python_dir}/exprcalc/py.typed")
   if(NOT EXISTS "${file}")
     message(FATAL_ERROR "not packaged: ${file}")

@@ -197,26 +197,31 @@ class ExprcalcError(Exception):
 
 
 class DivisionByZeroError(ExprcalcError, ZeroDivisionError):
+    """Code 1: a division by less than 5e-14 in magnitude, or a % by less than 1."""
     code = DIVISION_BY_ZERO
     description = "division by zero"
 
 
 class DomainError(ExprcalcError, ValueError):
+    """Code 2: an argument outside the function's domain (LOG of about 0, ASIN beyond 1, 0 to a negative power)."""
     code = DOMAIN_ERROR
     description = "argument outside the function's domain"
 
 
 class NegativeLogarithmError(ExprcalcError, ValueError):
+    """Code 3: the logarithm of a negative number."""
     code = NEGATIVE_LOGARITHM
     description = "logarithm of a negative number"
 
 
 class OutOfMemoryError(ExprcalcError, MemoryError):
+    """Code 257: the library could not have the memory it needed (never for a text of up to 256 bytes)."""
     code = OUT_OF_MEMORY
     description = "out of memory"
 
 
 class MalformedExpressionError(ExprcalcError, ValueError):
+    """Code 32768: a malformed expression, such as 2(3) or 2**3; position is where the library finds the mistake."""
     code = MALFORMED
     description = "malformed expression"
 
@@ -336,6 +341,7 @@ class Diagnosis(NamedTuple):
 
     @classmethod
     def from_c(cls, c: CDiagnosis) -> "Diagnosis":
+        """The diagnosis that exprcalc_explain wrote into c."""
         return cls(c.code, c.value, c.read, c.stop, c.at, c.dropped, bool(c.unclosed),
                    _offset(c.text_variable), c.length, _offset(c.unclosed_at))
 
@@ -359,6 +365,7 @@ class StatementDiagnosis(NamedTuple):
 
     @classmethod
     def from_c(cls, c: CStatementDiagnosis) -> "StatementDiagnosis":
+        """The diagnosis that exprcalc_explain_statement wrote into c."""
         # An evaluated right part is never empty (an empty one removes the variable).
         expression = Diagnosis.from_c(c.expression) if c.expression.length else None
         return cls(c.result, c.reason, c.name_at, c.name_length, bool(c.unreadable_name),
@@ -379,6 +386,7 @@ class Finding(NamedTuple):
 
     @classmethod
     def from_c(cls, c: "CFinding") -> "Finding":
+        """The finding of a judgement's array, c."""
         return cls(c.kind, _offset(c.at), _offset(c.other))
 
     @property
@@ -409,6 +417,7 @@ class Judgement(NamedTuple):
 
     @classmethod
     def from_c(cls, c: "CJudgement") -> "Judgement":
+        """The judgement that exprcalc_judge wrote into c."""
         return cls(Diagnosis.from_c(c.diagnosis), bool(c.whole), _findings(c))
 
 
@@ -425,6 +434,7 @@ class StatementJudgement(NamedTuple):
 
     @classmethod
     def from_c(cls, c: "CStatementJudgement") -> "StatementJudgement":
+        """The judgement that exprcalc_judge_statement or exprcalc_substitute_whole wrote into c."""
         return cls(StatementDiagnosis.from_c(c.statement), bool(c.whole), _offset(c.text_at), c.text_length,
                    _findings(c))
 
@@ -440,6 +450,11 @@ class VariableRecord(NamedTuple):
 
     @classmethod
     def from_bytes(cls, index: int, raw: bytes, encoding: str = "utf-8") -> "VariableRecord":
+        """The record of 256 bytes that GetVar copied for the variable at index, decoded.
+
+        >>> VariableRecord.from_bytes(0, b"d\\0@X" + bytes(253)).name
+        '@X'
+        """
         if len(raw) != RECORD_SIZE:
             raise ValueError(f"a record has {RECORD_SIZE} bytes, not {len(raw)}")
         type_byte = raw[RECORD_TYPE_OFFSET]
@@ -651,6 +666,7 @@ class Library:
         return _text_bytes(text, self.encoding, what)
 
     def decode(self, data: bytes) -> str:
+        """data as a str in this library's encoding (a byte that is not part of a character as a surrogate escape)."""
         return _decode(data, self.encoding)
 
     def evaluate_code(self, expression: Text) -> tuple[int, float]:
@@ -884,6 +900,7 @@ class Prepared:
 
     @property
     def closed(self) -> bool:
+        """True once the handle was released (close(), or the end of a with block)."""
         return self._handle is None
 
     def _run(self) -> int:
@@ -977,9 +994,11 @@ class Prepared:
                 self._functions.exprcalc_release(handle)
 
     def __enter__(self) -> "Prepared":
+        """The prepared expression itself; leaving the block releases it."""
         return self
 
     def __exit__(self, *exception) -> None:
+        """Releases the handle (close())."""
         self.close()
 
     def __del__(self) -> None:
@@ -1117,6 +1136,7 @@ class Variables(MutableMapping):
         return index
 
     def __getitem__(self, name: Text) -> Value:
+        """The value of the variable name: a float, or a str for a text; KeyError when there is none."""
         key = self._key(name)
         type_code = ctypes.c_int()
         with self._lock:
@@ -1146,10 +1166,12 @@ class Variables(MutableMapping):
             raise TableFullError(f"no room for variable {name!r}")
 
     def __delitem__(self, name: Text) -> None:
+        """Removes the variable name (RemoveVariable); KeyError when there is none."""
         if self._functions.RemoveVariable(self._key(name)) != 0:
             raise KeyError(name)
 
     def __contains__(self, name: object) -> bool:
+        """Whether a variable name is stored (names are trimmed and upper-cased as the library does)."""
         if not isinstance(name, (str, bytes, bytearray)):
             return False
         try:
@@ -1159,9 +1181,11 @@ class Variables(MutableMapping):
         return True
 
     def __len__(self) -> int:
+        """The number of variables (GetVarCount)."""
         return self._functions.GetVarCount()
 
     def __iter__(self) -> Iterator[str]:
+        """The stored names in index order, as they were when the loop began."""
         # A snapshot, so that the loop body may change the table.
         return iter([record.name for record in self.records()])
 
@@ -1171,14 +1195,17 @@ class Variables(MutableMapping):
 
     # The mapping methods that read and then change the table do both under LOCK.
     def pop(self, name, *default):
+        """Removes the variable name and returns its value, or default when there is none; atomic under the lock."""
         with self._lock:
             return super().pop(name, *default)
 
     def popitem(self) -> tuple[str, Value]:
+        """Removes a variable and returns its name and value; KeyError for an empty table; atomic under the lock."""
         with self._lock:
             return super().popitem()
 
     def setdefault(self, name, default=None):
+        """The value of name, after storing default under it when there was none; atomic under the lock."""
         with self._lock:
             return super().setdefault(name, default)
 
