@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs one fuzzing campaign: fuzz/run-campaign.sh TARGET SECONDS|-runs=N
-# TARGET is Expressions, Statements, Prepared, Columns or RangeLayout. Builds the clang fuzz build in
+# TARGET is Expressions, Statements, Prepared, Columns, RangeLayout or Tables. Builds the clang fuzz build in
 # build-fuzz/ (or $EXPRCALC_FUZZ_BUILD_DIR) when needed, starts from the
 # checked-in seeds plus the working corpus of earlier campaigns, and leaves
 # any finding in fuzz/corpus-work/findings-TARGET/. Exits non-zero on a finding.
@@ -8,12 +8,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ $# -ne 2 ]; then
-  echo "usage: $0 Expressions|Statements|Prepared|Columns|RangeLayout SECONDS|-runs=N" >&2
+  echo "usage: $0 Expressions|Statements|Prepared|Columns|RangeLayout|Tables SECONDS|-runs=N" >&2
   exit 2
 fi
 target="$1"
 case "$target" in
-  Expressions | Statements | Prepared | Columns | RangeLayout) ;;
+  Expressions | Statements | Prepared | Columns | RangeLayout | Tables) ;;
   *) echo "unknown target: $target" >&2; exit 2 ;;
 esac
 case "$2" in

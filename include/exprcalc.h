@@ -470,7 +470,8 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate_columns(const exprcalc_expr *ex
 #define EXPRCALC_CODE_TOO_LONG 9       /* more operations than the compiler takes */
 #define EXPRCALC_CODE_NO_MEMORY 10     /* the system had no memory or descriptor for code memory */
 #define EXPRCALC_CODE_SHAPE 11         /* form TEXT: the table changed shape since it was prepared */
-#define EXPRCALC_CODE_NOT_PREPARED 12  /* form TEXT: its operations could not be prepared (too deep) */
+#define EXPRCALC_CODE_NOT_PREPARED 12  /* form TEXT: its operations could not be prepared (too deep, or it
+                                          applies a function of the host's own) */
 
 /* Which form a prepared expression runs in now: returns EXPRCALC_FORM_* and
  * stores EXPRCALC_CODE_* in *why (why may be null). For a null handle (or

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/../.."
 
 seconds="${EXPRCALC_FUZZ_SMOKE_SECONDS:-60}"
 mkdir -p fuzz/corpus-work
-for target in Expressions Statements Prepared Columns RangeLayout; do
+for target in Expressions Statements Prepared Columns RangeLayout Tables; do
   echo "-- fuzzing $target for $seconds seconds"
   log="fuzz/corpus-work/smoke-$target.log"
   status=0

@@ -87,6 +87,7 @@ else()
     set(kind "${CMAKE_MATCH_1}")
     set(name "${CMAKE_MATCH_2}")
     string(REGEX REPLACE "[<(].*" "" qualified "${name}")  # without template arguments or parameters
+    string(REGEX REPLACE "::operator[^:]*$" "::operator" qualified "${qualified}")  # std::operator& is no return type
     string(REGEX REPLACE ".*[ &*]" "" qualified "${qualified}")  # and without a return type
     if(name IN_LIST export_lines)
       list(APPEND exports_defined "${name}")

@@ -151,25 +151,6 @@ TEST_F(Tables, RandomCallsGiveWhatTheProcessTableGives) {
   }
 }
 
-TEST_F(Tables, HoldTheirOwnVariablesAndLeaveTheProcessTableAlone) {
-  OwnTable first, second;
-  ASSERT_EQ(exprcalc_table_enter_double(first.table, "@X", 1.0), 1);
-  ASSERT_EQ(exprcalc_table_enter_double(second.table, "@X", 10.0), 1);
-  double value = 0.0;
-  EXPECT_EQ(exprcalc_table_evaluate(first.table, "@X*2+1", &value), EXPRCALC_OK);
-  EXPECT_EQ(value, 3.0);
-  EXPECT_EQ(exprcalc_table_evaluate(second.table, "@X*2+1", &value), EXPRCALC_OK);
-  EXPECT_EQ(value, 21.0);
-  EXPECT_EQ(GetVarCount(), 0);
-  EXPECT_EQ(LookupVarDouble("@X", &value), -1);
-  // A null table is the process table, and so is exprcalc_process_table().
-  EXPECT_EQ(exprcalc_table_enter_double(nullptr, "@P", 5.0), 1);
-  EXPECT_EQ(exprcalc_table_count(exprcalc_process_table()), 1);
-  exprcalc_table_destroy(exprcalc_process_table());  // ignored
-  EXPECT_EQ(exprcalc_table_evaluate(exprcalc_process_table(), "@P", &value), EXPRCALC_OK);
-  EXPECT_EQ(value, 5.0);
-}
-
 // A prepared expression holds its table: destroying the table leaves it
 // evaluating as before, and releasing it frees the table (checked by ASan
 // and by the library's block count).
@@ -248,6 +229,13 @@ TEST_F(Tables, HostFunctionsReadAsBuiltInsInEveryEvaluation) {
     }
     exprcalc_release(expr);
   }
+  // A prepared expression that applies one runs its text, and says so.
+  exprcalc_expr* text = nullptr;
+  ASSERT_EQ(exprcalc_table_prepare(own.table, "TWICE(@X)", &text), EXPRCALC_OK);
+  int why = -1;
+  EXPECT_EQ(exprcalc_code_form(text, &why), EXPRCALC_FORM_TEXT);
+  EXPECT_EQ(why, EXPRCALC_CODE_NOT_PREPARED);
+  exprcalc_release(text);
   // Once per application: a repeated call is made each time it appears.
   calls.count = 0;
   ASSERT_EQ(exprcalc_table_evaluate(own.table, "TWICE(@X)+TWICE(@X)", &value), 0);
@@ -359,6 +347,10 @@ TEST_F(Tables, TheProcessTableTakesFunctions) {
   EXPECT_EQ(value, 7.0);
   EXPECT_EQ(EnterVarDouble("TWICE", 1.0), -1);
   EXPECT_EQ(Substitution("@TWICE = 1"), 0);  // "@TWICE" is another name
+  // A null table is the process table; destroying the process table is ignored.
+  EXPECT_EQ(exprcalc_table_define_function(nullptr, "TWICE", nullptr, nullptr), 0);
+  exprcalc_table_destroy(exprcalc_process_table());
+  EXPECT_EQ(exprcalc_table_count(nullptr), 1);
 }
 
 }  // namespace
