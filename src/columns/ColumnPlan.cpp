@@ -161,6 +161,7 @@ class Planner {
     FindLastReaders(lastReader);
     std::uint32_t busy = 0;
     for (std::size_t s = 0; s < count; ++s) {
+      assert(s < ColumnPlan::MostSteps);
       PlanStep& step = plan_.steps[s];
       if (s + 1 < count) {  // (the last step writes the results)
         if (!TakeBuffer(busy, bufferOf[s])) return false;
