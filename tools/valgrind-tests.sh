@@ -20,4 +20,7 @@ cmake --build "$build" -j 2
 # The bad-input catalogue shrinks its 64 MiB texts to 1 MiB under valgrind.
 export EXPRCALC_SMALL_INPUTS=1
 cd "$build"
-ctest -j 2 --output-on-failure "$@"
+# The hostile-host checks read /proc/self/maps for writable-and-executable
+# pages and install seccomp filters: valgrind runs its translations from such
+# pages and does not know seccomp, so they run in their own stage instead.
+ctest -j 2 --output-on-failure -E '^HostileHost\.' "$@"
