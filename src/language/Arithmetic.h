@@ -58,11 +58,6 @@ inline ResultCode LogarithmDomain(double y) noexcept {
 inline ResultCode UnitInterval(double y) noexcept { return std::fabs(y) > UnitBound ? DomainError : Ok; }
 }  // namespace builtin
 
-// The sign: y * -1.0 exactly as written (a compiler may turn it into a flip
-// of the sign bit, NaN included; the machine code asks which it became).
-inline constexpr double SignFactor = -1.0;
-inline double Negated(double y) noexcept { return y * SignFactor; }
-
 // When both operands of + or * are NaN, the hardware gives the first one's
 // NaN, but a compiler may swap the operands of these two (they commute), so
 // one text could give NaNs of different sign or payload on different paths.
@@ -71,6 +66,13 @@ inline double Negated(double y) noexcept { return y * SignFactor; }
 inline double Quieted(double nan) noexcept {
   return std::bit_cast<double>(std::bit_cast<std::uint64_t>(nan) | std::uint64_t{0x0008000000000000});
 }
+// The sign: y * -1.0. The product of a NaN is that NaN, quieted, sign kept;
+// a compiler writes y * -1.0 as a flip of the sign bit, and may move it into
+// the division before it (-(a/b) as (-a)/b, whose NaN differs), so a NaN is
+// answered here and only numbers change sign.
+inline constexpr double SignFactor = -1.0;
+inline double Negated(double y) noexcept { return y != y ? Quieted(y) : -y; }
+
 inline double FirstNaN(double a, double b, double result) noexcept {
   if (result == result) return result;
   if (a != a) return Quieted(a);

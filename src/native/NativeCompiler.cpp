@@ -4,8 +4,8 @@
 // stored when something else comes first (each stack entry is used once).
 // + - * / are single instructions with the left operand as the destination,
 // which gives the first operand's NaN when both are NaN, as the evaluator's
-// pinned sums and products do; a sign flips the sign bit or multiplies by -1
-// as the evaluator's compiled sign does; the built-ins, "%" and "^" call the
+// pinned sums and products do; a sign multiplies by -1, which keeps a NaN's
+// sign as the evaluator's sign does; the built-ins, "%" and "^" call the
 // evaluator's own functions.
 //
 // The block a program gets: [constants][failure exits][function].
@@ -39,13 +39,6 @@ using x64::Scalar;
 using Condition = x64::Assembler::Condition;
 
 Outcome RemainderOf(double a, double b) noexcept { return Remainder(a, b); }
-
-// Whether the evaluator's sign flips a NaN's sign bit (a compiler may write
-// y * -1.0 as a flip of the sign bit) or multiplies it, which keeps it.
-bool SignFlipsNaN() noexcept {
-  volatile double nan = std::numeric_limits<double>::quiet_NaN();
-  return std::signbit(Negated(nan));
-}
 
 // Upper bounds of the bytes written, for the block's size.
 constexpr std::size_t MostBytesPerOperation = 104;
@@ -93,13 +86,10 @@ class NativeWriter {
     Hold(target);
   }
 
-  void Negate(const Entry& y, std::size_t target, bool flip) noexcept {
+  // The multiply keeps a NaN's sign and quiets it, as the evaluator's sign does.
+  void Negate(const Entry& y, std::size_t target) noexcept {
     Operand(y);
-    if (flip) {
-      code_.MaskPooled(Bitwise::Xor, 0, Pool::SignBit);
-    } else {
-      code_.ApplyPooled(Scalar::Multiply, 0, Pool::MinusOne);
-    }
+    code_.ApplyPooled(Scalar::Multiply, 0, Pool::MinusOne);
     Hold(target);
   }
 
@@ -256,8 +246,6 @@ class NativeWriter {
 NativeWriter::Exits WritePoolAndExits(Assembler& code, const RecordedProgram& recorded) noexcept {
   code.U64(0x7FFFFFFFFFFFFFFF);
   code.U64(0x7FFFFFFFFFFFFFFF);
-  code.U64(0x8000000000000000);
-  code.U64(0);
   code.F64(ZeroThreshold);
   code.F64(SignFactor);
   code.F64(UnitBound);
@@ -291,7 +279,6 @@ class OperationWriter {
         nextKeptSlot_(static_cast<std::uint32_t>(recorded.shape.deepest)) {}
 
   void Write() noexcept {
-    static const bool flip = SignFlipsNaN();
     for (std::size_t i = 0; i < recorded_.count; ++i) {
       const Operation operation = recorded_.At(i);
       switch (operation.kind) {
@@ -305,7 +292,7 @@ class OperationWriter {
           stack_[depth_++] = {Kind::Variable, 0, recorded_.VariableBytes(operation.index)};
           continue;
         default:
-          Compute(i, operation, flip);
+          Compute(i, operation);
           continue;
       }
     }
@@ -318,7 +305,7 @@ class OperationWriter {
   }
 
   // A sign, a function or an infix operation: its operands y, or left and right.
-  void Compute(std::size_t i, const Operation& operation, bool flip) noexcept {
+  void Compute(std::size_t i, const Operation& operation) noexcept {
     const bool infix = operation.kind == OperationKind::Infix;
     if (infix && operation.right == RightOperand::Stack) --depth_;
     assert(depth_ > 0);
@@ -342,7 +329,7 @@ class OperationWriter {
       writer_.SineAndCosine(left, sine ? keptSlot : partnerSlot, sine ? partnerSlot : keptSlot);
       writer_.Fetch(keptSlot, target);
     } else if (operation.kind == OperationKind::Negate) {
-      writer_.Negate(left, target, flip);
+      writer_.Negate(left, target);
     } else if (operation.kind == OperationKind::Function) {
       writer_.Function(static_cast<TokenKind>(operation.index), left, target);
     } else {

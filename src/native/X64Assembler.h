@@ -16,17 +16,16 @@ namespace exprcalc::x64 {
 // The constants at the start of the block, 16-byte aligned.
 struct Pool {
   static constexpr std::size_t Magnitude = 0;   // 2 x 0x7FF..F, for andpd
-  static constexpr std::size_t SignBit = 16;    // 0x800..0 and 0, for xorpd
-  static constexpr std::size_t Threshold = 32;  // ZeroThreshold
-  static constexpr std::size_t MinusOne = 40;   // SignFactor
-  static constexpr std::size_t One = 48;        // UnitBound
-  static constexpr std::size_t Constants = 56;  // the program's constants
+  static constexpr std::size_t Threshold = 16;  // ZeroThreshold
+  static constexpr std::size_t MinusOne = 24;   // SignFactor
+  static constexpr std::size_t One = 32;        // UnitBound
+  static constexpr std::size_t Constants = 40;  // the program's constants
 };
 
 // The scalar double operations of the form F2 0F op: xmm = xmm op source.
 enum class Scalar : unsigned { Add = 0x58, Multiply = 0x59, Subtract = 0x5C, Divide = 0x5E, SquareRoot = 0x51 };
 // The packed bitwise operations of the form 66 0F op, on a pooled mask.
-enum class Bitwise : unsigned { And = 0x54, Xor = 0x57 };
+enum class Bitwise : unsigned { And = 0x54 };
 // The general registers that take a call's pointer arguments.
 enum class Pointer : unsigned { Rsi = 6, Rdi = 7 };
 

@@ -324,10 +324,14 @@ Outcome ArcFunction(double y, double (*function)(double)) {
   return {0, function(y)};
 }
 
+// The sign's factor, read at run time so that the product is a multiply
+// (a compiler writes y * -1.0 as a flip of the sign bit, NaN included).
+volatile double SignFactor = -1.0;
+
 // The rule for a function kind or a sign followed by "E"; code -1 when none.
 Outcome Prefix(unsigned char kind, double y) {
   switch (kind) {
-    case '-': return {0, y * -1.0};
+    case '-': return {0, y * SignFactor};
     case '+': return {0, y};
     case 'A': return {0, std::fabs(y)};
     case 'C': return {0, std::cos(y)};

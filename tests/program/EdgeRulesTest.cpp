@@ -48,7 +48,7 @@ const std::vector<double> Edges = {
 const char* const Texts[] = {
     "@A/@B", "@A/0.00000000000005", "@A/0.0000000000000499", "@A^@B", "@A^-1", "@A%@B", "@A%0.999",
     "@A+@B", "@A*@B", "@A-@B", "-@A", "-(@A+@B)", "LOG(@A)", "LOG10(@A+@B)", "ASIN(@A)", "ACOS(@A*@B)",
-    "SQRT(@A)", "@A/(@B-@B)", "(@A+1)*(@B*2)",
+    "SQRT(@A)", "@A/(@B-@B)", "(@A+1)*(@B*2)", "-(@A/@B)", "-(@A*@B)-@B",
 };
 
 struct Result {
