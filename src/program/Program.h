@@ -35,11 +35,12 @@ struct exprcalc_expr {
   exprcalc_table* Owner() const noexcept { return owner_; }
 
   // The code and value that evaluating the text gives now, bit for bit.
-  // Several threads may run one program at once. It runs its steps first;
-  // the run that finds CompileAfter runs done compiles its machine code
-  // (once, published atomically) into the table's code space, and every
-  // other run only reads the program. Inline: it is the whole of a prepared
-  // evaluation while the table keeps its shape.
+  // Several threads may run one program at once. Its first StepsAfter runs
+  // follow the recorded operations, the run after them compiles the steps,
+  // and the CompileAfter-th run compiles its machine code into the table's
+  // code space. Each is compiled once, by the run that claims it, and
+  // published atomically; every other run only reads the program. Inline:
+  // it is the whole of a prepared evaluation while the table keeps its shape.
   exprcalc::ResultCode Run(const exprcalc::VariableTable& table, double& value) const noexcept {
     const exprcalc::NativeFunction native = Native();
     if (table.Generation() == quickGeneration_ && native != nullptr) [[likely]] {
@@ -57,7 +58,12 @@ struct exprcalc_expr {
   // The form it runs in now, the header's EXPRCALC_FORM_*, and why it is not
   // machine code (EXPRCALC_CODE_*) (ProgramRunner.cpp).
   int Form(const exprcalc::VariableTable& table, int& why) const noexcept;
-  // Runs of the steps after which a program compiles. A compile costs about
+  // Runs of the recorded operations after which a program compiles its
+  // steps. Compiling them costs about as much as recording the text (a few
+  // hundred instructions) and saves a few dozen a run, so a program that is
+  // evaluated once or twice never pays for it.
+  static constexpr std::uint32_t StepsAfter = 2;
+  // Runs after which a program compiles its machine code. A compile costs about
   // 9 us (mostly the system calls that map and unmap the writable view),
   // and machine code saves 3 to 30 ns a run over the fused steps
   // (bench/PreparedBenchmarks.cpp, PrepareRun/63 and /64 against
@@ -85,19 +91,28 @@ struct exprcalc_expr {
   using VariableTable = exprcalc::VariableTable;
   // Runs the steps, segment by segment, in a frame of Slots numbers.
   template <std::size_t Slots>
-  exprcalc::Outcome RunSteps() const noexcept {
+  exprcalc::Outcome RunSteps(const exprcalc::Step* steps) const noexcept {
     double slots[Slots];
     exprcalc::Outcome outcome{exprcalc::Ok, 0.0};
     for (std::size_t i = 0; i < stepCount_ && outcome.code == exprcalc::Ok; i += SegmentSteps + 1) {
-      outcome = steps_[i].run(steps_[i], slots);
+      outcome = steps[i].run(steps[i], slots);
     }
     return outcome;
   }
-  // Compiles the recorded operations into steps; false when memory ran out
-  // (ProgramRecorder.cpp).
-  bool Compile(const VariableTable& table) noexcept;
-  // Out of line, every other case (ProgramRunner.cpp): the text, the steps,
-  // and the run that compiles the machine code.
+  // Preparing (ProgramRecorder.cpp): a short text on the stack first, a long
+  // one in place; where the parts lie in the block; the recording itself.
+  static exprcalc_expr* PrepareStaged(std::string_view text, const VariableTable& table) noexcept;
+  static exprcalc_expr* PrepareInPlace(std::string_view text, const VariableTable& table) noexcept;
+  void Place(std::size_t steps, std::size_t constants, std::size_t operations) noexcept;
+  bool Record(std::string_view text, const VariableTable& table) noexcept;
+  // Compiles the recorded operations into steps and publishes them; false
+  // when memory ran out (ProgramRecorder.cpp).
+  bool BuildSteps(const VariableTable& table) const noexcept;
+  // The steps once published, or null: the run that finds StepsAfter runs
+  // of the recorded operations done compiles them first.
+  const exprcalc::Step* StepsWhenDue(const VariableTable& table) const noexcept;
+  // Out of line, every other case (ProgramRunner.cpp): the text, the
+  // recorded operations, the steps, and the runs that compile.
   ResultCode RunOther(const VariableTable& table, double& value) const noexcept;
 
   const VariableTable* table_ = nullptr;
@@ -113,21 +128,26 @@ struct exprcalc_expr {
   std::size_t constantCount_ = 0;
   double* constants_ = nullptr;
   std::uint32_t* operations_ = nullptr;
-  exprcalc::Step* steps_ = nullptr;  // what Run runs: the operations compiled (Steps.h)
-  // Whether the steps lie in the program's own block, after its constants.
-  bool StepsInBlock() const noexcept {
-    const auto at = reinterpret_cast<std::uintptr_t>(steps_);
-    return at >= reinterpret_cast<std::uintptr_t>(constants_) && at < reinterpret_cast<std::uintptr_t>(operations_);
+  // The operations compiled (Steps.h), once a run compiled them: published
+  // atomically, after stepCount_ and slotCount_.
+  mutable exprcalc::Step* steps_ = nullptr;
+  exprcalc::Step* Steps() const noexcept {
+    return std::atomic_ref<exprcalc::Step*>(steps_).load(std::memory_order_acquire);
   }
-  std::size_t stepCount_ = 0;
-  std::size_t slotCount_ = 0;  // the deepest stack of numbers
+  exprcalc::Step* stepRoom_ = nullptr;  // the room the block keeps for the steps, if any
+  mutable std::size_t stepCount_ = 0;
+  mutable std::size_t slotCount_ = 0;  // the deepest stack of numbers
+  // Runs left until the one that compiles the steps, that one included;
+  // 0: compiled, or tried and memory ran out (the recorded operations stay).
+  mutable std::uint32_t untilSteps_ = 0;
+  mutable bool stepsTried_ = false;
   // The machine code (NativeCompiler.h), once a run compiled it: plain
   // fields read and written atomically (std::atomic_ref), so that a program
   // stays trivially copyable.
   mutable exprcalc::NativeFunction native_ = nullptr;
   mutable bool nativeTried_ = false;
   mutable void* nativeRegion_ = nullptr;  // for CodeSpace::Release
-  // Runs of the steps left before the compile; 0: none is due (compiled,
+  // Runs left before the compile; 0: none is due (compiled,
   // tried, or never to be).
   mutable std::uint32_t untilCompile_ = 0;
   // Why it is not machine code (CodeDenial): NotYet while the compile is due.

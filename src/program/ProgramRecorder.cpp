@@ -5,9 +5,11 @@
 // plain evaluation (see ProgramRunner.cpp for the other half).
 #include "program/Program.h"
 
+#include <cassert>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 #include "base/Memory.h"
@@ -86,7 +88,13 @@ class ProgramRecorder {
   // Only a malformed stretch can fail here: the recorder's arithmetic never does.
   void Failed(const Failure&) noexcept { Emit(operation::Malformed, 0, 0); }
 
-  void Finished(const EvalStack& stack) noexcept { program_.resultSlot_ = LowestOperand(stack); }
+  void Finished(const EvalStack& stack) noexcept {
+    program_.resultSlot_ = LowestOperand(stack);
+    Commit();
+    ProgramShape& shape = program_.shape_;
+    shape.runnable = !broken_ && (program_.resultSlot_ == NoOperand || program_.resultSlot_ < depth_);
+    shape.deepest = deepest_ == 0 ? 1 : deepest_;
+  }
 
  private:
   void PushConstant(double value) noexcept {
@@ -96,11 +104,28 @@ class ProgramRecorder {
 
   // An operand beyond 24 bits cannot be encoded: the program is then not
   // used, and running it evaluates the text.
+  // The shape is measured here, as each operation is written: an operation
+  // must find its operands on the stack, and the stack's depth counts once
+  // the next operation shows that the push before it stays (an infix
+  // operation takes a pushed constant or variable in as its right operand,
+  // and a fold takes both constants back). A malformed operation is the
+  // last one recorded.
   void Emit(operation::Code code, std::uint32_t operand, int depthChange) noexcept {
     if (operand > operation::LargestOperand) program_.usable_ = false;
     program_.operations_[program_.operationCount_++] = Encode(code, operand);
+    if (!ended_) {
+      Commit();
+      const Operation operation = Decode(Encode(code, operand));
+      const bool push = depthChange > 0 || operation.kind == OperationKind::Malformed;
+      if (!push && depth_ < (depthChange < 0 ? 2u : 1u)) broken_ = true;
+      program_.shape_.calls = program_.shape_.calls || CallsOut(operation);
+      ended_ = operation.kind == OperationKind::Malformed;
+    }
     depth_ = static_cast<std::size_t>(static_cast<long long>(depth_) + depthChange);
     if (depth_ > Program::MostNumbers) program_.usable_ = false;
+  }
+  void Commit() noexcept {
+    if (!ended_ && depth_ > deepest_) deepest_ = depth_;
   }
 
   // True when the back-th operation from the end is code: for a push, the
@@ -115,55 +140,13 @@ class ProgramRecorder {
 
   Program& program_;
   std::size_t depth_ = 0;
+  std::size_t deepest_ = 0;
+  bool broken_ = false;  // an operation without its operands
+  bool ended_ = false;   // a malformed operation was written
 };
 static_assert(ParseObserver<ProgramRecorder>);
 
 }  // namespace exprcalc
-
-exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable& table,
-                                      exprcalc_table* owner) noexcept {
-  using namespace exprcalc;
-  // Every token takes a byte of text, so a text of n bytes gives at most n + 1
-  // operations and as many constants (at most 13 bytes per byte of text).
-  const std::size_t most = text.size() + 2;
-  std::size_t bytes = 0;
-  if (!MultiplySize(most, sizeof(double) + sizeof(std::uint32_t), bytes) || bytes > SIZE_MAX - sizeof(Program) - most) {
-    return nullptr;
-  }
-  bytes += sizeof(Program) + most;
-  void* block = Allocate(bytes);
-  if (block == nullptr) return nullptr;
-  Program* program = new (block) Program;
-  program->constants_ = reinterpret_cast<double*>(program + 1);
-  program->operations_ = reinterpret_cast<std::uint32_t*>(program->constants_ + most);
-  program->text_ = reinterpret_cast<char*>(program->operations_ + most);
-  if (!text.empty()) std::memcpy(program->text_, text.data(), text.size());
-  program->length_ = text.size();
-  program->generation_ = table.Generation();
-  program->table_ = &table;
-
-  if (!text.empty()) {
-    TokenReader input(text, table);
-    ProgramRecorder recorder(*program);
-    double ignored = 0.0;
-    if (Parse(text, input, ignored, recorder) == OutOfMemory) {
-      Release(program);
-      return nullptr;
-    }
-    program->shape_ = MeasureShape(program->operations_, program->operationCount_, program->resultSlot_,
-                                   program->constantCount_, static_cast<std::size_t>(table.GetCount()));
-    if (!program->Compile(table)) {
-      Release(program);
-      return nullptr;
-    }
-
-  } else {
-    program->resultSlot_ = NoOperand;
-    program->shape_ = MeasureShape(nullptr, 0, NoOperand, 0, 0);
-  }
-  program->owner_ = owner;
-  return program;
-}
 
 namespace {
 
@@ -183,42 +166,77 @@ std::uint32_t RunsBeforeCompile() noexcept {
 
 }  // namespace
 
-// The steps take a block of their own, sized by the operations recorded (at
-// most one step each); false when it cannot be had. Operations that do not
-// compile leave the program following its text. Every program has its steps:
-// machine code comes later, once runs show it pays, and may never come.
-bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
-  using namespace exprcalc;
-  if (!usable_) return true;
-  // At most one step per operation, and an end per segment. Fused steps
-  // are fewer: a short program is compiled on the stack and keeps just its
-  // steps; a long one gives back the room it did not use.
-  const std::size_t most = operationCount_ + operationCount_ / SegmentSteps + 2;
-  constexpr std::size_t StackSteps = 64;
-  Step onStack[StackSteps];
-  std::size_t bytes = 0;
-  if (!MultiplySize(most, sizeof(Step), bytes)) return false;
-  Step* compiled = most <= StackSteps ? onStack : static_cast<Step*>(Allocate(bytes));
-  if (compiled == nullptr) return false;
-  stepCount_ = CompileSteps(Recording(table), compiled, slotCount_);
-  const std::size_t kept = stepCount_ == NotCompiled ? 0 : stepCount_;
-  if (compiled == onStack) {
-    // Where the constants left room in the block (there is one per byte of
-    // text), the steps go there: no second allocation to make and free.
-    const std::size_t room = (length_ + 2 - constantCount_) * sizeof(double);
-    if (kept > 0) {
-      steps_ = kept * sizeof(Step) <= room ? reinterpret_cast<Step*>(constants_ + constantCount_)
-                                           : static_cast<Step*>(Allocate(kept * sizeof(Step)));
-      if (steps_ == nullptr) return false;
-      std::memcpy(steps_, onStack, kept * sizeof(Step));
-    }
-  } else {
-    steps_ = static_cast<Step*>(exprcalc::Shrink(compiled, kept * sizeof(Step)));
+namespace {
+
+using exprcalc::Program;
+using exprcalc::Step;
+
+// A text of up to this many bytes is recorded on the stack first; its
+// program then takes one block of the size it needs, with room for its
+// steps, which its third evaluation compiles there. A longer text's program
+// is recorded in its block and compiles its steps at once, keeping just
+// what they take.
+constexpr std::size_t StagedText = 256;
+
+// Room for the operations and constants of a text of n bytes: every token
+// takes a byte of text, so it gives at most n + 1 of each.
+constexpr std::size_t MostOperations(std::size_t n) noexcept { return n + 2; }
+// At most one step per operation, and an end per segment.
+constexpr std::size_t MostSteps(std::size_t operations) noexcept {
+  return operations + operations / Program::SegmentSteps + 2;
+}
+
+// The block's size for a program of the sizes given, laid out as Lay does;
+// false when it does not fit in a size_t.
+bool BlockBytes(std::size_t steps, std::size_t constants, std::size_t operations, std::size_t text,
+                std::size_t& bytes) noexcept {
+  std::size_t stepBytes = 0;
+  std::size_t numberBytes = 0;
+  if (!exprcalc::MultiplySize(steps, sizeof(Step), stepBytes) ||
+      !exprcalc::MultiplySize(constants, sizeof(double) + sizeof(std::uint32_t), numberBytes)) {
+    return false;
   }
-  if (stepCount_ == NotCompiled) {
-    usable_ = false;
-  } else {
+  bytes = sizeof(Program);
+  for (const std::size_t part : {stepBytes, numberBytes, operations * sizeof(std::uint32_t), text}) {
+    if (part > SIZE_MAX - bytes) return false;
+    bytes += part;
+  }
+  return true;
+}
+
+}  // namespace
+
+// [program][steps' room][constants][operations][text], each part aligned
+// for what it holds (the parts before it are multiples of 8 or of 4 bytes).
+void exprcalc_expr::Place(std::size_t steps, std::size_t constants, std::size_t operations) noexcept {
+  static_assert(sizeof(Program) % alignof(Step) == 0 && sizeof(Step) % alignof(double) == 0);
+  Step* const room = reinterpret_cast<Step*>(this + 1);
+  stepRoom_ = steps == 0 ? nullptr : room;
+  constants_ = reinterpret_cast<double*>(room + steps);
+  operations_ = reinterpret_cast<std::uint32_t*>(constants_ + constants);
+  text_ = reinterpret_cast<char*>(operations_ + operations);
+}
+
+// Records the text into the program, and sets when its steps and machine
+// code are compiled; false when memory ran out.
+bool exprcalc_expr::Record(std::string_view text, const VariableTable& table) noexcept {
+  using namespace exprcalc;
+  generation_ = table.Generation();
+  table_ = &table;
+  length_ = text.size();
+  if (text.empty()) {
+    resultSlot_ = NoOperand;
+    shape_ = ProgramShape{true, 1, false};
+    return true;
+  }
+  TokenReader input(text, table);
+  ProgramRecorder recorder(*this);
+  double ignored = 0.0;
+  if (Parse(text, input, ignored, recorder) == OutOfMemory) return false;
+  if (!shape_.runnable) usable_ = false;
+  if (usable_) {
     quickGeneration_ = generation_;
+    untilSteps_ = StepsAfter + 1;
     const CodeDenial why = NativeDenial(operationCount_);
     nativeWhy_ = static_cast<int>(why == CodeDenial::None ? CodeDenial::NotYet : why);
     untilCompile_ = why == CodeDenial::None ? RunsBeforeCompile() : 0;
@@ -226,9 +244,80 @@ bool exprcalc_expr::Compile(const VariableTable& table) noexcept {
   return true;
 }
 
+exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable& table,
+                                      exprcalc_table* owner) noexcept {
+  using namespace exprcalc;
+  Program* program = text.size() <= StagedText ? PrepareStaged(text, table) : PrepareInPlace(text, table);
+  if (program != nullptr) program->owner_ = owner;
+  return program;
+}
+
+// Recorded on the stack, then moved into a block of the size it needs.
+exprcalc_expr* exprcalc_expr::PrepareStaged(std::string_view text, const VariableTable& table) noexcept {
+  using namespace exprcalc;
+  double constants[MostOperations(StagedText)];
+  std::uint32_t operations[MostOperations(StagedText)];
+  Program staged;
+  staged.constants_ = constants;
+  staged.operations_ = operations;
+  if (!staged.Record(text, table)) return nullptr;
+  const std::size_t steps = staged.untilSteps_ != 0 ? MostSteps(staged.operationCount_) : 0;
+  std::size_t bytes = 0;
+  if (!BlockBytes(steps, staged.constantCount_, staged.operationCount_, text.size(), bytes)) return nullptr;
+  void* block = Allocate(bytes);
+  if (block == nullptr) return nullptr;
+  Program* program = new (block) Program(staged);
+  program->Place(steps, staged.constantCount_, staged.operationCount_);
+  std::memcpy(program->constants_, constants, staged.constantCount_ * sizeof(double));
+  std::memcpy(program->operations_, operations, staged.operationCount_ * sizeof(std::uint32_t));
+  if (!text.empty()) std::memcpy(program->text_, text.data(), text.size());
+  return program;
+}
+
+// Recorded in a block with room for the most operations the text can give;
+// the steps are compiled at once and take a block of their own.
+exprcalc_expr* exprcalc_expr::PrepareInPlace(std::string_view text, const VariableTable& table) noexcept {
+  using namespace exprcalc;
+  const std::size_t most = MostOperations(text.size());
+  std::size_t bytes = 0;
+  if (!BlockBytes(0, most, most, text.size(), bytes)) return nullptr;
+  void* block = Allocate(bytes);
+  if (block == nullptr) return nullptr;
+  Program* program = new (block) Program;
+  program->Place(0, most, most);
+  std::memcpy(program->text_, text.data(), text.size());
+  if (!program->Record(text, table) || (program->untilSteps_ != 0 && !program->BuildSteps(table))) {
+    Release(program);
+    return nullptr;
+  }
+  program->untilSteps_ = 0;
+  return program;
+}
+
+// The steps go into the room the block keeps for them, or else take a block
+// of their own, sized by the operations recorded; false when it cannot be
+// had. Only the run that claimed the compile writes them, and they are
+// published last.
+bool exprcalc_expr::BuildSteps(const VariableTable& table) const noexcept {
+  using namespace exprcalc;
+  Step* steps = stepRoom_;
+  if (steps == nullptr) {
+    std::size_t bytes = 0;
+    if (!MultiplySize(MostSteps(operationCount_), sizeof(Step), bytes)) return false;
+    steps = static_cast<Step*>(Allocate(bytes));
+    if (steps == nullptr) return false;
+  }
+  stepCount_ = CompileSteps(Recording(table), steps, slotCount_);
+  assert(stepCount_ != NotCompiled && stepCount_ > 0);  // the shape was runnable when it was recorded
+  // A block of its own gives back the room the fused steps did not use.
+  if (steps != stepRoom_) steps = static_cast<Step*>(exprcalc::Shrink(steps, stepCount_ * sizeof(Step)));
+  std::atomic_ref<Step*>(steps_).store(steps, std::memory_order_release);
+  return true;
+}
+
 void exprcalc_expr::Release(exprcalc_expr* program) noexcept {
   if (program == nullptr) return;
-  if (program->steps_ != nullptr && !program->StepsInBlock()) exprcalc::Release(program->steps_);
+  if (program->steps_ != nullptr && program->steps_ != program->stepRoom_) exprcalc::Release(program->steps_);
   exprcalc::CodeSpace::Release(program->nativeRegion_);
   program->~exprcalc_expr();
   exprcalc::Release(program);

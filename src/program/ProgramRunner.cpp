@@ -1,19 +1,75 @@
 // Running a program, the rare cases: its text, once the table changed shape
-// (or for a program that could not be encoded), the steps, and the run that
-// compiles the machine code. The common case, machine code, is inline in
-// Program.h.
+// (or for a program that could not be encoded), its recorded operations
+// before the steps are compiled, the steps, and the runs that compile. The
+// common case, machine code, is inline in Program.h.
 #include "exprcalc.h"
 #include "evaluation/Evaluate.h"
 #include "base/CodeSpace.h"
+#include "language/BuiltIns.h"
 #include "native/NativeCompiler.h"
 #include "program/Program.h"
+
+namespace {
+
+using exprcalc::Operation;
+using exprcalc::OperationKind;
+using exprcalc::Outcome;
+
+// The recorded operations run one by one on a stack of numbers: the very
+// operations, in their order, with the functions the steps call.
+Outcome RunRecorded(const exprcalc::RecordedProgram& recorded) noexcept {
+  double stack[exprcalc::Program::MostNumbers];
+  std::size_t depth = 0;
+  for (std::size_t i = 0; i < recorded.count; ++i) {
+    const Operation operation = recorded.At(i);
+    Outcome outcome{exprcalc::Ok, 0.0};
+    switch (operation.kind) {
+      case OperationKind::PushConstant:
+        stack[depth++] = recorded.constants[operation.index];
+        continue;
+      case OperationKind::PushVariable:
+        stack[depth++] = exprcalc::LoadLeaf(recorded.VariableBytes(operation.index));
+        continue;
+      case OperationKind::Malformed:
+        return {exprcalc::Malformed, 0.0};
+      case OperationKind::Negate:
+        stack[depth - 1] = exprcalc::Negated(stack[depth - 1]);
+        continue;
+      case OperationKind::Function:
+        outcome = exprcalc::ApplyPrefix(static_cast<exprcalc::TokenKind>(operation.index), stack[depth - 1]);
+        break;
+      case OperationKind::Infix: {
+        const double right = operation.right == exprcalc::RightOperand::Stack    ? stack[--depth]
+                             : operation.right == exprcalc::RightOperand::Constant ? recorded.constants[operation.index]
+                                                                                   : exprcalc::LoadLeaf(recorded.VariableBytes(operation.index));
+        outcome = exprcalc::ApplyInfix(stack[depth - 1], exprcalc::SymbolOf(operation.op), right);
+        break;
+      }
+    }
+    if (outcome.code != exprcalc::Ok) return {outcome.code, 0.0};
+    stack[depth - 1] = outcome.value;
+  }
+  return {exprcalc::Ok, recorded.resultSlot == exprcalc::NoOperand ? 0.0 : stack[recorded.resultSlot]};
+}
+
+}  // namespace
+
+const exprcalc::Step* exprcalc_expr::StepsWhenDue(const VariableTable& table) const noexcept {
+  // Counting down as the machine code's compile does: a count lost to a race
+  // only delays it, and only the thread that first claims it compiles.
+  std::atomic_ref<std::uint32_t> pending(untilSteps_);
+  const std::uint32_t left = pending.load(std::memory_order_relaxed);
+  if (left == 0) return Steps();
+  pending.store(left - 1, std::memory_order_relaxed);
+  if (left > 1 || std::atomic_ref<bool>(stepsTried_).exchange(true, std::memory_order_acq_rel)) return Steps();
+  // Out of memory, the recorded operations stay: they allocate nothing.
+  return BuildSteps(table) ? Steps() : nullptr;
+}
 
 exprcalc::ResultCode exprcalc_expr::RunOther(const VariableTable& table, double& value) const noexcept {
   value = 0.0;
   if (table.Generation() != quickGeneration_) return exprcalc::Evaluate(Text(), table, value);
   if (const exprcalc::NativeFunction native = Native()) return native(&value);  // published meanwhile
-  // Counting down to the compile: a count lost to a race only delays it, and
-  // only the thread that first claims it compiles.
   std::atomic_ref<std::uint32_t> pending(untilCompile_);
   if (const std::uint32_t left = pending.load(std::memory_order_relaxed); left != 0) [[unlikely]] {
     pending.store(left - 1, std::memory_order_relaxed);
@@ -28,7 +84,10 @@ exprcalc::ResultCode exprcalc_expr::RunOther(const VariableTable& table, double&
       }
     }
   }
-  const exprcalc::Outcome outcome = slotCount_ > SmallFrame ? RunSteps<MostNumbers>() : RunSteps<SmallFrame>();
+  const exprcalc::Step* steps = StepsWhenDue(table);
+  const Outcome outcome = steps == nullptr          ? RunRecorded(Recording(table))
+                          : slotCount_ > SmallFrame ? RunSteps<MostNumbers>(steps)
+                                                    : RunSteps<SmallFrame>(steps);
   value = outcome.value;
   return outcome.code;
 }

@@ -15,8 +15,7 @@
 
 namespace exprcalc::steps {
 
-// A sign as an operator of steps: a * -1.0 exactly as the evaluator writes
-// it (a compiler may turn it into a flip of the sign bit, NaN included), b unused.
+// A sign as an operator of steps: the evaluator's sign of a, b unused.
 inline constexpr TokenKind Negation = '~';
 
 template <TokenKind Op>

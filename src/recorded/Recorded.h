@@ -116,32 +116,6 @@ constexpr bool CallsOut(const Operation& operation) noexcept {
          (operation.op == Operator::Remainder || operation.op == Operator::Power);
 }
 
-// The one walk that checks a program's shape. A malformed operation is the
-// last one recorded: the walk ends there.
-inline ProgramShape MeasureShape(const std::uint32_t* operations, std::size_t count, std::size_t resultSlot,
-                                 std::size_t constantCount, std::size_t recordCount) noexcept {
-  ProgramShape shape;
-  std::size_t depth = 0;
-  std::size_t deepest = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    const Operation operation = Decode(operations[i]);
-    if (operation.ReadsConstant() && operation.index >= constantCount) return {};
-    if (operation.ReadsVariable() && operation.index >= recordCount) return {};
-    if (operation.kind == OperationKind::Malformed) break;
-    shape.calls = shape.calls || CallsOut(operation);
-    if (operation.kind == OperationKind::PushConstant || operation.kind == OperationKind::PushVariable) {
-      if (++depth > deepest) deepest = depth;
-    } else if (depth == 0 || (operation.kind == OperationKind::Infix && operation.right == RightOperand::Stack &&
-                              depth-- < 2)) {
-      return {};
-    }
-  }
-  if (resultSlot != NoOperand && resultSlot >= depth) return {};
-  shape.runnable = true;
-  shape.deepest = deepest == 0 ? 1 : deepest;
-  return shape;
-}
-
 // Machine code compiled from a program: it returns the code and stores the
 // value (0.0 on failure) through its argument.
 using NativeFunction = ResultCode (*)(double* value) noexcept;
