@@ -37,10 +37,10 @@ class ProgramRecorder {
 
   Outcome Prefix(TokenKind k, double) noexcept {
     if (k == '+') return {Ok, 0.0};  // the operand as it is
-    // A function of the host's own is called where the text is evaluated:
-    // such a program runs its text.
+    // A function of the host's own is called each time the program runs,
+    // never folded: an application is one call.
     if (IsHostKind(k)) {
-      program_.usable_ = false;
+      Emit(operation::CallHost, static_cast<std::uint32_t>(k - FirstHostKind), 0);
       return {Ok, 0.0};
     }
     if (LastIs(operation::PushConstant, 1)) {
@@ -151,7 +151,8 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
       return nullptr;
     }
     program->shape_ = MeasureShape(program->operations_, program->operationCount_, program->resultSlot_,
-                                   program->constantCount_, static_cast<std::size_t>(table.GetCount()));
+                                   program->constantCount_, static_cast<std::size_t>(table.GetCount()),
+                                   table.Functions().Count());
     if (!program->Compile(table)) {
       Release(program);
       return nullptr;
@@ -159,7 +160,7 @@ exprcalc_expr* exprcalc_expr::Prepare(std::string_view text, const VariableTable
 
   } else {
     program->resultSlot_ = NoOperand;
-    program->shape_ = MeasureShape(nullptr, 0, NoOperand, 0, 0);
+    program->shape_ = MeasureShape(nullptr, 0, NoOperand, 0, 0, 0);
   }
   program->owner_ = owner;
   return program;

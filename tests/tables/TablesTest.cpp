@@ -229,33 +229,51 @@ TEST_F(Tables, HostFunctionsReadAsBuiltInsInEveryEvaluation) {
     }
     exprcalc_release(expr);
   }
-  // A prepared expression that applies one runs its text, and says so.
-  exprcalc_expr* text = nullptr;
-  ASSERT_EQ(exprcalc_table_prepare(own.table, "TWICE(@X)", &text), EXPRCALC_OK);
+  // Prepared, it runs as steps, then as machine code where the process may
+  // have it: 7 in each, and a repeated application is called each time.
+  exprcalc_expr* twice = nullptr;
+  ASSERT_EQ(exprcalc_table_prepare(own.table, "TWICE(3)+TWICE(3)/TWICE(3)+TWICE(1002)*0", &twice), EXPRCALC_OK);
+  exprcalc_expr* seven = nullptr;
+  ASSERT_EQ(exprcalc_table_prepare(own.table, "TWICE(3)+1", &seven), EXPRCALC_OK);
   int why = -1;
-  EXPECT_EQ(exprcalc_code_form(text, &why), EXPRCALC_FORM_TEXT);
-  EXPECT_EQ(why, EXPRCALC_CODE_NOT_PREPARED);
-  exprcalc_release(text);
+  EXPECT_EQ(exprcalc_code_form(seven, &why), EXPRCALC_FORM_STEPS);
+  const bool compiles = exprcalc_code_form(nullptr, nullptr) == EXPRCALC_FORM_MACHINE_CODE;
+  for (int run = 0; run < 1100; ++run) {  // past the runs after which a program compiles
+    calls.count = 0;
+    ASSERT_EQ(exprcalc_evaluate(seven, &value), 0);
+    ASSERT_EQ(value, 7.0);
+    ASSERT_EQ(calls.count, 1);
+    calls.count = 0;
+    ASSERT_EQ(exprcalc_evaluate(twice, &value), EXPRCALC_DOMAIN_ERROR);
+    ASSERT_EQ(value, 0.0);
+    ASSERT_EQ(calls.count, 4);
+  }
+  EXPECT_EQ(exprcalc_code_form(seven, &why), compiles ? EXPRCALC_FORM_MACHINE_CODE : EXPRCALC_FORM_STEPS);
+  EXPECT_EQ(exprcalc_code_form(twice, &why), compiles ? EXPRCALC_FORM_MACHINE_CODE : EXPRCALC_FORM_STEPS);
+  exprcalc_release(seven);
+  exprcalc_release(twice);
   // Once per application: a repeated call is made each time it appears.
   calls.count = 0;
   ASSERT_EQ(exprcalc_table_evaluate(own.table, "TWICE(@X)+TWICE(@X)", &value), 0);
   EXPECT_EQ(calls.count, 2);
 
-  // Columns: each row applies it once per appearance.
+  // Columns: each row applies it once per appearance, and a row that failed
+  // before an application does not call it (1/0 below).
   exprcalc_expr* expr = nullptr;
-  ASSERT_EQ(exprcalc_table_prepare(own.table, "TWICE(@X)+1", &expr), EXPRCALC_OK);
+  ASSERT_EQ(exprcalc_table_prepare(own.table, "TWICE(@X)+1/@X+TWICE(3)", &expr), EXPRCALC_OK);
   const int index = 0;
-  const double column[] = {1.0, 2.5, 1003.0, -4.0};
+  const double column[] = {1.0, 2.0, 1003.0, -4.0, 0.0};
   const double* columns[] = {column};
-  double results[4] = {};
-  int codes[4] = {};
+  double results[5] = {};
+  int codes[5] = {};
   calls.count = 0;
-  EXPECT_EQ(exprcalc_evaluate_columns(expr, 4, 1, &index, columns, results, codes), 3);
-  EXPECT_EQ(calls.count, 4);
-  EXPECT_EQ(results[0], 3.0);
-  EXPECT_EQ(results[1], 6.0);
+  EXPECT_EQ(exprcalc_evaluate_columns(expr, 5, 1, &index, columns, results, codes), 3);
+  EXPECT_EQ(calls.count, 2 + 2 + 1 + 2 + 1);
+  EXPECT_EQ(results[0], 9.0);
+  EXPECT_EQ(results[1], 10.5);
   EXPECT_EQ(codes[2], 3);
-  EXPECT_EQ(results[3], -7.0);
+  EXPECT_EQ(results[3], -2.25);
+  EXPECT_EQ(codes[4], EXPRCALC_DIVISION_BY_ZERO);
   exprcalc_release(expr);
 
   // The process table knows nothing of it: reading stops at the name.
