@@ -1,6 +1,7 @@
 // libFuzzer target: a text is prepared once, then columns are evaluated and
 // table changes made in turn, decoded from the input; every row must give
-// exactly what exprcalc_set_double of its values and exprcalc_evaluate give.
+// exactly what exprcalc_set_double of its values and exprcalc_evaluate give,
+// and the host functions (FuzzFunctions.h) must be called as many times.
 //
 // Input: one byte n, then n bytes of text; then per round the columns (a
 // byte for their count, a byte for the rows, per column an index byte and a
@@ -50,12 +51,15 @@ void CheckColumns(const exprcalc_expr* expr, Input& in) {
     columns[aliased] = results.data();
   }
   std::vector<int> codes(rows, -7);
+  HostCalls = 0;
   const int first = exprcalc_evaluate_columns(expr, rows, count, indexes.data(), columns.data(), results.data(),
                                               codes.data());
   if (!numbers) {
     if (first != -1) std::abort();
     return;
   }
+  const std::size_t columnCalls = HostCalls;
+  HostCalls = 0;
   int expectedFirst = 0;
   for (std::size_t r = 0; r < rows; ++r) {
     for (std::size_t k = 0; k < count; ++k) exprcalc_set_double(indexes[k], values[k][r]);
@@ -67,7 +71,7 @@ void CheckColumns(const exprcalc_expr* expr, Input& in) {
       std::abort();
     }
   }
-  if (first != expectedFirst) std::abort();
+  if (first != expectedFirst || columnCalls != HostCalls) std::abort();
 }
 
 }  // namespace
@@ -76,6 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Input in(data, size);
   FreeVariable();
   for (const char* name : Names) EnterVarDouble(name, 2.0);
+  DefineFunctions();
   const std::string text = in.Bytes(in.Byte());  // a NUL-terminated copy; a NUL inside ends it, as in C
   exprcalc_expr* expr = nullptr;
   if (exprcalc_prepare(text.c_str(), &expr) != EXPRCALC_OK) std::abort();
@@ -84,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Change(in);
   } while (!in.Empty());
   exprcalc_release(expr);
+  RemoveFunctions();
   FreeVariable();
   return 0;
 }

@@ -470,8 +470,7 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate_columns(const exprcalc_expr *ex
 #define EXPRCALC_CODE_TOO_LONG 9       /* more operations than the compiler takes */
 #define EXPRCALC_CODE_NO_MEMORY 10     /* the system had no memory or descriptor for code memory */
 #define EXPRCALC_CODE_SHAPE 11         /* form TEXT: the table changed shape since it was prepared */
-#define EXPRCALC_CODE_NOT_PREPARED 12  /* form TEXT: its operations could not be prepared (too deep, or it
-                                          applies a function of the host's own) */
+#define EXPRCALC_CODE_NOT_PREPARED 12  /* form TEXT: its operations could not be prepared (too deep) */
 
 /* Which form a prepared expression runs in now: returns EXPRCALC_FORM_* and
  * stores EXPRCALC_CODE_* in *why (why may be null). For a null handle (or
@@ -588,8 +587,11 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_table_prepare(exprcalc_table *table, con
  * Functions are taken to be pure: the same argument gives the same result and
  * code, and calling one has no effect that the evaluation depends on. An
  * evaluation calls the function once for each time the parse applies it (a
- * repeated F(@X) is called twice); later releases may call it fewer times for
- * a repeated argument, never more. It must not write the table it is called
+ * repeated F(@X) is called twice), whatever form the evaluation takes:
+ * one-shot, a prepared expression's steps or machine code (one indirect call
+ * of fn each), or each row of exprcalc_evaluate_columns; an evaluation that
+ * fails before an application does not call it. Later releases may call it
+ * fewer times for a repeated argument, never more. It must not write the table it is called
  * from (it may read it, and use other tables). It may be called from every
  * thread that evaluates in its table, at the same time. */
 typedef int (EXPRCALC_CALL *exprcalc_function)(void *user, double argument, double *result);
@@ -605,9 +607,10 @@ typedef int (EXPRCALC_CALL *exprcalc_function)(void *user, double argument, doub
  * names are (upper-cased, the first 31 bytes significant). Returns 0 when
  * done, or one of the codes above. While a function is defined, storing a
  * variable under its name is refused: EnterVarDouble, EnterVarString and
- * their table forms return -1 and store nothing. It writes the table:
+ * their table forms return -1 and store nothing. It writes the table and
+ * changes its shape, as adding a variable does (redefining a name too):
  * prepared expressions made before it evaluate their text until prepared
- * again. With no function defined, every function of this library behaves
+ * again; those made after it run as steps and machine code. With no function defined, every function of this library behaves
  * as it did before functions existed. */
 EXPRCALC_API int EXPRCALC_CALL exprcalc_table_define_function(exprcalc_table *table, const char *name,
                                                               exprcalc_function fn, void *user);

@@ -43,7 +43,9 @@ class Planner {
         return Prefix('-');
       case OperationKind::Function:
         return Prefix(static_cast<TokenKind>(operation.index));
+      // A host's function is called row by row, by the exact runner.
       case OperationKind::Malformed:
+      case OperationKind::CallHost:
         return false;
       case OperationKind::Infix:
         break;

@@ -9,7 +9,8 @@
 // evaluation, NaNs pinned as there); the built-ins, "%" and "^" call the same
 // scalar functions per row. A row that fails keeps its first code and is
 // computed on harmlessly until its block ends, then delivers 0.0 as a single
-// evaluation does.
+// evaluation does; only a host's function is not called for it, since a
+// single evaluation would not have called it.
 #include "columns/Columns.h"
 
 #include <algorithm>
@@ -21,6 +22,7 @@
 #include "evaluation/Evaluate.h"
 #include "language/Arithmetic.h"
 #include "language/BuiltIns.h"
+#include "language/HostKinds.h"
 
 namespace exprcalc {
 
@@ -111,6 +113,16 @@ inline void FunctionLanes(TokenKind kind, double* top, int* failures, std::size_
   });
 }
 
+// A host's function in every lane that has not failed: one call per row.
+inline void HostLanes(HostCallback call, void* user, double* top, int* failures, std::size_t n) noexcept {
+  for (std::size_t j = 0; j < n; ++j) {
+    if (failures[j] != Ok) continue;
+    const Outcome outcome = CallHost(call, user, top[j]);
+    failures[j] = outcome.code;
+    top[j] = outcome.value;
+  }
+}
+
 template <typename Right>
 [[gnu::always_inline]] inline void ApplyLanes(Operator op, double* __restrict a, Right b, int* __restrict failures,
                                               std::size_t n) noexcept {
@@ -199,6 +211,9 @@ void ColumnRunner::RunBlock(std::size_t start, std::size_t n, double* scratch, i
         break;
       case OperationKind::Function:
         FunctionLanes(static_cast<TokenKind>(operation.index), top, failures, n);
+        break;
+      case OperationKind::CallHost:
+        HostLanes(program_.HostCall(operation.index), program_.HostUser(operation.index), top, failures, n);
         break;
       case OperationKind::Malformed:
         // Every row has its code: the rest is not run.

@@ -6,7 +6,8 @@
 // which gives the first operand's NaN when both are NaN, as the evaluator's
 // pinned sums and products do; a sign multiplies by -1, which keeps a NaN's
 // sign as the evaluator's sign does; the built-ins, "%" and "^" call the
-// evaluator's own functions.
+// evaluator's own functions, and a host's function is one indirect call of
+// its callback, whose code a failure exit maps as the evaluator does.
 //
 // The block a program gets: [constants][failure exits][function].
 #include "native/NativeCompiler.h"
@@ -23,6 +24,7 @@
 
 #include "language/Arithmetic.h"
 #include "language/BuiltIns.h"
+#include "language/HostKinds.h"
 #include "base/CodeSpace.h"
 #include "native/ValueNumbers.h"
 #include "native/X64Assembler.h"
@@ -46,10 +48,11 @@ constexpr std::size_t MostFixedBytes = 160;
 
 class NativeWriter {
  public:
-  // Where the function returns with the code in eax, and with a division
-  // by zero or a domain error.
+  // Where the function returns with the code in eax, with a host's
+  // function's code in eax, and with a division by zero or a domain error.
   struct Exits {
     std::size_t failure;
+    std::size_t hostFailure;
     std::size_t divisionByZero;
     std::size_t domainError;
     std::size_t negativeLogarithm;
@@ -58,6 +61,7 @@ class NativeWriter {
       : code_(code),
         constants_(constants),
         failure_(exits.failure),
+        hostFailure_(exits.hostFailure),
         divisionFailure_(exits.divisionByZero),
         domainFailure_(exits.domainError),
         negativeLogarithm_(exits.negativeLogarithm) {}
@@ -110,6 +114,22 @@ class NativeWriter {
         WithFunction(function, [&](auto f) { code_.Call(reinterpret_cast<const void*>(&decltype(f)::Value)); });
       }
     }
+    Hold(target);
+  }
+
+  // A host's function: call(user, y, &slot), the slot holding 0.0 before
+  // the call (what a function that returns 0 without writing gives), its
+  // value read back from there. The callback and pointer are written into
+  // the code: defining or removing a function changes the table's
+  // generation, which ends this code's use.
+  void Host(HostCallback call, void* user, const Entry& y, std::size_t target) noexcept {
+    Operand(y);
+    held_ = false;
+    code_.ZeroSlot(target);
+    code_.LoadPointer(x64::Pointer::Rdi, user);
+    code_.SlotAddress(x64::Pointer::Rsi, target);
+    code_.CallChecked(reinterpret_cast<const void*>(call), hostFailure_);
+    code_.LoadSlot(0, target);
     Hold(target);
   }
 
@@ -234,6 +254,7 @@ class NativeWriter {
   Assembler& code_;
   const double* constants_;
   std::size_t failure_;
+  std::size_t hostFailure_;
   std::size_t divisionFailure_;
   std::size_t domainFailure_;
   std::size_t negativeLogarithm_;
@@ -252,6 +273,12 @@ NativeWriter::Exits WritePoolAndExits(Assembler& code, const RecordedProgram& re
   for (std::size_t i = 0; i < recorded.constantCount; ++i) code.F64(recorded.constants[i]);
   code.Align(16);
   NativeWriter::Exits exits{};
+  // A host's code: 1 to 3 stay, any other (never 0 here) is FunctionFailed.
+  exits.hostFailure = code.Size();
+  code.CompareCode(NegativeLogarithm);
+  const std::size_t hostKept = code.SkipIf(Condition::BelowOrEqual);
+  code.SetCode(FunctionFailed);
+  const std::size_t pastHost = code.Skip();
   exits.negativeLogarithm = code.Size();
   code.SetCode(NegativeLogarithm);
   const std::size_t pastDomain = code.Skip();
@@ -262,6 +289,8 @@ NativeWriter::Exits WritePoolAndExits(Assembler& code, const RecordedProgram& re
   code.SetCode(DivisionByZero);
   code.Land(pastDomain);
   code.Land(pastDivision);
+  code.Land(hostKept);
+  code.Land(pastHost);
   exits.failure = code.Size();  // eax holds the code
   code.ClearValue();
   code.StoreAndReturn();
@@ -332,6 +361,8 @@ class OperationWriter {
       writer_.Negate(left, target);
     } else if (operation.kind == OperationKind::Function) {
       writer_.Function(static_cast<TokenKind>(operation.index), left, target);
+    } else if (operation.kind == OperationKind::CallHost) {
+      writer_.Host(recorded_.HostCall(operation.index), recorded_.HostUser(operation.index), left, target);
     } else {
       writer_.Infix(operation.op, left, right, target);
     }

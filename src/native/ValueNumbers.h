@@ -4,7 +4,9 @@
 // operation is a function of its operands' bits, so the value read is the one
 // the repeat would compute; a repeat comes after the first, which would have
 // failed first. The sine and the cosine of one value are a pair: the C
-// library's sincos gives both, with the bits of sin and cos.
+// library's sincos gives both, with the bits of sin and cos. A host's
+// function is never taken as a repeat: each application is a call of its
+// own, so every call gets a value of its own.
 #pragma once
 
 #include <cassert>
@@ -37,7 +39,9 @@ class ValueNumbers {
       }
       assert(depth > 0);
       Key key{};
-      if (operation.kind != OperationKind::Infix) {
+      if (operation.kind == OperationKind::CallHost) {
+        key = {0x400 | operation.index, stack[depth - 1], i};  // i: no other operation's key
+      } else if (operation.kind != OperationKind::Infix) {
         const bool sign = operation.kind == OperationKind::Negate;
         key = {sign ? std::uint32_t{'~'} : 0x100 | operation.index, stack[depth - 1], 0};
       } else {

@@ -2,8 +2,8 @@
 // emitter that encodes it: SSE2 scalar double arithmetic, loads and stores
 // of a frame's slots (or of xmm4 to xmm15, for a program that calls
 // nothing), the block's pool of constants read by their distance from the
-// instruction, calls by absolute address, and the jumps to the block's
-// failure exits.
+// instruction, calls by absolute address (a host's function's too), and the
+// jumps to the block's failure exits.
 #pragma once
 
 #include <cstddef>
@@ -93,6 +93,19 @@ class Assembler {
     Bytes({0x48, 0x8D, 0x84 | static_cast<unsigned>(reg) << 3, 0x24});
     U32(static_cast<std::uint32_t>(slot * 8));
   }
+  // mov <reg>, pointer: a call's pointer argument
+  void LoadPointer(Pointer reg, const void* pointer) noexcept {
+    Bytes({0x48, 0xB8 | static_cast<unsigned>(reg)});
+    U64(reinterpret_cast<std::uintptr_t>(pointer));
+  }
+  // mov qword [rsp + 8 * slot], 0: +0.0 in a frame's slot
+  void ZeroSlot(std::size_t slot) noexcept {
+    Bytes({0x48, 0xC7, 0x84, 0x24});
+    U32(static_cast<std::uint32_t>(slot * 8));
+    U32(0);
+  }
+  // cmp eax, value (a code)
+  void CompareCode(std::uint8_t value) noexcept { Bytes({0x83, 0xF8, value}); }
   // mov eax, code, and xor eax, eax (the code Ok)
   void SetCode(std::uint32_t code) noexcept {
     Byte(0xB8);
@@ -171,8 +184,9 @@ class Assembler {
     Relative(to);
   }
   // The conditions of the jumps written: after ucomisd, Above is "greater,
-  // ordered"; NotEqual and Parity (unordered) skip a test.
-  enum class Condition : unsigned { NotZero = 0x5, NotEqual = 0x5, Above = 0x7, Parity = 0xA };
+  // ordered"; NotEqual and Parity (unordered) skip a test; after cmp,
+  // BelowOrEqual compares unsigned.
+  enum class Condition : unsigned { NotZero = 0x5, NotEqual = 0x5, BelowOrEqual = 0x6, Above = 0x7, Parity = 0xA };
   // jcc to an offset of the block (rel32)
   void JumpIf(Condition condition, std::size_t to) noexcept {
     Bytes({0x0F, 0x80 | static_cast<unsigned>(condition)});

@@ -39,10 +39,10 @@ class ProgramRecorder {
 
   Outcome Prefix(TokenKind k, double) noexcept {
     if (k == '+') return {Ok, 0.0};  // the operand as it is
-    // A function of the host's own is called where the text is evaluated:
-    // such a program runs its text.
+    // A function of the host's own is called each time the program runs,
+    // never folded: an application is one call.
     if (IsHostKind(k)) {
-      program_.usable_ = false;
+      Emit(operation::CallHost, static_cast<std::uint32_t>(k - FirstHostKind), 0);
       return {Ok, 0.0};
     }
     if (LastIs(operation::PushConstant, 1)) {

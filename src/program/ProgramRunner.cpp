@@ -6,6 +6,7 @@
 #include "evaluation/Evaluate.h"
 #include "base/CodeSpace.h"
 #include "language/BuiltIns.h"
+#include "language/HostKinds.h"
 #include "native/NativeCompiler.h"
 #include "program/Program.h"
 
@@ -38,6 +39,12 @@ Outcome RunRecorded(const exprcalc::RecordedProgram& recorded) noexcept {
       case OperationKind::Function:
         outcome = exprcalc::ApplyPrefix(static_cast<exprcalc::TokenKind>(operation.index), stack[depth - 1]);
         break;
+      case OperationKind::CallHost: {
+        const exprcalc::HostFunctions& functions = recorded.table.Functions();
+        outcome = exprcalc::CallHost(functions.CallbackAt(operation.index), functions.UserAt(operation.index),
+                                     stack[depth - 1]);
+        break;
+      }
       case OperationKind::Infix: {
         const double right = operation.right == exprcalc::RightOperand::Stack    ? stack[--depth]
                              : operation.right == exprcalc::RightOperand::Constant ? recorded.constants[operation.index]

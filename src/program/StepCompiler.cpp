@@ -118,6 +118,14 @@ class StepWriter {
     });
   }
 
+  // The step for a host's function of entry y; no other step is fused with it.
+  void Host(HostCallback call, void* user, const Entry& y, std::size_t target) noexcept {
+    Step& step = Emit(target, y.at, {});
+    step.b.call = call;
+    step.c.user = user;
+    WithFrom(y.from, [&](auto a) { step.run = steps::Host<a()>; });
+  }
+
   // The step for left op right.
   void Infix(TokenKind op, const Entry& left, const Entry& right, std::size_t target) noexcept {
     if (last_.fusable && IsClosing(op) && left.IsSlot(last_.target) && right.from == From::Leaf) {
@@ -249,6 +257,10 @@ std::size_t CompileSteps(const RecordedProgram& recorded, Step* steps, std::size
         break;
       case OperationKind::Function:
         writer.Function(static_cast<TokenKind>(operation.index), stack[depth - 1], depth - 1);
+        break;
+      case OperationKind::CallHost:
+        writer.Host(recorded.HostCall(operation.index), recorded.HostUser(operation.index), stack[depth - 1],
+                    depth - 1);
         break;
       case OperationKind::Infix: {
         const TokenKind op = SymbolOf(operation.op);

@@ -11,6 +11,7 @@
 
 #include "language/Arithmetic.h"
 #include "language/BuiltIns.h"
+#include "language/HostKinds.h"
 #include "program/Steps.h"
 
 namespace exprcalc::steps {
@@ -90,6 +91,14 @@ Outcome ApplyToInfix(const Step& step, double* slots) noexcept {
   const ResultCode code = Function::Test(first.value);
   if (code != Ok) return Failure(code);
   return Next(step, slots, Function::Value(first.value));
+}
+
+// A host's function of a: one call of its callback (b) with its pointer (c).
+template <From A>
+Outcome Host(const Step& step, double* slots) noexcept {
+  const Outcome outcome = CallHost(step.b.call, step.c.user, Read<A>(slots, step.a));
+  if (outcome.code != Ok) return Failure(outcome.code);
+  return Next(step, slots, outcome.value);
 }
 
 }  // namespace exprcalc::steps

@@ -22,10 +22,13 @@ namespace exprcalc {
 enum class From : std::uint8_t { Slot, Leaf };
 
 // An operand: the bytes of a leaf's number, or a slot of the frame; which
-// one, the step's form says.
+// one, the step's form says. A call of a host's function holds the callback
+// and its pointer in operands of its own.
 union StepOperand {
   const unsigned char* leaf;
   std::size_t slot;
+  HostCallback call;
+  void* user;
 };
 
 [[gnu::always_inline]] inline double LoadLeaf(const unsigned char* leaf) noexcept {

@@ -17,15 +17,18 @@
 namespace exprcalc {
 
 // An operation is 32 bits: a code in the low byte, and in the high 24 bits
-// the index of a constant or of a record, or a function's kind.
+// the index of a constant or of a record, a function's kind, or the place of
+// a host's function in the table's list.
 namespace operation {
 enum Code : std::uint8_t {
   PushConstant, PushVariable, Negate, Function, Malformed,
   // Each operator in three forms, by where its right operand is: the stack,
-  // a constant or a variable. (A new kind of operation, such as a call of a
-  // host's function, takes the codes after PowerV.)
+  // a constant or a variable.
   Add, AddC, AddV, Subtract, SubtractC, SubtractV, Multiply, MultiplyC, MultiplyV,
   Divide, DivideC, DivideV, Remainder, RemainderC, RemainderV, Power, PowerC, PowerV,
+  // A call of the host's function at the operand's place, on the top number.
+  // (A new kind of operation takes the codes after the last.)
+  CallHost,
 };
 inline constexpr unsigned OperandShift = 8;
 inline constexpr std::uint32_t LargestOperand = (std::uint32_t{1} << 24) - 1;
@@ -35,7 +38,7 @@ inline constexpr std::size_t MostNumbers = 256;
 }  // namespace operation
 
 // What an operation does.
-enum class OperationKind : std::uint8_t { PushConstant, PushVariable, Negate, Function, Malformed, Infix };
+enum class OperationKind : std::uint8_t { PushConstant, PushVariable, Negate, Function, Malformed, Infix, CallHost };
 // Where an infix operation's right operand is: popped from the stack, or
 // read straight from a constant or a variable's record.
 enum class RightOperand : std::uint8_t { Stack, Constant, Variable };
@@ -45,7 +48,7 @@ struct Operation {
   OperationKind kind;
   Operator op;          // an Infix's operator
   RightOperand right;   // an Infix's right operand
-  std::uint32_t index;  // a constant's or record's index, a function's kind
+  std::uint32_t index;  // a constant's or record's index, a function's kind, a host function's place
 
   // The record read by a PushVariable or by an infix operation on a variable.
   bool ReadsVariable() const noexcept {
@@ -65,12 +68,14 @@ constexpr operation::Code InfixCode(Operator op, RightOperand right) noexcept {
 
 constexpr operation::Code CodeOf(std::uint32_t word) noexcept { return static_cast<operation::Code>(word & 0xFF); }
 
-constexpr Operation Decode(std::uint32_t word) noexcept {
+// Inline everywhere: every back end decodes each operation in its loop.
+[[gnu::always_inline]] constexpr Operation Decode(std::uint32_t word) noexcept {
   const unsigned code = CodeOf(word);
   const std::uint32_t index = word >> operation::OperandShift;
   if (code < operation::Add) {
     return {static_cast<OperationKind>(code), Operator::Add, RightOperand::Stack, index};
   }
+  if (code == operation::CallHost) return {OperationKind::CallHost, Operator::Add, RightOperand::Stack, index};
   const unsigned infix = code - operation::Add;
   return {OperationKind::Infix, static_cast<Operator>(infix / 3), static_cast<RightOperand>(infix % 3), index};
 }
@@ -95,6 +100,8 @@ static_assert([] {
   }
   return Decode(Encode(o::Function, 'S')).kind == OperationKind::Function &&
          Decode(Encode(o::Malformed, 0)).kind == OperationKind::Malformed &&
+         Decode(Encode(o::CallHost, 127)).kind == OperationKind::CallHost &&
+         Decode(Encode(o::CallHost, 127)).index == 127 && CodeOf(Encode(o::CallHost, 5)) == o::PowerV + 1 &&
          Decode(Encode(o::PushVariable, o::LargestOperand)).index == o::LargestOperand;
 }(), "the infix codes follow the operators' order, each in its three forms; Decode reads what Encode wrote");
 
@@ -105,13 +112,14 @@ struct ProgramShape {
   // back end run the operations (else the text is evaluated).
   bool runnable = false;
   std::size_t deepest = 1;  // the deepest stack of numbers, at least 1
-  bool calls = false;       // it calls a function: a built-in but SQRT and ABS, "%" or "^"
+  bool calls = false;       // it calls a function: a built-in but SQRT and ABS, "%", "^" or the host's
 };
 
 // Whether running a program that performs function calls out of line:
 // SQRT and ABS are single instructions wherever the program runs.
 constexpr bool CallsOut(const Operation& operation) noexcept {
   if (operation.kind == OperationKind::Function) return operation.index != 'Q' && operation.index != 'A';
+  if (operation.kind == OperationKind::CallHost) return true;
   return operation.kind == OperationKind::Infix &&
          (operation.op == Operator::Remainder || operation.op == Operator::Power);
 }
@@ -136,6 +144,17 @@ struct RecordedProgram {
   const unsigned char* VariableBytes(std::uint32_t record) const noexcept {
     assert(static_cast<int>(record) < table.GetCount());
     return table.NumberBytes(static_cast<int>(record));
+  }
+  // The host's function at place: its callback and pointer, which stay what
+  // they are while the table keeps its generation (defining or removing a
+  // function changes it).
+  HostCallback HostCall(std::uint32_t place) const noexcept {
+    assert(place < table.Functions().Count());
+    return table.Functions().CallbackAt(place);
+  }
+  void* HostUser(std::uint32_t place) const noexcept {
+    assert(place < table.Functions().Count());
+    return table.Functions().UserAt(place);
   }
 };
 

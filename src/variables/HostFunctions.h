@@ -38,11 +38,9 @@ class HostFunctions {
   // Forgets the function named key; false when there is none. Every later
   // function moves down one place.
   bool Remove(const NormalisedKey& key) noexcept;
-  // Calls the function at place with y: its code, and its value in value.
-  int Call(std::size_t place, double y, double& value) const noexcept {
-    const Entry& entry = entries_[place];
-    return entry.call(entry.user, y, &value);
-  }
+  // The callback and pointer of the function at place (place < Count()).
+  HostCallback CallbackAt(std::size_t place) const noexcept { return entries_[place].call; }
+  void* UserAt(std::size_t place) const noexcept { return entries_[place].user; }
   void Release() noexcept;
 
  private:

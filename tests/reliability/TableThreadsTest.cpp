@@ -55,11 +55,15 @@ void Work(Worker& worker, int id) {
 
     exprcalc_expr* prepared = nullptr;
     Check(worker, exprcalc_table_prepare(t, "@X*@Y-1", &prepared) == 0);
+    exprcalc_expr* scaled = nullptr;  // its function called from steps, then machine code
+    Check(worker, exprcalc_table_prepare(t, "SCALE(@X)-@Y", &scaled) == 0);
     int xIndex = exprcalc_table_index_of(t, "@X", nullptr);
     for (int run = 0; run < PreparedRuns; ++run) {
       Check(worker, exprcalc_table_set_double(t, xIndex, run) == xIndex);
       Check(worker, exprcalc_evaluate(prepared, &value) == 0 && value == run * id - 1.0);
+      Check(worker, exprcalc_evaluate(scaled, &value) == 0 && value == run * worker.factor - id);
     }
+    exprcalc_release(scaled);
     const double column[] = {1.0, 2.0, 3.0};
     const double* columns[] = {column};
     double results[3] = {};
@@ -74,7 +78,7 @@ void Work(Worker& worker, int id) {
     Check(worker, exprcalc_table_count(t) == 2);
     if (round % 10 == 9) Check(worker, exprcalc_table_clear(t) == 0);
   }
-  Check(worker, worker.calls == Rounds);
+  Check(worker, worker.calls == Rounds * (1 + PreparedRuns));
 }
 
 TEST(TableThreads, EachThreadOnItsOwnTableNeedsNoLock) {

@@ -189,13 +189,16 @@ TEST_F(Tables, CreateReportsMemoryRunningOut) {
 }
 
 // The host's function counts its calls and fails on request: 0 doubles, 1-3
-// and 7 are returned as codes for arguments 1001-1003 and 1007.
+// and 7 are returned as codes for arguments 1001-1003 and 1007, -1 for
+// -1000; for 1000 it returns 0 without writing the value.
 struct Calls {
   int count = 0;
 };
 int Twice(void* user, double argument, double* result) {
   if (user != nullptr) ++static_cast<Calls*>(user)->count;
   if (argument > 1000.0) return static_cast<int>(argument - 1000.0);
+  if (argument == -1000.0) return -1;
+  if (argument == 1000.0) return 0;  // leaves the value as it was handed over
   *result = 2.0 * argument;
   return 0;
 }
@@ -229,33 +232,59 @@ TEST_F(Tables, HostFunctionsReadAsBuiltInsInEveryEvaluation) {
     }
     exprcalc_release(expr);
   }
-  // A prepared expression that applies one runs its text, and says so.
-  exprcalc_expr* text = nullptr;
-  ASSERT_EQ(exprcalc_table_prepare(own.table, "TWICE(@X)", &text), EXPRCALC_OK);
-  int why = -1;
-  EXPECT_EQ(exprcalc_code_form(text, &why), EXPRCALC_FORM_TEXT);
-  EXPECT_EQ(why, EXPRCALC_CODE_NOT_PREPARED);
-  exprcalc_release(text);
+  // Prepared, it runs as steps, then as machine code where the process may
+  // have it: the same values and codes in each, and a repeated application
+  // is called each time (machine code computes other repeats once).
+  const struct {
+    const char* text;
+    int code;
+    double value;
+    int calls;
+  } prepared[] = {
+      {"TWICE(3)+1", 0, 7.0, 1},
+      {"TWICE(3)+TWICE(3)/TWICE(3)+TWICE(1000)", 0, 7.0, 4},  // TWICE(1000) writes no value: 0
+      {"TWICE(3)+TWICE(1002)*0", EXPRCALC_DOMAIN_ERROR, 0.0, 2},
+      {"2^TWICE(1007)", EXPRCALC_FUNCTION_FAILED, 0.0, 1},
+      {"1/TWICE(-1000)", EXPRCALC_FUNCTION_FAILED, 0.0, 1},
+  };
+  const bool compiles = exprcalc_code_form(nullptr, nullptr) == EXPRCALC_FORM_MACHINE_CODE;
+  for (const auto& row : prepared) {
+    exprcalc_expr* expr = nullptr;
+    ASSERT_EQ(exprcalc_table_prepare(own.table, row.text, &expr), EXPRCALC_OK);
+    int why = -1;
+    EXPECT_EQ(exprcalc_code_form(expr, &why), EXPRCALC_FORM_STEPS) << row.text;
+    for (int run = 0; run < 1100; ++run) {  // past the runs after which a program compiles
+      calls.count = 0;
+      value = 1.0;
+      ASSERT_EQ(exprcalc_evaluate(expr, &value), row.code) << row.text << ", run " << run;
+      ASSERT_EQ(Bits(value), Bits(row.value)) << row.text << ", run " << run;
+      ASSERT_EQ(calls.count, row.calls) << row.text << ", run " << run;
+    }
+    EXPECT_EQ(exprcalc_code_form(expr, &why), compiles ? EXPRCALC_FORM_MACHINE_CODE : EXPRCALC_FORM_STEPS);
+    exprcalc_release(expr);
+  }
   // Once per application: a repeated call is made each time it appears.
   calls.count = 0;
   ASSERT_EQ(exprcalc_table_evaluate(own.table, "TWICE(@X)+TWICE(@X)", &value), 0);
   EXPECT_EQ(calls.count, 2);
 
-  // Columns: each row applies it once per appearance.
+  // Columns: each row applies it once per appearance, and a row that failed
+  // before an application does not call it (1/0 below).
   exprcalc_expr* expr = nullptr;
-  ASSERT_EQ(exprcalc_table_prepare(own.table, "TWICE(@X)+1", &expr), EXPRCALC_OK);
+  ASSERT_EQ(exprcalc_table_prepare(own.table, "TWICE(@X)+1/@X+TWICE(3)", &expr), EXPRCALC_OK);
   const int index = 0;
-  const double column[] = {1.0, 2.5, 1003.0, -4.0};
+  const double column[] = {1.0, 2.0, 1003.0, -4.0, 0.0};
   const double* columns[] = {column};
-  double results[4] = {};
-  int codes[4] = {};
+  double results[5] = {};
+  int codes[5] = {};
   calls.count = 0;
-  EXPECT_EQ(exprcalc_evaluate_columns(expr, 4, 1, &index, columns, results, codes), 3);
-  EXPECT_EQ(calls.count, 4);
-  EXPECT_EQ(results[0], 3.0);
-  EXPECT_EQ(results[1], 6.0);
+  EXPECT_EQ(exprcalc_evaluate_columns(expr, 5, 1, &index, columns, results, codes), 3);
+  EXPECT_EQ(calls.count, 2 + 2 + 1 + 2 + 1);
+  EXPECT_EQ(results[0], 9.0);
+  EXPECT_EQ(results[1], 10.5);
   EXPECT_EQ(codes[2], 3);
-  EXPECT_EQ(results[3], -7.0);
+  EXPECT_EQ(results[3], -2.25);
+  EXPECT_EQ(codes[4], EXPRCALC_DIVISION_BY_ZERO);
   exprcalc_release(expr);
 
   // The process table knows nothing of it: reading stops at the name.
