@@ -161,4 +161,9 @@ struct exprcalc_expr {
 
 namespace exprcalc {
 using Program = ::exprcalc_expr;
+
+// Runs the recorded operations one by one on a stack of numbers: the very
+// operations, in their order, with the functions the steps call. A program
+// runs them until its steps are compiled (ProgramRunner.cpp).
+Outcome RunRecorded(const RecordedProgram& recorded) noexcept;
 }  // namespace exprcalc

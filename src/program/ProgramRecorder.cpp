@@ -86,14 +86,15 @@ class ProgramRecorder {
   }
 
   // Only a malformed stretch can fail here: the recorder's arithmetic never does.
-  void Failed(const Failure&) noexcept { Emit(operation::Malformed, 0, 0); }
+  // The parse ends here, or in Finished.
+  void Failed(const Failure&) noexcept {
+    Emit(operation::Malformed, 0, 0);
+    Conclude();
+  }
 
   void Finished(const EvalStack& stack) noexcept {
     program_.resultSlot_ = LowestOperand(stack);
-    Commit();
-    ProgramShape& shape = program_.shape_;
-    shape.runnable = !broken_ && (program_.resultSlot_ == NoOperand || program_.resultSlot_ < depth_);
-    shape.deepest = deepest_ == 0 ? 1 : deepest_;
+    Conclude();
   }
 
  private:
@@ -126,6 +127,13 @@ class ProgramRecorder {
   }
   void Commit() noexcept {
     if (!ended_ && depth_ > deepest_) deepest_ = depth_;
+  }
+  // The result slot must be on the stack at the end.
+  void Conclude() noexcept {
+    Commit();
+    ProgramShape& shape = program_.shape_;
+    shape.runnable = !broken_ && (program_.resultSlot_ == NoOperand || program_.resultSlot_ < depth_);
+    shape.deepest = deepest_ == 0 ? 1 : deepest_;
   }
 
   // True when the back-th operation from the end is code: for a push, the

@@ -10,15 +10,11 @@
 #include "native/NativeCompiler.h"
 #include "program/Program.h"
 
-namespace {
-
 using exprcalc::Operation;
 using exprcalc::OperationKind;
 using exprcalc::Outcome;
 
-// The recorded operations run one by one on a stack of numbers: the very
-// operations, in their order, with the functions the steps call.
-Outcome RunRecorded(const exprcalc::RecordedProgram& recorded) noexcept {
+Outcome exprcalc::RunRecorded(const RecordedProgram& recorded) noexcept {
   double stack[exprcalc::Program::MostNumbers];
   std::size_t depth = 0;
   for (std::size_t i = 0; i < recorded.count; ++i) {
@@ -59,8 +55,6 @@ Outcome RunRecorded(const exprcalc::RecordedProgram& recorded) noexcept {
   return {exprcalc::Ok, recorded.resultSlot == exprcalc::NoOperand ? 0.0 : stack[recorded.resultSlot]};
 }
 
-}  // namespace
-
 const exprcalc::Step* exprcalc_expr::StepsWhenDue(const VariableTable& table) const noexcept {
   // Counting down as the machine code's compile does: a count lost to a race
   // only delays it, and only the thread that first claims it compiles.
@@ -92,7 +86,7 @@ exprcalc::ResultCode exprcalc_expr::RunOther(const VariableTable& table, double&
     }
   }
   const exprcalc::Step* steps = StepsWhenDue(table);
-  const Outcome outcome = steps == nullptr          ? RunRecorded(Recording(table))
+  const Outcome outcome = steps == nullptr          ? exprcalc::RunRecorded(Recording(table))
                           : slotCount_ > SmallFrame ? RunSteps<MostNumbers>(steps)
                                                     : RunSteps<SmallFrame>(steps);
   value = outcome.value;

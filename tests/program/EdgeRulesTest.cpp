@@ -2,9 +2,9 @@
 // over every pair of edge values (the divisor and logarithm threshold and
 // its neighbours, the unit bounds of the inverse sine and cosine, zeros of
 // both signs, the ends of 32-bit truncation, infinities, NaNs of both signs
-// and with payloads) as a text (ParseString), as steps, as machine code and
-// as columns, and every back end must give the text's code and value, bit
-// for bit.
+// and with payloads) as a text (ParseString), as the recorded operations, as
+// steps, as machine code and as columns, and every back end must give the
+// text's code and value, bit for bit.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -100,6 +100,8 @@ class EdgeRules : public ::testing::Test {
         Result text_result{};
         text_result.code = ParseString(text, &text_result.value);
         expected.push_back(text_result);
+        const exprcalc::Outcome operations = exprcalc::RunRecorded(recorded);
+        Check(text, "recorded operations", a, b, text_result, {operations.code, operations.value});
         Check(text, "steps", a, b, text_result, Steps(recorded));
         if (native.run != nullptr) {
           Result code{};
