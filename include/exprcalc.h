@@ -405,7 +405,10 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_prepare(const char *text, exprcalc_expr 
  * of memory where the text fits in 256 bytes. A null handle, and any handle
  * value below 65536, evaluates as the empty text (0 and 0.0); a handle that
  * was released must not be used again (it is freed memory).
- * The prepared operations run as steps first. On x86-64 Linux, once a
+ * The first two evaluations run the prepared operations one by one; the
+ * third compiles them into steps (in room the handle keeps for them, for a
+ * text of up to 256 bytes; a longer text's steps are compiled when it is
+ * prepared), which later evaluations run. On x86-64 Linux, once a
  * handle has been evaluated 1,024 times while the table keeps its shape, that
  * evaluation compiles its operations (up to 256 of them) into machine code,
  * which later evaluations call; the code lives in memory taken from the
@@ -459,7 +462,7 @@ EXPRCALC_API int EXPRCALC_CALL exprcalc_evaluate_columns(const exprcalc_expr *ex
 
 /* Why a prepared expression does not run machine code (exprcalc_code_form). */
 #define EXPRCALC_CODE_RUNS 0           /* it does (or, asked of the process, new ones may) */
-#define EXPRCALC_CODE_NOT_YET 1        /* steps until 1,024 evaluations show that compiling pays */
+#define EXPRCALC_CODE_NOT_YET 1        /* not until 1,024 evaluations show that compiling pays */
 #define EXPRCALC_CODE_TURNED_OFF 2     /* EXPRCALC_MACHINE_CODE=off in the environment */
 #define EXPRCALC_CODE_PLATFORM 3       /* no native compiler here (only x86-64 Linux has one) */
 #define EXPRCALC_CODE_MDWE 4           /* the process refuses executable memory (PR_SET_MDWE) */

@@ -61,7 +61,8 @@ class ProgramRecorder {
   }
 
   Outcome Infix(double, TokenKind op, double) noexcept {
-    if (LastIs(operation::PushConstant, 1) && LastIs(operation::PushConstant, 2)) {
+    const bool constant = LastIs(operation::PushConstant, 1);
+    if (constant && LastIs(operation::PushConstant, 2)) {
       const Outcome folded = ApplyInfix(program_.constants_[OperandOf(2)], op, program_.constants_[OperandOf(1)]);
       if (folded.code == Ok) {
         program_.constants_[OperandOf(2)] = folded.value;
@@ -73,8 +74,8 @@ class ProgramRecorder {
     }
     // A right operand that is one constant or variable is read by the operation itself.
     const Operator infix = OperatorOfSymbol(op);
-    if (LastIs(operation::PushConstant, 1) || LastIs(operation::PushVariable, 1)) {
-      const RightOperand right = LastIs(operation::PushConstant, 1) ? RightOperand::Constant : RightOperand::Variable;
+    if (constant || LastIs(operation::PushVariable, 1)) {
+      const RightOperand right = constant ? RightOperand::Constant : RightOperand::Variable;
       const std::uint32_t operand = OperandOf(1);
       --program_.operationCount_;
       --depth_;
@@ -85,8 +86,8 @@ class ProgramRecorder {
     return {Ok, 0.0};
   }
 
-  // Only a malformed stretch can fail here: the recorder's arithmetic never does.
-  // The parse ends here, or in Finished.
+  // Only a malformed stretch can fail here: the recorder's arithmetic never
+  // does. The parse ends here, or in Finished.
   void Failed(const Failure&) noexcept {
     Emit(operation::Malformed, 0, 0);
     Conclude();
@@ -113,14 +114,13 @@ class ProgramRecorder {
   // last one recorded.
   void Emit(operation::Code code, std::uint32_t operand, int depthChange) noexcept {
     if (operand > operation::LargestOperand) program_.usable_ = false;
-    program_.operations_[program_.operationCount_++] = Encode(code, operand);
+    const std::uint32_t word = Encode(code, operand);
+    program_.operations_[program_.operationCount_++] = word;
     if (!ended_) {
       Commit();
-      const Operation operation = Decode(Encode(code, operand));
-      const bool push = depthChange > 0 || operation.kind == OperationKind::Malformed;
-      if (!push && depth_ < (depthChange < 0 ? 2u : 1u)) broken_ = true;
-      program_.shape_.calls = program_.shape_.calls || CallsOut(operation);
-      ended_ = operation.kind == OperationKind::Malformed;
+      ended_ = code == operation::Malformed;
+      if (depthChange <= 0 && !ended_ && depth_ < (depthChange < 0 ? 2u : 1u)) broken_ = true;
+      if (CallsOut(Decode(word))) program_.shape_.calls = true;
     }
     depth_ = static_cast<std::size_t>(static_cast<long long>(depth_) + depthChange);
     if (depth_ > Program::MostNumbers) program_.usable_ = false;
