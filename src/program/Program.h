@@ -135,6 +135,12 @@ struct exprcalc_expr {
     return std::atomic_ref<exprcalc::Step*>(steps_).load(std::memory_order_acquire);
   }
   exprcalc::Step* stepRoom_ = nullptr;  // the room the block keeps for the steps, if any
+  // What the text gave when it was prepared, which a run before the steps
+  // gives while the table has had no store since (none: it calls a host's
+  // function, which every run must call).
+  exprcalc::Outcome keptOutcome_{exprcalc::Ok, 0.0};
+  std::uint64_t keptWrites_ = 0;
+  bool outcomeKept_ = true;
   mutable std::size_t stepCount_ = 0;
   mutable std::size_t slotCount_ = 0;  // the deepest stack of numbers
   // Runs left until the one that compiles the steps, that one included;

@@ -37,40 +37,40 @@ class ProgramRecorder {
     }
   }
 
-  Outcome Prefix(TokenKind k, double) noexcept {
-    if (k == '+') return {Ok, 0.0};  // the operand as it is
+  // Each operation's value is worked out too, with the values the table
+  // holds now, so that the program keeps what its text gives now: a failure
+  // is kept and the parse goes on (its course never depends on the values).
+  Outcome Prefix(TokenKind k, double y) noexcept {
+    if (k == '+') return {Ok, y};  // the operand as it is
     // A function of the host's own is called each time the program runs,
-    // never folded: an application is one call.
+    // never folded, and not while preparing: an application is one call.
     if (IsHostKind(k)) {
       Emit(operation::CallHost, static_cast<std::uint32_t>(k - FirstHostKind), 0);
+      program_.outcomeKept_ = false;
       return {Ok, 0.0};
     }
-    if (LastIs(operation::PushConstant, 1)) {
-      const Outcome folded = ApplyPrefix(k, program_.constants_[OperandOf(1)]);
-      if (folded.code == Ok) {
-        program_.constants_[OperandOf(1)] = folded.value;
-        return {Ok, 0.0};
-      }
+    const Outcome outcome = ApplyPrefix(k, y);
+    if (LastIs(operation::PushConstant, 1) && outcome.code == Ok) {  // y is that constant
+      program_.constants_[OperandOf(1)] = outcome.value;
+      return outcome;
     }
     if (k == '-') {
       Emit(operation::Negate, 0, 0);
     } else {
       Emit(operation::Function, k, 0);
     }
-    return {Ok, 0.0};
+    return Kept(outcome);
   }
 
-  Outcome Infix(double, TokenKind op, double) noexcept {
+  Outcome Infix(double a, TokenKind op, double b) noexcept {
+    const Outcome outcome = ApplyInfix(a, op, b);
     const bool constant = LastIs(operation::PushConstant, 1);
-    if (constant && LastIs(operation::PushConstant, 2)) {
-      const Outcome folded = ApplyInfix(program_.constants_[OperandOf(2)], op, program_.constants_[OperandOf(1)]);
-      if (folded.code == Ok) {
-        program_.constants_[OperandOf(2)] = folded.value;
-        --program_.constantCount_;  // the right operand's, the last one added
-        --program_.operationCount_;
-        --depth_;
-        return {Ok, 0.0};
-      }
+    if (constant && LastIs(operation::PushConstant, 2) && outcome.code == Ok) {  // a and b are those constants
+      program_.constants_[OperandOf(2)] = outcome.value;
+      --program_.constantCount_;  // the right operand's, the last one added
+      --program_.operationCount_;
+      --depth_;
+      return outcome;
     }
     // A right operand that is one constant or variable is read by the operation itself.
     const Operator infix = OperatorOfSymbol(op);
@@ -83,13 +83,14 @@ class ProgramRecorder {
     } else {
       Emit(InfixCode(infix, RightOperand::Stack), 0, -1);
     }
-    return {Ok, 0.0};
+    return Kept(outcome);
   }
 
   // Only a malformed stretch can fail here: the recorder's arithmetic never
   // does. The parse ends here, or in Finished.
-  void Failed(const Failure&) noexcept {
+  void Failed(const Failure& failure) noexcept {
     Emit(operation::Malformed, 0, 0);
+    Kept({failure.code, 0.0});
     Conclude();
   }
 
@@ -99,6 +100,12 @@ class ProgramRecorder {
   }
 
  private:
+  // The first failure is the text's outcome; the parse goes on with the value 0.0.
+  Outcome Kept(Outcome outcome) noexcept {
+    if (outcome.code != Ok && program_.keptOutcome_.code == Ok) program_.keptOutcome_ = {outcome.code, 0.0};
+    return {Ok, outcome.value};
+  }
+
   void PushConstant(double value) noexcept {
     program_.constants_[program_.constantCount_] = value;
     Emit(operation::PushConstant, static_cast<std::uint32_t>(program_.constantCount_++), +1);
@@ -239,8 +246,11 @@ bool exprcalc_expr::Record(std::string_view text, const VariableTable& table) no
   }
   TokenReader input(text, table);
   ProgramRecorder recorder(*this);
-  double ignored = 0.0;
-  if (Parse(text, input, ignored, recorder) == OutOfMemory) return false;
+  double value = 0.0;
+  const ResultCode code = Parse(text, input, value, recorder);
+  if (code == OutOfMemory) return false;
+  if (keptOutcome_.code == Ok) keptOutcome_ = {code, code == Ok ? value : 0.0};
+  keptWrites_ = table.Writes();
   if (!shape_.runnable) usable_ = false;
   if (usable_) {
     quickGeneration_ = generation_;

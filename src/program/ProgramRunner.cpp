@@ -86,6 +86,10 @@ exprcalc::ResultCode exprcalc_expr::RunOther(const VariableTable& table, double&
     }
   }
   const exprcalc::Step* steps = StepsWhenDue(table);
+  if (steps == nullptr && outcomeKept_ && table.Writes() == keptWrites_) {
+    value = keptOutcome_.value;
+    return keptOutcome_.code;
+  }
   const Outcome outcome = steps == nullptr          ? exprcalc::RunRecorded(Recording(table))
                           : slotCount_ > SmallFrame ? RunSteps<MostNumbers>(steps)
                                                     : RunSteps<SmallFrame>(steps);

@@ -65,6 +65,7 @@ int VariableTable::RemoveByKey(std::string_view name) noexcept {
 int VariableTable::Store(std::string_view name, unsigned char type, unsigned char*& slot) noexcept {
   NormalisedKey key = NormaliseKey(name);
   const std::int32_t found = FindSlot(key);
+  ++writes_;
   if (found >= 0) {
     slot = SlotBytes(found);
     if (record::TypeOf(slot) != type) ++generation_;

@@ -41,6 +41,9 @@ class VariableTable {
   // an existing number record leaves it alone, so what a text reads (which
   // names exist, at which index, of which type) holds while it is unchanged.
   std::uint64_t Generation() const noexcept { return generation_; }
+  // Counts the stores into records: while it and the generation hold, every
+  // text reads the values it read before.
+  std::uint64_t Writes() const noexcept { return writes_; }
   // Where programs prepared under this table put their machine code: each
   // table has its own, which locks itself, so compiling never writes the
   // variables (CodeSpace.h).
@@ -66,6 +69,7 @@ class VariableTable {
   // Inline: a host may store a value before every evaluation.
   int SetDouble(int index, double value) noexcept {
     if (!InRange(index) || record::TypeOf(RecordAt(index)) != record::NumberType) return NotFound;
+    ++writes_;
     record::WriteNumber(RecordAt(index), value);
     return index;
   }
@@ -134,6 +138,7 @@ class VariableTable {
   int count_ = 0;
   unsigned char* records_ = nullptr;
   std::uint64_t generation_ = 0;
+  std::uint64_t writes_ = 0;
   KeyIndex keys_;
   RecordOrder order_;
   mutable CodeSpace code_;

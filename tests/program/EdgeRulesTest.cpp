@@ -91,6 +91,7 @@ class EdgeRules : public ::testing::Test {
     const exprcalc::NativeCode native = exprcalc::CompileNative(recorded, table.Code());
     std::vector<double> as, bs;
     std::vector<Result> expected;
+    exprcalc_expr* previous = nullptr;
     for (double a : Edges) {
       for (double b : Edges) {
         as.push_back(a);
@@ -102,6 +103,12 @@ class EdgeRules : public ::testing::Test {
         expected.push_back(text_result);
         const exprcalc::Outcome operations = exprcalc::RunRecorded(recorded);
         Check(text, "recorded operations", a, b, text_result, {operations.code, operations.value});
+        // A handle's first run gives what its text gave when it was prepared;
+        // the one prepared under the pair before has seen two stores since.
+        if (previous != nullptr) Check(text, "handle of the pair before", a, b, text_result, Run(previous));
+        exprcalc_release(previous);
+        ASSERT_EQ(exprcalc_prepare(text, &previous), EXPRCALC_OK);
+        Check(text, "fresh handle", a, b, text_result, Run(previous));
         Check(text, "steps", a, b, text_result, Steps(recorded));
         if (native.run != nullptr) {
           Result code{};
@@ -110,6 +117,7 @@ class EdgeRules : public ::testing::Test {
         }
       }
     }
+    exprcalc_release(previous);
     const int indexes[] = {a_, b_};
     const double* const columns[] = {as.data(), bs.data()};
     std::vector<double> results(as.size());
@@ -118,6 +126,12 @@ class EdgeRules : public ::testing::Test {
     for (std::size_t r = 0; r < as.size(); ++r) Check(text, "columns", as[r], bs[r], expected[r], {codes[r], results[r]});
     exprcalc::CodeSpace::Release(native.region);
     exprcalc_release(expr);
+  }
+
+  static Result Run(const exprcalc_expr* expr) {
+    Result result{};
+    result.code = exprcalc_evaluate(expr, &result.value);
+    return result;
   }
 
   static void Check(const char* text, const char* way, double a, double b, Result expected, Result got) {
