@@ -80,8 +80,8 @@ class JudgingTracker : public PositionTracker {
   // it is never closed. That is a function or sign (SQRT(16 is 16), or an
   // infix operator that has no left operand (*(2 is 2). A "+" sign changes
   // nothing, applied or not.
-  void Finished(const EvalStack& stack) noexcept {
-    PositionTracker::Finished(stack);
+  void Finished(const EvalStack& stack, std::size_t value) noexcept {
+    PositionTracker::Finished(stack, value);
     std::size_t lowest = 1;
     while (lowest < stack.depth && stack.kind[lowest] != kind::Operand) ++lowest;
     for (std::size_t i = 1; i < lowest && lowest < stack.depth; ++i) {

@@ -40,7 +40,7 @@ class PositionTracker : public Arithmetic {
 
   // A "(" left on the stack above the value's operand (the lowest one), or
   // with no operand at all, means that what followed it is not in the value.
-  void Finished(const EvalStack& stack) noexcept {
+  void Finished(const EvalStack& stack, std::size_t) noexcept {
     bool operandBelow = false;
     for (std::size_t i = 1; i < stack.depth && !diagnosis_.unclosed; ++i) {
       if (stack.kind[i] == kind::Operand) operandBelow = true;

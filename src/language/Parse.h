@@ -182,8 +182,8 @@ class Parser {
   // The value is the lowest operand left on the stack.
   [[gnu::always_inline]] ResultCode Finish(double& result) noexcept {
     if (input_.OutOfMemory()) return OutOfMemory;
-    observer_.Finished(stack_);
     const std::size_t lowest = LowestOperand(stack_);
+    observer_.Finished(stack_, lowest);
     result = lowest == NoOperand ? 0.0 : stack_.operand[lowest];
     return Ok;
   }

@@ -38,9 +38,11 @@ struct Failure {
 //    parse's order. A reduction folds the entries from its first one upward
 //    into one operand that takes the first entry's number.
 //  - Failed(failure): the parse stops on a code; nothing follows it.
-//  - Finished(stack): the parse ended without a code (at the end marker, or
-//    at a token it cannot take); stack holds what is left: the bottom marker,
-//    operands and the terminals never reduced. Not called when memory ran out.
+//  - Finished(stack, value): the parse ended without a code (at the end
+//    marker, or at a token it cannot take); stack holds what is left: the
+//    bottom marker, operands and the terminals never reduced, and value is
+//    the index among its numbers of the value's (LowestOperand). Not called
+//    when memory ran out.
 template <typename Observer>
 concept ParseObserver = requires(Observer& observer, std::size_t entry, const Token& token, const TokenReader& input,
                                  TokenKind k, double y, const Failure& failure, const EvalStack& stack) {
@@ -49,7 +51,7 @@ concept ParseObserver = requires(Observer& observer, std::size_t entry, const To
   { observer.Prefix(k, y) } -> std::same_as<Outcome>;
   { observer.Infix(y, k, y) } -> std::same_as<Outcome>;
   { observer.Failed(failure) } -> std::same_as<void>;
-  { observer.Finished(stack) } -> std::same_as<void>;
+  { observer.Finished(stack, entry) } -> std::same_as<void>;
 };
 
 // The plain evaluation's observer: the arithmetic and nothing else.
@@ -57,7 +59,7 @@ struct Silent : Arithmetic {
   void Prepare(std::size_t) noexcept {}
   void Shifted(std::size_t, const Token&, const TokenReader&) noexcept {}
   void Failed(const Failure&) noexcept {}
-  void Finished(const EvalStack&) noexcept {}
+  void Finished(const EvalStack&, std::size_t) noexcept {}
 };
 static_assert(ParseObserver<Silent>);
 

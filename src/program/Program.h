@@ -17,7 +17,23 @@
 #include "variables/VariableTable.h"
 
 namespace exprcalc {
-class ProgramRecorder;
+// What recording a text gives besides its operations and constants.
+struct RecordedText {
+  std::size_t operationCount = 0;
+  std::size_t constantCount = 0;
+  std::size_t resultSlot = NoOperand;  // the numbers' index of the value, or NoOperand
+  ProgramShape shape{true, 1, false};
+  // The operations can run; else the text is evaluated (a shape not
+  // runnable, a stack too deep, an operand that cannot be encoded).
+  bool usable = true;
+  Outcome outcome{Ok, 0.0};  // what the text gives with the table's values of the moment
+  bool outcomeKept = true;   // false: it calls a host's function, which every run must call
+};
+
+// Records text under table into operations and constants, which have room
+// for text.size() + 2 of each; false when memory ran out (ProgramRecorder.cpp).
+bool RecordText(std::string_view text, const VariableTable& table, double* constants, std::uint32_t* operations,
+                RecordedText& recorded) noexcept;
 }  // namespace exprcalc
 
 // The handle that hosts hold (declared in exprcalc.h) is the program itself.
@@ -85,7 +101,6 @@ struct exprcalc_expr {
   static constexpr std::size_t SegmentSteps = 32;
 
  private:
-  friend class exprcalc::ProgramRecorder;
   exprcalc_expr() = default;
   using ResultCode = exprcalc::ResultCode;
   using VariableTable = exprcalc::VariableTable;
@@ -99,12 +114,19 @@ struct exprcalc_expr {
     }
     return outcome;
   }
-  // Preparing (ProgramRecorder.cpp): a short text on the stack first, a long
-  // one in place; where the parts lie in the block; the recording itself.
+  // Preparing (ProgramBlock.cpp): a short text on the stack first, a long
+  // one in place; where the parts lie in the block; taking in what the
+  // recording gave (ProgramRecorder.cpp).
   static exprcalc_expr* PrepareStaged(std::string_view text, const VariableTable& table) noexcept;
   static exprcalc_expr* PrepareInPlace(std::string_view text, const VariableTable& table) noexcept;
   void Place(std::size_t steps, std::size_t constants, std::size_t operations) noexcept;
-  bool Record(std::string_view text, const VariableTable& table) noexcept;
+  void Adopt(const exprcalc::RecordedText& recorded, std::string_view text, const VariableTable& table) noexcept;
+  // Whether runs follow the recorded operations, and compile them, while
+  // the table keeps its shape. The empty text is evaluated as text: it
+  // gives 0 and 0.0 at once.
+  static bool RunsOperations(const exprcalc::RecordedText& recorded, std::string_view text) noexcept {
+    return recorded.usable && !text.empty();
+  }
   // Compiles the recorded operations into steps and publishes them; false
   // when memory ran out (ProgramRecorder.cpp).
   bool BuildSteps(const VariableTable& table) const noexcept;
@@ -114,6 +136,7 @@ struct exprcalc_expr {
   // Out of line, every other case (ProgramRunner.cpp): the text, the
   // recorded operations, the steps, and the runs that compile.
   ResultCode RunOther(const VariableTable& table, double& value) const noexcept;
+  ResultCode RunLater(const VariableTable& table, double& value) const noexcept;
 
   const VariableTable* table_ = nullptr;
   exprcalc_table* owner_ = nullptr;

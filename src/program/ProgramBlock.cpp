@@ -51,6 +51,17 @@ bool BlockBytes(std::size_t steps, std::size_t constants, std::size_t operations
   return true;
 }
 
+// Copies count items. A short text's constants and operations are mostly a
+// few, which a loop copies for less than a call of memcpy costs.
+template <typename T>
+void CopyFew(T* to, const T* from, std::size_t count) noexcept {
+  if (count > 4) {
+    std::memcpy(to, from, count * sizeof(T));
+    return;
+  }
+  for (std::size_t i = 0; i < count; ++i) to[i] = from[i];
+}
+
 }  // namespace
 
 // [program][steps' room][constants][operations][text], each part aligned
@@ -77,19 +88,18 @@ exprcalc_expr* exprcalc_expr::PrepareStaged(std::string_view text, const Variabl
   using namespace exprcalc;
   double constants[MostOperations(StagedText)];
   std::uint32_t operations[MostOperations(StagedText)];
-  Program staged;
-  staged.constants_ = constants;
-  staged.operations_ = operations;
-  if (!staged.Record(text, table)) return nullptr;
-  const std::size_t steps = staged.untilSteps_ != 0 ? MostSteps(staged.operationCount_) : 0;
+  RecordedText recorded;
+  if (!RecordText(text, table, constants, operations, recorded)) return nullptr;
+  const std::size_t steps = RunsOperations(recorded, text) ? MostSteps(recorded.operationCount) : 0;
   std::size_t bytes = 0;
-  if (!BlockBytes(steps, staged.constantCount_, staged.operationCount_, text.size(), bytes)) return nullptr;
+  if (!BlockBytes(steps, recorded.constantCount, recorded.operationCount, text.size(), bytes)) return nullptr;
   void* block = Allocate(bytes);
   if (block == nullptr) return nullptr;
-  Program* program = new (block) Program(staged);
-  program->Place(steps, staged.constantCount_, staged.operationCount_);
-  std::memcpy(program->constants_, constants, staged.constantCount_ * sizeof(double));
-  std::memcpy(program->operations_, operations, staged.operationCount_ * sizeof(std::uint32_t));
+  Program* program = new (block) Program;
+  program->Place(steps, recorded.constantCount, recorded.operationCount);
+  program->Adopt(recorded, text, table);
+  CopyFew(program->constants_, constants, recorded.constantCount);
+  CopyFew(program->operations_, operations, recorded.operationCount);
   if (!text.empty()) std::memcpy(program->text_, text.data(), text.size());
   return program;
 }
@@ -106,7 +116,13 @@ exprcalc_expr* exprcalc_expr::PrepareInPlace(std::string_view text, const Variab
   Program* program = new (block) Program;
   program->Place(0, most, most);
   std::memcpy(program->text_, text.data(), text.size());
-  if (!program->Record(text, table) || (program->untilSteps_ != 0 && !program->BuildSteps(table))) {
+  RecordedText recorded;
+  if (!RecordText(text, table, program->constants_, program->operations_, recorded)) {
+    Release(program);
+    return nullptr;
+  }
+  program->Adopt(recorded, text, table);
+  if (program->untilSteps_ != 0 && !program->BuildSteps(table)) {
     Release(program);
     return nullptr;
   }

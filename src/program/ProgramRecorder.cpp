@@ -18,7 +18,11 @@ namespace exprcalc {
 
 class ProgramRecorder {
  public:
-  explicit ProgramRecorder(Program& program) noexcept : program_(program) {}
+  ProgramRecorder(double* constants, std::uint32_t* operations) noexcept
+      : constants_(constants), operations_(operations) {}
+
+  // What the recording gave, once the parse ended.
+  const RecordedText& Result() const noexcept { return result_; }
 
   void Prepare(std::size_t) noexcept {}
 
@@ -28,9 +32,10 @@ class ProgramRecorder {
     if (token.kind != kind::Number) return;
     const Resolution name = input.Resolved();
     if (name.kind == Resolution::Kind::NumberRecord) {
-      Emit(operation::PushVariable, static_cast<std::uint32_t>(name.record), +1);
+      Push(operation::PushVariable, static_cast<std::uint32_t>(name.record));
     } else {
-      PushConstant(token.value);
+      constants_[result_.constantCount] = token.value;
+      Push(operation::PushConstant, static_cast<std::uint32_t>(result_.constantCount++));
     }
   }
 
@@ -42,119 +47,118 @@ class ProgramRecorder {
     // A function of the host's own is called each time the program runs,
     // never folded, and not while preparing: an application is one call.
     if (IsHostKind(k)) {
-      Emit(operation::CallHost, static_cast<std::uint32_t>(k - FirstHostKind), 0);
-      program_.outcomeKept_ = false;
+      Apply(operation::CallHost, static_cast<std::uint32_t>(k - FirstHostKind), 1);
+      result_.shape.calls = true;
+      result_.outcomeKept = false;
       return {Ok, 0.0};
     }
     const Outcome outcome = ApplyPrefix(k, y);
     if (LastIs(operation::PushConstant, 1) && outcome.code == Ok) {  // y is that constant
-      program_.constants_[OperandOf(1)] = outcome.value;
+      constants_[OperandOf(1)] = outcome.value;
       return outcome;
     }
     if (k == '-') {
-      Emit(operation::Negate, 0, 0);
+      Apply(operation::Negate, 0, 1);
     } else {
-      Emit(operation::Function, k, 0);
+      Apply(operation::Function, k, 1);
+      if (k != 'Q' && k != 'A') result_.shape.calls = true;  // SQRT and ABS are single instructions
     }
     return Kept(outcome);
   }
 
-  Outcome Infix(double a, TokenKind op, double b) noexcept {
+  [[gnu::always_inline]] Outcome Infix(double a, TokenKind op, double b) noexcept {
     const Outcome outcome = ApplyInfix(a, op, b);
     const bool constant = LastIs(operation::PushConstant, 1);
     if (constant && LastIs(operation::PushConstant, 2) && outcome.code == Ok) {  // a and b are those constants
-      program_.constants_[OperandOf(2)] = outcome.value;
-      --program_.constantCount_;  // the right operand's, the last one added
-      --program_.operationCount_;
+      constants_[OperandOf(2)] = outcome.value;
+      --result_.constantCount;  // the right operand's, the last one added
+      --result_.operationCount;
       --depth_;
       return outcome;
     }
-    // A right operand that is one constant or variable is read by the operation itself.
     const Operator infix = OperatorOfSymbol(op);
+    if (infix == Operator::Remainder || infix == Operator::Power) result_.shape.calls = true;
+    // A right operand that is one constant or variable is read by the operation itself.
     if (constant || LastIs(operation::PushVariable, 1)) {
       const RightOperand right = constant ? RightOperand::Constant : RightOperand::Variable;
       const std::uint32_t operand = OperandOf(1);
-      --program_.operationCount_;
+      --result_.operationCount;
       --depth_;
-      Emit(InfixCode(infix, right), operand, 0);
+      Apply(InfixCode(infix, right), operand, 1);
     } else {
-      Emit(InfixCode(infix, RightOperand::Stack), 0, -1);
+      Apply(InfixCode(infix, RightOperand::Stack), 0, 2);
+      if (depth_ > 0) --depth_;
     }
     return Kept(outcome);
   }
 
   // Only a malformed stretch can fail here: the recorder's arithmetic never
-  // does. The parse ends here, or in Finished.
+  // does. It is the last operation, and the parse ends here, or in Finished.
   void Failed(const Failure& failure) noexcept {
-    Emit(operation::Malformed, 0, 0);
+    Keep();
+    operations_[result_.operationCount++] = Encode(operation::Malformed, 0);
     Kept({failure.code, 0.0});
     Conclude();
   }
 
-  void Finished(const EvalStack& stack) noexcept {
-    program_.resultSlot_ = LowestOperand(stack);
+  void Finished(const EvalStack&, std::size_t value) noexcept {
+    result_.resultSlot = value;
+    Keep();
     Conclude();
   }
 
  private:
   // The first failure is the text's outcome; the parse goes on with the value 0.0.
   Outcome Kept(Outcome outcome) noexcept {
-    if (outcome.code != Ok && program_.keptOutcome_.code == Ok) program_.keptOutcome_ = {outcome.code, 0.0};
+    if (outcome.code != Ok && result_.outcome.code == Ok) result_.outcome = {outcome.code, 0.0};
     return {Ok, outcome.value};
   }
 
-  void PushConstant(double value) noexcept {
-    program_.constants_[program_.constantCount_] = value;
-    Emit(operation::PushConstant, static_cast<std::uint32_t>(program_.constantCount_++), +1);
+  // The shape is measured as the operations are written. A push counts
+  // towards the deepest stack only once the next operation shows that it
+  // stays (an infix operation takes a pushed constant or variable in as its
+  // right operand, and a fold takes both constants back), so each operation
+  // first keeps the depth the one before it left.
+  void Keep() noexcept {
+    if (depth_ > deepest_) deepest_ = depth_;
   }
-
   // An operand beyond 24 bits cannot be encoded: the program is then not
   // used, and running it evaluates the text.
-  // The shape is measured here, as each operation is written: an operation
-  // must find its operands on the stack, and the stack's depth counts once
-  // the next operation shows that the push before it stays (an infix
-  // operation takes a pushed constant or variable in as its right operand,
-  // and a fold takes both constants back). A malformed operation is the
-  // last one recorded.
-  void Emit(operation::Code code, std::uint32_t operand, int depthChange) noexcept {
-    if (operand > operation::LargestOperand) program_.usable_ = false;
-    const std::uint32_t word = Encode(code, operand);
-    program_.operations_[program_.operationCount_++] = word;
-    if (!ended_) {
-      Commit();
-      ended_ = code == operation::Malformed;
-      if (depthChange <= 0 && !ended_ && depth_ < (depthChange < 0 ? 2u : 1u)) broken_ = true;
-      if (CallsOut(Decode(word))) program_.shape_.calls = true;
-    }
-    depth_ = static_cast<std::size_t>(static_cast<long long>(depth_) + depthChange);
-    if (depth_ > Program::MostNumbers) program_.usable_ = false;
+  void Push(operation::Code code, std::uint32_t operand) noexcept {
+    Keep();
+    if (operand > operation::LargestOperand) result_.usable = false;
+    operations_[result_.operationCount++] = Encode(code, operand);
+    ++depth_;
   }
-  void Commit() noexcept {
-    if (!ended_ && depth_ > deepest_) deepest_ = depth_;
+  // An operation on the top operands numbers (an infix one pops its right
+  // operand after): it must find them on the stack.
+  void Apply(operation::Code code, std::uint32_t operand, std::size_t operands) noexcept {
+    Keep();
+    if (depth_ < operands) broken_ = true;
+    operations_[result_.operationCount++] = Encode(code, operand);
   }
-  // The result slot must be on the stack at the end.
+  // The result slot must be on the stack at the end, and the stack no deeper than a program may use.
   void Conclude() noexcept {
-    Commit();
-    ProgramShape& shape = program_.shape_;
-    shape.runnable = !broken_ && (program_.resultSlot_ == NoOperand || program_.resultSlot_ < depth_);
-    shape.deepest = deepest_ == 0 ? 1 : deepest_;
+    result_.shape.runnable = !broken_ && (result_.resultSlot == NoOperand || result_.resultSlot < depth_);
+    result_.shape.deepest = deepest_ == 0 ? 1 : deepest_;
+    if (deepest_ > Program::MostNumbers || !result_.shape.runnable) result_.usable = false;
   }
 
   // True when the back-th operation from the end is code: for a push, the
   // back-th number from the top is then that constant or variable.
   bool LastIs(operation::Code code, std::size_t back) const noexcept {
-    return program_.operationCount_ >= back &&
-           CodeOf(program_.operations_[program_.operationCount_ - back]) == code;
+    return result_.operationCount >= back && CodeOf(operations_[result_.operationCount - back]) == code;
   }
   std::uint32_t OperandOf(std::size_t back) const noexcept {
-    return Decode(program_.operations_[program_.operationCount_ - back]).index;
+    return Decode(operations_[result_.operationCount - back]).index;
   }
 
-  Program& program_;
+  double* const constants_;
+  std::uint32_t* const operations_;
+  RecordedText result_;
   std::size_t depth_ = 0;
   std::size_t deepest_ = 0;
   bool broken_ = false;  // an operation without its operands
-  bool ended_ = false;   // a malformed operation was written
 };
 static_assert(ParseObserver<ProgramRecorder>);
 
@@ -178,32 +182,44 @@ std::uint32_t RunsBeforeCompile() noexcept {
 
 }  // namespace
 
-// Records the text into the program, and sets when its steps and machine
-// code are compiled; false when memory ran out.
-bool exprcalc_expr::Record(std::string_view text, const VariableTable& table) noexcept {
-  using namespace exprcalc;
-  generation_ = table.Generation();
-  table_ = &table;
-  length_ = text.size();
+bool exprcalc::RecordText(std::string_view text, const VariableTable& table, double* constants,
+                          std::uint32_t* operations, RecordedText& recorded) noexcept {
   if (text.empty()) {
-    resultSlot_ = NoOperand;
-    shape_ = ProgramShape{true, 1, false};
+    recorded = RecordedText{};
     return true;
   }
   TokenReader input(text, table);
-  ProgramRecorder recorder(*this);
+  ProgramRecorder recorder(constants, operations);
   double value = 0.0;
   const ResultCode code = Parse(text, input, value, recorder);
   if (code == OutOfMemory) return false;
-  if (keptOutcome_.code == Ok) keptOutcome_ = {code, code == Ok ? value : 0.0};
+  recorded = recorder.Result();
+  if (recorded.outcome.code == Ok) recorded.outcome = {code, code == Ok ? value : 0.0};
+  return true;
+}
+
+// Takes what recording its text gave, and sets when its steps and machine
+// code are compiled.
+void exprcalc_expr::Adopt(const exprcalc::RecordedText& recorded, std::string_view text,
+                          const VariableTable& table) noexcept {
+  using namespace exprcalc;
+  table_ = &table;
+  generation_ = table.Generation();
+  length_ = text.size();
+  usable_ = recorded.usable;
+  resultSlot_ = recorded.resultSlot;
+  shape_ = recorded.shape;
+  operationCount_ = recorded.operationCount;
+  constantCount_ = recorded.constantCount;
+  keptOutcome_ = recorded.outcome;
+  outcomeKept_ = recorded.outcomeKept;
   keptWrites_ = table.Writes();
-  if (!shape_.runnable) usable_ = false;
-  if (usable_) {
+  if (RunsOperations(recorded, text)) {
     quickGeneration_ = generation_;
     untilSteps_ = StepsAfter + 1;
-    const CodeDenial why = NativeDenial(operationCount_);
-    nativeWhy_ = static_cast<int>(why == CodeDenial::None ? CodeDenial::NotYet : why);
-    untilCompile_ = why == CodeDenial::None ? RunsBeforeCompile() : 0;
+    // Whether the host and the program allow machine code is asked when it
+    // is due (and by Form), not here: most programs never get that far.
+    nativeWhy_ = static_cast<int>(CodeDenial::NotYet);
+    untilCompile_ = RunsBeforeCompile();
   }
-  return true;
 }

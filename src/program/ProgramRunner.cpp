@@ -68,6 +68,23 @@ const exprcalc::Step* exprcalc_expr::StepsWhenDue(const VariableTable& table) co
 }
 
 exprcalc::ResultCode exprcalc_expr::RunOther(const VariableTable& table, double& value) const noexcept {
+  // The first runs, while no store was made since preparing, give what
+  // preparing worked out; they only count themselves towards the compiles.
+  std::atomic_ref<std::uint32_t> untilSteps(untilSteps_);
+  std::atomic_ref<std::uint32_t> untilCompile(untilCompile_);
+  const std::uint32_t stepsLeft = untilSteps.load(std::memory_order_relaxed);
+  const std::uint32_t compileLeft = untilCompile.load(std::memory_order_relaxed);
+  if (stepsLeft > 1 && compileLeft > 1 && outcomeKept_ && table.Writes() == keptWrites_ &&
+      table.Generation() == quickGeneration_) [[likely]] {
+    untilSteps.store(stepsLeft - 1, std::memory_order_relaxed);
+    untilCompile.store(compileLeft - 1, std::memory_order_relaxed);
+    value = keptOutcome_.value;
+    return keptOutcome_.code;
+  }
+  return RunLater(table, value);
+}
+
+exprcalc::ResultCode exprcalc_expr::RunLater(const VariableTable& table, double& value) const noexcept {
   value = 0.0;
   if (table.Generation() != quickGeneration_) return exprcalc::Evaluate(Text(), table, value);
   if (const exprcalc::NativeFunction native = Native()) return native(&value);  // published meanwhile
@@ -75,7 +92,10 @@ exprcalc::ResultCode exprcalc_expr::RunOther(const VariableTable& table, double&
   if (const std::uint32_t left = pending.load(std::memory_order_relaxed); left != 0) [[unlikely]] {
     pending.store(left - 1, std::memory_order_relaxed);
     if (left == 1 && !std::atomic_ref<bool>(nativeTried_).exchange(true, std::memory_order_acq_rel)) {
-      const exprcalc::NativeCode code = exprcalc::CompileNative(Recording(table), table.Code());
+      const exprcalc::CodeDenial denial = exprcalc::NativeDenial(operationCount_);
+      const exprcalc::NativeCode code = denial == exprcalc::CodeDenial::None
+                                            ? exprcalc::CompileNative(Recording(table), table.Code())
+                                            : exprcalc::NativeCode{nullptr, nullptr, denial};
       if (code.run == nullptr) {
         std::atomic_ref<int>(nativeWhy_).store(static_cast<int>(code.why), std::memory_order_relaxed);
       } else {
@@ -107,10 +127,12 @@ int exprcalc_expr::Form(const VariableTable& table, int& why) const noexcept {
     return EXPRCALC_FORM_MACHINE_CODE;
   }
   why = std::atomic_ref<int>(nativeWhy_).load(std::memory_order_relaxed);
-  // Not tried yet: what the host allows now decides whether it ever will be.
+  // Not tried yet: its length and what the host allows now decide whether
+  // it ever will be.
   if (why == static_cast<int>(exprcalc::CodeDenial::NotYet)) {
-    const exprcalc::CodeDenial policy = exprcalc::CodePolicy();
-    if (policy != exprcalc::CodeDenial::None) why = static_cast<int>(policy);
+    exprcalc::CodeDenial denial = exprcalc::NativeDenial(operationCount_);
+    if (denial == exprcalc::CodeDenial::None) denial = exprcalc::CodePolicy();
+    if (denial != exprcalc::CodeDenial::None) why = static_cast<int>(denial);
   }
   return EXPRCALC_FORM_STEPS;
 }
