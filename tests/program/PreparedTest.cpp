@@ -391,6 +391,43 @@ TEST(Prepared, EachTableGivesBackItsCodeMemory) {
   }
   EXPECT_EQ(CodeMappings(), before);
 }
+
+// Whether a program may ever become machine code is told from the start, as
+// "not yet" or as the reason it never will, and a program with more
+// operations than the compiler takes stays steps, exact, past the compile's
+// count.
+TEST(Prepared, ReasonsAgainstMachineCodeHoldFromTheStart) {
+  if (EXPRCALC_FORM_MACHINE_CODE != exprcalc_code_form(nullptr, nullptr)) GTEST_SKIP() << "no machine code here";
+  FreeVariable();
+  EnterVarDouble("@A", 0.25);
+  std::string tooLong = "@A";
+  for (int i = 0; i < 100; ++i) tooLong += "*(@A+" + std::to_string(i) + ")";
+  const struct {
+    std::string text;
+    int why;
+  } rows[] = {{"@A*2+1", EXPRCALC_CODE_NOT_YET}, {"(@A+1)*(@A-1)", EXPRCALC_CODE_NOT_YET}, {tooLong, EXPRCALC_CODE_TOO_LONG}};
+  for (const auto& row : rows) {
+    exprcalc_expr* expr = nullptr;
+    ASSERT_EQ(exprcalc_prepare(row.text.c_str(), &expr), EXPRCALC_OK);
+    int why = -1;
+    EXPECT_EQ(exprcalc_code_form(expr, &why), EXPRCALC_FORM_STEPS) << row.text;
+    EXPECT_EQ(why, row.why) << row.text;
+    double value = 0.0;
+    double parsed = 0.0;
+    for (std::uint32_t run = 0; run <= exprcalc::Program::CompileAfter; ++run) exprcalc_evaluate(expr, &value);
+    ASSERT_EQ(ParseString(row.text.c_str(), &parsed), EXPRCALC_OK);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(parsed)) << row.text;
+    const int form = exprcalc_code_form(expr, &why);
+    if (row.why == EXPRCALC_CODE_TOO_LONG) {
+      EXPECT_EQ(form, EXPRCALC_FORM_STEPS);
+      EXPECT_EQ(why, EXPRCALC_CODE_TOO_LONG);
+    } else {
+      EXPECT_EQ(form, EXPRCALC_FORM_MACHINE_CODE) << row.text;
+    }
+    exprcalc_release(expr);
+  }
+  FreeVariable();
+}
 #endif
 
 // EXPRCALC_MACHINE_CODE=off (the PreparedAsSteps test) turns the machine code off for the process.
