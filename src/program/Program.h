@@ -21,6 +21,7 @@ namespace exprcalc {
 struct RecordedText {
   std::size_t operationCount = 0;
   std::size_t constantCount = 0;
+  std::size_t applied = 0;  // operations other than pushes: each gives at most one step
   std::size_t resultSlot = NoOperand;  // the numbers' index of the value, or NoOperand
   ProgramShape shape{true, 1, false};
   // The operations can run; else the text is evaluated (a shape not
@@ -130,13 +131,13 @@ struct exprcalc_expr {
   // Compiles the recorded operations into steps and publishes them; false
   // when memory ran out (ProgramRecorder.cpp).
   bool BuildSteps(const VariableTable& table) const noexcept;
+  std::size_t PushCount() const noexcept;
   // The steps once published, or null: the run that finds StepsAfter runs
   // of the recorded operations done compiles them first.
   const exprcalc::Step* StepsWhenDue(const VariableTable& table) const noexcept;
   // Out of line, every other case (ProgramRunner.cpp): the text, the
   // recorded operations, the steps, and the runs that compile.
   ResultCode RunOther(const VariableTable& table, double& value) const noexcept;
-  ResultCode RunLater(const VariableTable& table, double& value) const noexcept;
 
   const VariableTable* table_ = nullptr;
   exprcalc_table* owner_ = nullptr;

@@ -28,7 +28,7 @@ constexpr std::size_t StagedText = 256;
 // Room for the operations and constants of a text of n bytes: every token
 // takes a byte of text, so it gives at most n + 1 of each.
 constexpr std::size_t MostOperations(std::size_t n) noexcept { return n + 2; }
-// At most one step per operation, and an end per segment.
+// At most one step per operation (pushes give none), and an end per segment.
 constexpr std::size_t MostSteps(std::size_t operations) noexcept {
   return operations + operations / Program::SegmentSteps + 2;
 }
@@ -90,7 +90,7 @@ exprcalc_expr* exprcalc_expr::PrepareStaged(std::string_view text, const Variabl
   std::uint32_t operations[MostOperations(StagedText)];
   RecordedText recorded;
   if (!RecordText(text, table, constants, operations, recorded)) return nullptr;
-  const std::size_t steps = RunsOperations(recorded, text) ? MostSteps(recorded.operationCount) : 0;
+  const std::size_t steps = RunsOperations(recorded, text) ? MostSteps(recorded.applied) : 0;
   std::size_t bytes = 0;
   if (!BlockBytes(steps, recorded.constantCount, recorded.operationCount, text.size(), bytes)) return nullptr;
   void* block = Allocate(bytes);
@@ -130,6 +130,16 @@ exprcalc_expr* exprcalc_expr::PrepareInPlace(std::string_view text, const Variab
   return program;
 }
 
+// The pushes among the operations, which give no step (for a check).
+std::size_t exprcalc_expr::PushCount() const noexcept {
+  std::size_t pushes = 0;
+  for (std::size_t i = 0; i < operationCount_; ++i) {
+    const exprcalc::OperationKind kind = exprcalc::Decode(operations_[i]).kind;
+    pushes += kind == exprcalc::OperationKind::PushConstant || kind == exprcalc::OperationKind::PushVariable ? 1 : 0;
+  }
+  return pushes;
+}
+
 // The steps go into the room the block keeps for them, or else take a block
 // of their own, sized by the operations recorded; false when it cannot be
 // had. Only the run that claimed the compile writes them, and they are
@@ -145,6 +155,7 @@ bool exprcalc_expr::BuildSteps(const VariableTable& table) const noexcept {
   }
   stepCount_ = CompileSteps(Recording(table), steps, slotCount_);
   assert(stepCount_ != NotCompiled && stepCount_ > 0);  // the shape was runnable when it was recorded
+  assert(stepCount_ <= MostSteps(operationCount_ - PushCount()));
   // A block of its own gives back the room the fused steps did not use.
   if (steps != stepRoom_) steps = static_cast<Step*>(exprcalc::Shrink(steps, stepCount_ * sizeof(Step)));
   std::atomic_ref<Step*>(steps_).store(steps, std::memory_order_release);

@@ -96,6 +96,7 @@ class ProgramRecorder {
   // does. It is the last operation, and the parse ends here, or in Finished.
   void Failed(const Failure& failure) noexcept {
     Keep();
+    ++result_.applied;
     operations_[result_.operationCount++] = Encode(operation::Malformed, 0);
     Kept({failure.code, 0.0});
     Conclude();
@@ -135,6 +136,7 @@ class ProgramRecorder {
   void Apply(operation::Code code, std::uint32_t operand, std::size_t operands) noexcept {
     Keep();
     if (depth_ < operands) broken_ = true;
+    ++result_.applied;
     operations_[result_.operationCount++] = Encode(code, operand);
   }
   // The result slot must be on the stack at the end, and the stack no deeper than a program may use.

@@ -71,20 +71,16 @@ exprcalc::ResultCode exprcalc_expr::RunOther(const VariableTable& table, double&
   // The first runs, while no store was made since preparing, give what
   // preparing worked out; they only count themselves towards the compiles.
   std::atomic_ref<std::uint32_t> untilSteps(untilSteps_);
-  std::atomic_ref<std::uint32_t> untilCompile(untilCompile_);
-  const std::uint32_t stepsLeft = untilSteps.load(std::memory_order_relaxed);
-  const std::uint32_t compileLeft = untilCompile.load(std::memory_order_relaxed);
-  if (stepsLeft > 1 && compileLeft > 1 && outcomeKept_ && table.Writes() == keptWrites_ &&
-      table.Generation() == quickGeneration_) [[likely]] {
-    untilSteps.store(stepsLeft - 1, std::memory_order_relaxed);
-    untilCompile.store(compileLeft - 1, std::memory_order_relaxed);
-    value = keptOutcome_.value;
-    return keptOutcome_.code;
+  if (const std::uint32_t stepsLeft = untilSteps.load(std::memory_order_relaxed); stepsLeft > 1) {
+    std::atomic_ref<std::uint32_t> untilCompile(untilCompile_);
+    const std::uint32_t compileLeft = untilCompile.load(std::memory_order_relaxed);
+    if (compileLeft > 1 && outcomeKept_ && table.Writes() == keptWrites_ && table.Generation() == quickGeneration_) {
+      untilSteps.store(stepsLeft - 1, std::memory_order_relaxed);
+      untilCompile.store(compileLeft - 1, std::memory_order_relaxed);
+      value = keptOutcome_.value;
+      return keptOutcome_.code;
+    }
   }
-  return RunLater(table, value);
-}
-
-exprcalc::ResultCode exprcalc_expr::RunLater(const VariableTable& table, double& value) const noexcept {
   value = 0.0;
   if (table.Generation() != quickGeneration_) return exprcalc::Evaluate(Text(), table, value);
   if (const exprcalc::NativeFunction native = Native()) return native(&value);  // published meanwhile
