@@ -123,7 +123,10 @@ class VariableTable {
   int EnsureRoom() noexcept;
 
  private:
-  bool InRange(int index) const noexcept { return index >= 0 && index < count_; }
+  // One unsigned comparison: a negative index wraps past any count.
+  bool InRange(int index) const noexcept {
+    return static_cast<unsigned>(index) < static_cast<unsigned>(count_);
+  }
   unsigned char* SlotBytes(std::int32_t slot) const noexcept {
     return records_ + static_cast<std::size_t>(slot) * record::Size;
   }
