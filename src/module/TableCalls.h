@@ -135,7 +135,7 @@ inline int SubstituteWhole(VariableTable& table, const char* statement, exprcalc
 inline void Release(Program* program) noexcept {
   exprcalc_table* owner = program->Owner();
   Program::Release(program);
-  exprcalc_table::Drop(owner);
+  if (owner != nullptr) exprcalc_table::Drop(owner);
 }
 
 // The prepared expression holds its table until it is released.

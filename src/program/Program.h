@@ -103,6 +103,8 @@ struct exprcalc_expr {
 
  private:
   exprcalc_expr() = default;
+  exprcalc_expr(const exprcalc::RecordedText& recorded, std::string_view text,
+                const exprcalc::VariableTable& table) noexcept;
   using ResultCode = exprcalc::ResultCode;
   using VariableTable = exprcalc::VariableTable;
   // Runs the steps, segment by segment, in a frame of Slots numbers.
@@ -117,7 +119,7 @@ struct exprcalc_expr {
   }
   // Preparing (ProgramBlock.cpp): a short text on the stack first, a long
   // one in place; where the parts lie in the block; taking in what the
-  // recording gave (ProgramRecorder.cpp).
+  // recording gave.
   static exprcalc_expr* PrepareStaged(std::string_view text, const VariableTable& table) noexcept;
   static exprcalc_expr* PrepareInPlace(std::string_view text, const VariableTable& table) noexcept;
   void Place(std::size_t steps, std::size_t constants, std::size_t operations) noexcept;
@@ -135,9 +137,11 @@ struct exprcalc_expr {
   // The steps once published, or null: the run that finds StepsAfter runs
   // of the recorded operations done compiles them first.
   const exprcalc::Step* StepsWhenDue(const VariableTable& table) const noexcept;
-  // Out of line, every other case (ProgramRunner.cpp): the text, the
+  // Out of line, every other case (ProgramRunner.cpp): the first runs'
+  // kept value in a short function of its own, and after them the text, the
   // recorded operations, the steps, and the runs that compile.
   ResultCode RunOther(const VariableTable& table, double& value) const noexcept;
+  ResultCode RunLater(const VariableTable& table, double& value) const noexcept;
 
   const VariableTable* table_ = nullptr;
   exprcalc_table* owner_ = nullptr;

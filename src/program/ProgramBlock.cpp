@@ -5,12 +5,14 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <new>
 
 #include "base/CodeSpace.h"
 #include "base/Memory.h"
+#include "native/NativeCompiler.h"
 #include "program/Program.h"
 
 namespace {
@@ -51,6 +53,19 @@ bool BlockBytes(std::size_t steps, std::size_t constants, std::size_t operations
   return true;
 }
 
+// CompileAfter, or fewer runs under the test switch EXPRCALC_COMPILE_AFTER=n
+// (1 to CompileAfter; read once), so that tests of the machine code need not
+// run each text a thousand times.
+std::uint32_t RunsBeforeCompile() noexcept {
+  static const std::uint32_t runs = [] {
+    const char* setting = std::getenv("EXPRCALC_COMPILE_AFTER");
+    if (setting == nullptr) return Program::CompileAfter;
+    const unsigned long asked = std::strtoul(setting, nullptr, 10);
+    return asked >= 1 && asked < Program::CompileAfter ? static_cast<std::uint32_t>(asked) : Program::CompileAfter;
+  }();
+  return runs;
+}
+
 // Copies count items. A short text's constants and operations are mostly a
 // few, which a loop copies for less than a call of memcpy costs.
 template <typename T>
@@ -63,6 +78,38 @@ void CopyFew(T* to, const T* from, std::size_t count) noexcept {
 }
 
 }  // namespace
+
+// Takes what recording its text gave, and sets when its steps and machine
+// code are compiled.
+[[gnu::always_inline]] inline void exprcalc_expr::Adopt(const exprcalc::RecordedText& recorded, std::string_view text,
+                          const VariableTable& table) noexcept {
+  using namespace exprcalc;
+  table_ = &table;
+  generation_ = table.Generation();
+  length_ = text.size();
+  usable_ = recorded.usable;
+  resultSlot_ = recorded.resultSlot;
+  shape_ = recorded.shape;
+  operationCount_ = recorded.operationCount;
+  constantCount_ = recorded.constantCount;
+  keptOutcome_ = recorded.outcome;
+  outcomeKept_ = recorded.outcomeKept;
+  keptWrites_ = table.Writes();
+  if (RunsOperations(recorded, text)) {
+    quickGeneration_ = generation_;
+    untilSteps_ = StepsAfter + 1;
+    // Whether the host and the program allow machine code is asked when it
+    // is due (and by Form), not here: most programs never get that far.
+    nativeWhy_ = static_cast<int>(CodeDenial::NotYet);
+    untilCompile_ = RunsBeforeCompile();
+  }
+}
+
+// Inline where a block is made, so that the members are written once.
+[[gnu::always_inline]] inline exprcalc_expr::exprcalc_expr(const exprcalc::RecordedText& recorded,
+                                                           std::string_view text, const VariableTable& table) noexcept {
+  Adopt(recorded, text, table);
+}
 
 // [program][steps' room][constants][operations][text], each part aligned
 // for what it holds (the parts before it are multiples of 8 or of 4 bytes).
@@ -95,9 +142,8 @@ exprcalc_expr* exprcalc_expr::PrepareStaged(std::string_view text, const Variabl
   if (!BlockBytes(steps, recorded.constantCount, recorded.operationCount, text.size(), bytes)) return nullptr;
   void* block = Allocate(bytes);
   if (block == nullptr) return nullptr;
-  Program* program = new (block) Program;
+  Program* program = new (block) Program(recorded, text, table);
   program->Place(steps, recorded.constantCount, recorded.operationCount);
-  program->Adopt(recorded, text, table);
   CopyFew(program->constants_, constants, recorded.constantCount);
   CopyFew(program->operations_, operations, recorded.operationCount);
   if (!text.empty()) std::memcpy(program->text_, text.data(), text.size());
@@ -165,7 +211,7 @@ bool exprcalc_expr::BuildSteps(const VariableTable& table) const noexcept {
 void exprcalc_expr::Release(exprcalc_expr* program) noexcept {
   if (program == nullptr) return;
   if (program->steps_ != nullptr && program->steps_ != program->stepRoom_) exprcalc::Release(program->steps_);
-  exprcalc::CodeSpace::Release(program->nativeRegion_);
+  if (program->nativeRegion_ != nullptr) exprcalc::CodeSpace::Release(program->nativeRegion_);
   program->~exprcalc_expr();
   exprcalc::Release(program);
 }

@@ -6,13 +6,9 @@
 // lays out its memory).
 #include "program/Program.h"
 
-#include <cassert>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 
 #include "language/Parse.h"
-#include "native/NativeCompiler.h"
 
 namespace exprcalc {
 
@@ -166,24 +162,6 @@ static_assert(ParseObserver<ProgramRecorder>);
 
 }  // namespace exprcalc
 
-namespace {
-
-// CompileAfter, or fewer runs under the test switch EXPRCALC_COMPILE_AFTER=n
-// (1 to CompileAfter; read once), so that tests of the machine code need not
-// run each text a thousand times.
-std::uint32_t RunsBeforeCompile() noexcept {
-  static const std::uint32_t runs = [] {
-    const char* setting = std::getenv("EXPRCALC_COMPILE_AFTER");
-    if (setting == nullptr) return exprcalc::Program::CompileAfter;
-    const unsigned long asked = std::strtoul(setting, nullptr, 10);
-    return asked >= 1 && asked < exprcalc::Program::CompileAfter ? static_cast<std::uint32_t>(asked)
-                                                                  : exprcalc::Program::CompileAfter;
-  }();
-  return runs;
-}
-
-}  // namespace
-
 bool exprcalc::RecordText(std::string_view text, const VariableTable& table, double* constants,
                           std::uint32_t* operations, RecordedText& recorded) noexcept {
   if (text.empty()) {
@@ -198,30 +176,4 @@ bool exprcalc::RecordText(std::string_view text, const VariableTable& table, dou
   recorded = recorder.Result();
   if (recorded.outcome.code == Ok) recorded.outcome = {code, code == Ok ? value : 0.0};
   return true;
-}
-
-// Takes what recording its text gave, and sets when its steps and machine
-// code are compiled.
-void exprcalc_expr::Adopt(const exprcalc::RecordedText& recorded, std::string_view text,
-                          const VariableTable& table) noexcept {
-  using namespace exprcalc;
-  table_ = &table;
-  generation_ = table.Generation();
-  length_ = text.size();
-  usable_ = recorded.usable;
-  resultSlot_ = recorded.resultSlot;
-  shape_ = recorded.shape;
-  operationCount_ = recorded.operationCount;
-  constantCount_ = recorded.constantCount;
-  keptOutcome_ = recorded.outcome;
-  outcomeKept_ = recorded.outcomeKept;
-  keptWrites_ = table.Writes();
-  if (RunsOperations(recorded, text)) {
-    quickGeneration_ = generation_;
-    untilSteps_ = StepsAfter + 1;
-    // Whether the host and the program allow machine code is asked when it
-    // is due (and by Form), not here: most programs never get that far.
-    nativeWhy_ = static_cast<int>(CodeDenial::NotYet);
-    untilCompile_ = RunsBeforeCompile();
-  }
 }

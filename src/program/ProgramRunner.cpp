@@ -81,6 +81,10 @@ exprcalc::ResultCode exprcalc_expr::RunOther(const VariableTable& table, double&
       return keptOutcome_.code;
     }
   }
+  return RunLater(table, value);
+}
+
+exprcalc::ResultCode exprcalc_expr::RunLater(const VariableTable& table, double& value) const noexcept {
   value = 0.0;
   if (table.Generation() != quickGeneration_) return exprcalc::Evaluate(Text(), table, value);
   if (const exprcalc::NativeFunction native = Native()) return native(&value);  // published meanwhile
