@@ -28,6 +28,9 @@ struct exprcalc_table {
   }
   // One holder less; the last one frees a made table.
   static void Drop(exprcalc_table* table) noexcept;
+  // What a prepared expression holds: a made table, or null for the process
+  // table, which nothing counts.
+  exprcalc_table* Holder() noexcept { return made_ ? this : nullptr; }
 
   exprcalc::VariableTable& Variables() noexcept { return variables_; }
   const exprcalc::VariableTable& Variables() const noexcept { return variables_; }

@@ -140,7 +140,7 @@ inline void Release(Program* program) noexcept {
 
 // The prepared expression holds its table until it is released.
 inline int Prepare(Table& table, const char* text, exprcalc_expr** out) noexcept {
-  Program* program = Program::Prepare(TextArgument(text), table.Variables(), &table);
+  Program* program = Program::Prepare(TextArgument(text), table.Variables(), table.Holder());
   if (program != nullptr) table.Hold();
   if (!IsAddress(out)) {
     if (program != nullptr) Release(program);  // nowhere to hand it over
