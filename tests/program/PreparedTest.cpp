@@ -172,6 +172,40 @@ void Compare(const std::string& text, bool warm, Random& random, std::size_t& co
   exprcalc_release(expr);
 }
 
+// Growing the table moves its records. That alone must send prepared
+// programs back to their text, also when the variable being added then
+// finds no room and the table keeps its shape: steps read the records where
+// they were compiled. Each round adds a variable with the allocation after
+// the growth failing, until a growth has been met.
+TEST(Prepared, RecordsThatMoveWithoutANewVariableAreReadWhereTheyAre) {
+  FreeVariable();
+  EnterVarDouble("@A", 1.5);
+  const char* text = "@A*2+1";
+  int type = 0;
+  const int a = GetIndexByKey("@A", &type);
+  bool grownWithoutNewVariable = false;
+  for (int round = 0; round < 200 && !grownWithoutNewVariable; ++round) {
+    exprcalc_expr* expr = nullptr;
+    ASSERT_EQ(exprcalc_prepare(text, &expr), EXPRCALC_OK);
+    double value = 0.0;
+    for (int run = 0; run < 4; ++run) exprcalc_evaluate(expr, &value);  // steps from the third
+    const std::string name = "@V" + std::to_string(round);
+    exprcalc::allocation::FailingAllocation failing(1, false);
+    const int added = failing.Run([&] { return EnterVarDouble(name.c_str(), 0.0); });
+    if (failing.Injected()) {
+      ASSERT_EQ(added, -1) << "round " << round;
+      grownWithoutNewVariable = true;
+    }
+    exprcalc_set_double(a, 2.5 + round);
+    double parsed = 0.0;
+    ASSERT_EQ(exprcalc_evaluate(expr, &value), ParseString(text, &parsed)) << "round " << round;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(parsed)) << "round " << round;
+    exprcalc_release(expr);
+  }
+  EXPECT_TRUE(grownWithoutNewVariable) << "no growth met the failing allocation";
+  FreeVariable();
+}
+
 TEST(Prepared, AgreesWithParseStringThroughEveryKindOfTableChange) {
   Random random(20261207);
   std::size_t compared = 0;

@@ -3,8 +3,13 @@
 #include "base/Memory.h"
 #include "AllocationFaults.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace exprcalc {
 namespace {
@@ -49,10 +54,21 @@ void* AllocateZeroed(std::size_t size) noexcept {
   return Counted(std::calloc(size == 0 ? 1 : size, 1));
 }
 
+// A block that grows always moves here (where the C library tells a block's
+// size), so that code which keeps an address across a growth fails in tests
+// rather than only when the system's allocator happens to move the block.
 void* Reallocate(void* block, std::size_t size) noexcept {
   if (block == nullptr) return Allocate(size);
   if (NextRequestFails()) return nullptr;
+#ifdef __GLIBC__
+  void* moved = std::malloc(size == 0 ? 1 : size);
+  if (moved == nullptr) return nullptr;
+  std::memcpy(moved, block, std::min(size, malloc_usable_size(block)));
+  std::free(block);
+  return moved;
+#else
   return std::realloc(block, size == 0 ? 1 : size);
+#endif
 }
 
 // Shrinking asks for no memory: it is neither counted nor failed.
