@@ -22,6 +22,14 @@ void* Shrink(void* block, std::size_t size) noexcept;
 // Releases a block from the functions above; nullptr is ignored.
 void Release(void* block) noexcept;
 
+// A block for an object that is made and released often, such as a prepared
+// program: the one last given back by ReleaseReusable when its size fits
+// size (see Memory.cpp), or else a new one; nullptr when memory ran out.
+// capacity receives the block's size, which ReleaseReusable takes back.
+void* AllocateReusable(std::size_t size, std::size_t& capacity) noexcept;
+// Gives back a block from AllocateReusable; nullptr is ignored.
+void ReleaseReusable(void* block, std::size_t capacity) noexcept;
+
 // Multiplies count by size, or returns false when the product overflows.
 inline bool MultiplySize(std::size_t count, std::size_t size, std::size_t& product) noexcept {
   if (size != 0 && count > static_cast<std::size_t>(-1) / size) return false;

@@ -197,7 +197,7 @@ class Parser {
 };
 
 template <ParseObserver Observer>
-ResultCode Parse(std::string_view expression, TokenReader& input, double& result, Observer& observer) noexcept {
+[[gnu::always_inline]] inline ResultCode Parse(std::string_view expression, TokenReader& input, double& result, Observer& observer) noexcept {
   StackMemory memory;
   EvalStack stack;
   if (!memory.Obtain(expression.size(), stack)) return OutOfMemory;

@@ -191,6 +191,7 @@ struct exprcalc_expr {
   }
   char* text_ = nullptr;
   std::size_t length_ = 0;
+  std::size_t blockBytes_ = 0;  // the size of the block it lies in, for its release
 };
 
 namespace exprcalc {

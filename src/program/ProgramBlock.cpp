@@ -42,7 +42,7 @@ bool BlockBytes(std::size_t steps, std::size_t constants, std::size_t operations
   std::size_t stepBytes = 0;
   std::size_t numberBytes = 0;
   if (!exprcalc::MultiplySize(steps, sizeof(Step), stepBytes) ||
-      !exprcalc::MultiplySize(constants, sizeof(double) + sizeof(std::uint32_t), numberBytes)) {
+      !exprcalc::MultiplySize(constants, sizeof(double), numberBytes)) {
     return false;
   }
   bytes = sizeof(Program);
@@ -51,6 +51,14 @@ bool BlockBytes(std::size_t steps, std::size_t constants, std::size_t operations
     bytes += part;
   }
   return true;
+}
+
+// The same for a text of up to StagedText bytes, whose parts are too few for
+// the sum to overflow.
+constexpr std::size_t StagedBlockBytes(std::size_t steps, std::size_t constants, std::size_t operations,
+                                       std::size_t text) noexcept {
+  return sizeof(Program) + steps * sizeof(Step) + constants * sizeof(double) + operations * sizeof(std::uint32_t) +
+         text;
 }
 
 // CompileAfter, or fewer runs under the test switch EXPRCALC_COMPILE_AFTER=n
@@ -138,11 +146,12 @@ exprcalc_expr* exprcalc_expr::PrepareStaged(std::string_view text, const Variabl
   RecordedText recorded;
   if (!RecordText(text, table, constants, operations, recorded)) return nullptr;
   const std::size_t steps = RunsOperations(recorded, text) ? MostSteps(recorded.applied) : 0;
-  std::size_t bytes = 0;
-  if (!BlockBytes(steps, recorded.constantCount, recorded.operationCount, text.size(), bytes)) return nullptr;
-  void* block = Allocate(bytes);
+  const std::size_t bytes = StagedBlockBytes(steps, recorded.constantCount, recorded.operationCount, text.size());
+  std::size_t capacity = 0;
+  void* block = AllocateReusable(bytes, capacity);
   if (block == nullptr) return nullptr;
   Program* program = new (block) Program(recorded, text, table);
+  program->blockBytes_ = capacity;
   program->Place(steps, recorded.constantCount, recorded.operationCount);
   CopyFew(program->constants_, constants, recorded.constantCount);
   CopyFew(program->operations_, operations, recorded.operationCount);
@@ -157,9 +166,11 @@ exprcalc_expr* exprcalc_expr::PrepareInPlace(std::string_view text, const Variab
   const std::size_t most = MostOperations(text.size());
   std::size_t bytes = 0;
   if (!BlockBytes(0, most, most, text.size(), bytes)) return nullptr;
-  void* block = Allocate(bytes);
+  std::size_t capacity = 0;
+  void* block = AllocateReusable(bytes, capacity);
   if (block == nullptr) return nullptr;
   Program* program = new (block) Program;
+  program->blockBytes_ = capacity;
   program->Place(0, most, most);
   std::memcpy(program->text_, text.data(), text.size());
   RecordedText recorded;
@@ -212,6 +223,7 @@ void exprcalc_expr::Release(exprcalc_expr* program) noexcept {
   if (program == nullptr) return;
   if (program->steps_ != nullptr && program->steps_ != program->stepRoom_) exprcalc::Release(program->steps_);
   if (program->nativeRegion_ != nullptr) exprcalc::CodeSpace::Release(program->nativeRegion_);
+  const std::size_t bytes = program->blockBytes_;
   program->~exprcalc_expr();
-  exprcalc::Release(program);
+  exprcalc::ReleaseReusable(program, bytes);
 }

@@ -162,6 +162,14 @@ Findings Read(const Table& table, int reader) {
       value = -1.0;
       findings.Check(exprcalc_evaluate(table.prepared[i], &value) == expression.code && value == expression.value,
                      "exprcalc_evaluate(" + shown + ")");
+      // A handle of the thread's own, prepared and released each round: the
+      // heap's per-thread spare block serves texts of every length in turn.
+      exprcalc_expr* own = nullptr;
+      value = -1.0;
+      findings.Check(exprcalc_prepare(expression.text.c_str(), &own) == EXPRCALC_OK &&
+                         exprcalc_evaluate(own, &value) == expression.code && value == expression.value,
+                     "a handle of its own for " + shown);
+      exprcalc_release(own);
       double values[3] = {-1.0, -1.0, -1.0};
       int codes[3] = {-1, -1, -1};
       findings.Check(exprcalc_evaluate_columns(table.prepared[i], 3, 0, nullptr, nullptr, values, codes) ==

@@ -83,6 +83,14 @@ void Release(void* block) noexcept {
   std::free(block);
 }
 
+// No block is kept here, so that every request is counted and can fail.
+void* AllocateReusable(std::size_t size, std::size_t& capacity) noexcept {
+  capacity = size;
+  return Allocate(size);
+}
+
+void ReleaseReusable(void* block, std::size_t /*capacity*/) noexcept { Release(block); }
+
 namespace allocation {
 
 void FailAfter(std::size_t succeeding, bool persistent) noexcept {
