@@ -129,6 +129,7 @@ TEST(Diagnostics, SayWhatAStatementDidAndWhy) {
   EXPECT_EQ(d.expression.read, 9u) << "the right part's end, counted in the statement";
   exprcalc_explain_statement("@B 7", &d);
   EXPECT_EQ(d.name_at, 0u) << "not a statement: no name";
+  EXPECT_EQ(d.name_length, 0u) << "not a statement: no name";
   FreeVariable();
 }
 
